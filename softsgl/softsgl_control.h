@@ -1,0 +1,35 @@
+// Test controls of the software SGL: a log of the calls with their arguments,
+// failures on demand, the texture memory budget and the version text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/sgl.h"
+
+struct SoftsglCall {
+    std::string name;             // "sgl_create_texture", "sgltri_triangles", ...
+    std::vector<int64_t> args;    // integer arguments in order; pointers as their values
+    SGLCONTEXT context{};         // sgltri calls: the context as it was at the call
+    std::vector<SGLVERTEX> vertices; // sgltri_points/lines/triangles: copies of the vertices
+    std::vector<int32_t> indices; // lines: the pair; triangles: count x 3 indices
+};
+
+const std::vector<SoftsglCall>& softsglCalls();
+void softsglClearCalls();
+int softsglCallCount(const char* name);
+
+// The call numbered fromCall (1 = next) of that name and the times - 1 after
+// it return `result` instead of doing their work (times < 0: every call).
+// Calls without a result just do nothing.
+void softsglFailCall(const char* name, int result, int fromCall = 1, int times = 1);
+void softsglClearFailures();
+
+void softsglSetVersionText(const char* version); // default "0046h"
+void softsglSetTextureBudget(int bytes);         // texture memory size; default a real card's
+int softsglTextureBudget();
+int softsglLiveTextures();
+int softsglLiveDevices();
+// Texels of a live texture (side x side, bytes red, green, blue, transparency), or null.
+const uint32_t* softsglTexels(int name, int* side = nullptr, int* mapType = nullptr);

@@ -1,0 +1,40 @@
+#include "tests/support/test_support.h"
+
+#include <algorithm>
+
+#include "driver/diag.h"
+#include "platform/posix/standin_control.h"
+
+static std::vector<std::string> messages;
+
+static void collect(const char* message) { messages.emplace_back(message); }
+
+void captureMessages() { kxSetDiagnosticSink(collect); }
+
+const std::vector<std::string>& driverMessages() { return messages; }
+
+void clearMessages() {
+    captureMessages();
+    messages.clear();
+}
+
+bool sawMessage(const std::string& text) { return countMessages(text) > 0; }
+
+int countMessages(const std::string& text) {
+    return static_cast<int>(std::count(messages.begin(), messages.end(), text));
+}
+
+uint16_t chainPixel(int position, int x, int y) {
+    int pitch = 0;
+    const uint8_t* base = kxstandChainPixels(position, &pitch);
+    if (!base) return 0;
+    uint16_t value;
+    __builtin_memcpy(&value, base + y * pitch + 2 * x, 2);
+    return value;
+}
+
+void setChainPixel(int position, int x, int y, uint16_t value) {
+    int pitch = 0;
+    uint8_t* base = kxstandChainPixels(position, &pitch);
+    if (base) __builtin_memcpy(base + y * pitch + 2 * x, &value, 2);
+}

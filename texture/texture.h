@@ -1,0 +1,78 @@
+// Host texture records, their table, the global screen palette, and the one
+// texture cache that decides which textures live in the accelerator's memory.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/sgl.h"
+
+struct TextureRecord {
+    int32_t width;
+    int32_t height;
+    uint32_t hostValue4;
+    uint32_t hostValue6;
+    uint32_t format;
+    const uint32_t* palette; // null: the global palette
+    const void* pixels;
+    int32_t translucency; // -1 unknown, 0 all opaque, 1 some texel not opaque
+};
+
+constexpr int kTextureTableSize = 1024;
+extern TextureRecord* textureTable[kTextureTableSize];
+extern int32_t textureCount;
+extern uint16_t screenPalette[256];
+
+// True when the record is one of the live records of the table.
+bool isLiveTexture(const TextureRecord* record);
+
+struct TextureSlot {
+    TextureRecord* record;
+    int32_t textureName;
+    int32_t lastUsedFrame;
+    uint32_t sizeCode;
+    uint32_t mapType;
+};
+
+constexpr int kCacheSlots = 256;
+
+class kxCache {
+  public:
+    void Init();
+    void Reset();
+    void SetChromaKey(uint32_t mode, uint32_t colour);
+    int32_t GetTextureHandle(TextureRecord* record, int32_t frame);
+    int32_t UploadTexture(TextureRecord* record, int allowEviction);
+    void ModifyTexture(TextureRecord* record, const void* pixels);
+    int32_t RefreshTexture(TextureRecord* record, int32_t textureName, const void* pixels);
+    void UnloadTexture(TextureRecord* record);
+    void LoadPalette(const uint32_t* palette);
+    int FindReusableSlot(uint32_t sizeCode, uint32_t mapType, int32_t* oldest);
+    int32_t EvictOlderThan(int32_t threshold);
+
+    static void ChooseTextureSize(int32_t width, int32_t height, int32_t* sideX, int32_t* sideY,
+                                  uint32_t* sizeCode);
+    static uint32_t HighestPowerOfTwo(uint32_t value);
+    void ConvertTexture(TextureRecord* record, uint32_t* destination, int32_t textureWidth,
+                        int32_t textureHeight, uint32_t* mapType);
+    void ConvertPalette(uint32_t* destination, const uint32_t* source);
+    static void ScaleTexels(uint32_t* destination, int32_t destinationWidth,
+                            int32_t destinationHeight, int32_t destinationPitch,
+                            const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
+                            int32_t sourcePitch);
+
+    // Fields, in order.
+    uint32_t convertBuffer[256 * 256];
+    uint32_t scratchBuffer[256 * 256];
+    uint32_t globalPalette[256];
+    TextureRecord* lastRecord;
+    uint32_t keyMode;
+    uint32_t keyColour;
+    int32_t evictThreshold;
+    int32_t slotCount;
+    int32_t currentFrame;
+    int32_t lastHandle;
+    TextureSlot slots[kCacheSlots];
+    TextureRecord* slotRecords[kCacheSlots];
+};
+
+extern kxCache textureCache;
