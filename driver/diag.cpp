@@ -5,7 +5,9 @@
 
 static KxDiagnosticSink diagnosticSink = nullptr;
 
-void kxSetDiagnosticSink(KxDiagnosticSink sink) { diagnosticSink = sink; }
+void kxSetDiagnosticSink(KxDiagnosticSink sink) {
+    diagnosticSink = sink;
+}
 
 int kxPrint(const char* format, ...) {
     // Nothing listens in the product, so formatting would be wasted work.

@@ -47,8 +47,8 @@ KXAPI int KX_CDECL PageFlip(void);
 KXAPI void KX_CDECL DrawPrimitive(const HostVertex* vertices, int32_t count);
 
 KXAPI TextureRecord* KX_CDECL LoadTexture(const void* pixels, int32_t width, int32_t height,
-                                          uint32_t hostValue4, uint32_t format,
-                                          uint32_t hostValue6, const uint32_t* palette);
+                                          uint32_t hostValue4, uint32_t format, uint32_t hostValue6,
+                                          const uint32_t* palette);
 KXAPI void KX_CDECL UnloadTexture(TextureRecord* record);
 KXAPI void KX_CDECL ResetTextures(void);
 KXAPI void KX_CDECL SelectTexture(TextureRecord* record);
@@ -60,8 +60,7 @@ KXAPI int KX_CDECL BltToCard(const uint8_t* source, int32_t x, int32_t y, int32_
                              const uint32_t* palette);
 KXAPI int KX_CDECL StretchBltToCard(const uint8_t* source, int32_t x, int32_t y, int32_t width,
                                     int32_t height, int32_t sourceWidth, int32_t sourceHeight,
-                                    int32_t sourcePitch, uint32_t format,
-                                    const uint32_t* palette);
+                                    int32_t sourcePitch, uint32_t format, const uint32_t* palette);
 KXAPI int KX_CDECL BltFromCard(uint8_t* destination, int32_t unused2, int32_t unused3,
                                int32_t width, int32_t height, int32_t destinationPitch,
                                uint32_t format);
