@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The whole test suite: the Windows DLLs (32- and 64-bit) with their export and
+# import checks, the native release build with every test (the Wine run
+# included when Wine is installed), the sanitizer build, and a short fuzz run.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+jobs=$(nproc)
+
+for preset in win32 win64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build "build/$preset" -j"$jobs"
+done
+
+cmake --preset release >/dev/null
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release -j"$jobs" --output-on-failure
+
+cmake --preset asan >/dev/null
+cmake --build build/asan -j"$jobs"
+ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --test-dir build/asan -j"$jobs" -LE wine --output-on-failure
+
+if [ -f fuzz/CMakeLists.txt ] && command -v clang++ >/dev/null; then
+  cmake --preset fuzz >/dev/null
+  cmake --build build/fuzz -j"$jobs"
+  scripts/fuzz.sh 60
+fi
+echo "All test stages passed."
