@@ -1,0 +1,143 @@
+// The frame cycle: render once per frame, flip, count frames, and the render
+// callback's answers to SGL.
+#include <gtest/gtest.h>
+
+#include "display/display.h"
+#include "driver/driver_state.h"
+#include "driver/kxapi.h"
+#include "platform/posix/standin_control.h"
+#include "softsgl/softsgl_control.h"
+#include "tests/support/test_support.h"
+
+TEST(FrameCycle, PageFlipRendersFlipsAndCounts) {
+    ASSERT_EQ(Init(), 1);
+    softsglClearCalls();
+    kxstandClearCallLog();
+    for (int i = 0; i < 3; ++i) PageFlip();
+    EXPECT_EQ(frameCounter, 3u);
+    EXPECT_EQ(softsglCallCount("sgltri_render"), 3);
+    EXPECT_EQ(softsglCallCount("sgltri_startofframe"), 3);
+    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Flip"), 3);
+    EXPECT_EQ(kxstandLockedSurfaces(), 0);
+    // Each render waits for completion before anything else happens.
+    const auto& calls = softsglCalls();
+    for (size_t i = 0; i + 1 < calls.size(); ++i)
+        if (calls[i].name == "sgltri_render") {
+            EXPECT_EQ(calls[i + 1].name, "sgltri_isrendercomplete");
+            EXPECT_EQ(calls[i + 1].args.at(1), 0xFFFFFFFFll);
+        }
+    Shutdown();
+    ASSERT_EQ(Init(), 1);
+    EXPECT_EQ(frameCounter, 3u); // a new start keeps the clock
+    Shutdown();
+}
+
+TEST(FrameCycle, BlitsRenderOncePerFrame) {
+    ASSERT_EQ(Init(), 1);
+    static uint8_t image[4 * 4];
+    softsglClearCalls();
+    BltToCard(image, 0, 0, 4, 4, 4, 0, nullptr);
+    BltToCard(image, 8, 8, 4, 4, 4, 0, nullptr);
+    EXPECT_EQ(softsglCallCount("sgltri_render"), 1);
+    PageFlip();
+    EXPECT_EQ(softsglCallCount("sgltri_render"), 1); // already rendered this frame
+    EXPECT_EQ(frameCounter, 1u);
+    PageFlip();
+    EXPECT_EQ(softsglCallCount("sgltri_render"), 2);
+    Shutdown();
+}
+
+TEST(FrameCycle, RenderCallbackFillsTheRecord) {
+    for (bool is565 : {true, false}) {
+        SCOPED_TRACE(is565 ? "565" : "555");
+        kxstandSetPixelFormat565(is565);
+        ASSERT_EQ(Init(), 1);
+        AddressCallbackParams params = {};
+        EXPECT_EQ(pvr_RenderCallback(&params), 0);
+        int pitch = 0;
+        uint8_t* back = kxstandChainPixels(1, &pitch);
+        EXPECT_EQ(params.address, back);
+        EXPECT_EQ(params.stride, pitch);
+        EXPECT_EQ(params.bitsPerPixel, is565 ? 16 : 15);
+        EXPECT_EQ(renderTargetAddress, back);
+        EXPECT_EQ(renderTargetPitch, pitch);
+        EXPECT_EQ(kxstandLockedSurfaces(), 0);
+        Shutdown();
+    }
+}
+
+TEST(FrameCycle, RenderCallbackFailureLeavesEverythingAlone) {
+    ASSERT_EQ(Init(), 1);
+    AddressCallbackParams params = {};
+    pvr_RenderCallback(&params);
+    uint8_t* address = renderTargetAddress;
+
+    clearMessages();
+    kxstandFailCall("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
+    AddressCallbackParams untouched;
+    untouched.address = reinterpret_cast<void*>(0x1234);
+    untouched.stride = 77;
+    untouched.bitsPerPixel = 9;
+    EXPECT_EQ(pvr_RenderCallback(&untouched), 0);
+    EXPECT_TRUE(sawMessage("pvr_RenderCallback, ddGetWindowInfo failed\n"));
+    EXPECT_EQ(untouched.address, reinterpret_cast<void*>(0x1234));
+    EXPECT_EQ(untouched.stride, 77);
+    EXPECT_EQ(untouched.bitsPerPixel, 9);
+    EXPECT_EQ(renderTargetAddress, address);
+    EXPECT_EQ(pvr_EndOfRenderCallback(), 0);
+    Shutdown();
+}
+
+// When the render cannot learn the back buffer's address, a blit must not
+// write through an address that belongs to an earlier frame.
+TEST(FrameCycle, BlitWithoutRenderTargetDrawsNothing) {
+    ASSERT_EQ(Init(), 1);
+    PageFlip();
+    static uint8_t image[2 * 2] = {1, 1, 1, 1};
+    static uint32_t palette[256];
+    palette[1] = 0x00FFFFFF;
+    setChainPixel(1, 0, 0, 0x1234);
+    kxstandFailCall("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
+    EXPECT_EQ(BltToCard(image, 0, 0, 2, 2, 2, 0, palette), 1);
+    EXPECT_EQ(chainPixel(1, 0, 0), 0x1234);
+    Shutdown();
+}
+
+TEST(FrameCycle, FrameCounterWrapsDefined) {
+    ASSERT_EQ(Init(), 1);
+    frameCounter = 0xFFFFFFFFu;
+    PageFlip();
+    EXPECT_EQ(frameCounter, 0u);
+    Shutdown();
+}
+
+TEST(FrameCycle, EntryPointsBeforeStartAndAfterShutdownAreHarmless) {
+    static uint8_t image[16 * 16];
+    static uint8_t readBack[16 * 16 * 3];
+    HostVertex fan[3] = {};
+    auto everything = [&] {
+        EXPECT_EQ(PageFlip(), 0);
+        EXPECT_EQ(WaitForIdle(), 0);
+        ssChromaKey(1, 0x00FF00FF);
+        ssAlphaBlend(1);
+        DrawPrimitive(fan, 3);
+        DrawPrimitive(fan, 1);
+        EXPECT_EQ(BltToCard(image, 0, 0, 16, 16, 16, 0, nullptr), 1);
+        EXPECT_EQ(StretchBltToCard(image, 0, 0, 32, 32, 16, 16, 16, 0, nullptr), 1);
+        BltFromCard(readBack, 0, 0, 16, 16, 48, 2);
+        TextureRecord* record = LoadTexture(image, 16, 16, 0, 0, 0, nullptr);
+        SelectTexture(record);
+        static uint32_t palette[256];
+        LoadPalette(palette);
+        UnloadTexture(record);
+    };
+    everything();
+    EXPECT_EQ(softsglCallCount("sgltri_render"), 0);
+    ASSERT_EQ(Init(), 1);
+    Shutdown();
+    softsglClearCalls();
+    everything();
+    EXPECT_EQ(softsglCallCount("sgltri_render"), 0);
+    EXPECT_EQ(softsglCallCount("sgltri_triangles"), 0);
+    EXPECT_EQ(kxstandLiveObjects(), 0);
+}
