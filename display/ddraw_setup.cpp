@@ -1,0 +1,135 @@
+// Loading ddraw.dll, taking the display over, and giving it all back.
+#include "display/display.h"
+
+#include "display/display_local.h"
+#include "driver/diag.h"
+#include "platform/win32.h"
+
+HMODULE hDDrawLibrary = nullptr;
+DirectDrawCreateFn pfnDirectDrawCreate = nullptr;
+IDirectDraw* pDirectDraw = nullptr;
+IDirectDrawSurface* pFrontBuffer = nullptr;
+IDirectDrawSurface* pBackBuffer = nullptr;
+int32_t backBufferPitch = 0;
+DDPIXELFORMAT primaryPixelFormat = {};
+DDCAPS driverCaps = {}, helCaps = {};
+HRESULT lastDDrawResult = DD_OK;
+
+int ddrawInit(HWND window) {
+    if (!ddEnsureLibrary()) return 0;
+
+    // Only informative: a start goes on without the capability dump.
+    ddDumpDriverCaps();
+
+    if (!ddSetDisplayMode(window)) return 0;
+    if (!ddCreateSurfaces()) return 0;
+
+    // Probe lock: proves the chain can be locked and learns its pitch.
+    IDirectDrawSurface* surface = pBackBuffer ? pBackBuffer : pFrontBuffer;
+    void* address = nullptr;
+    if (!ddLock(surface, &address, &backBufferPitch)) return 0;
+    ddUnlock(surface);
+    return 1;
+}
+
+int ddrawShutdown() {
+    Sleep(100);
+    // Each release follows an edge of the vertical blank, so that the display
+    // is not torn down in the middle of a scan.
+    if (pFrontBuffer) {
+        ddWaitForVerticalBlank();
+        ddReleaseChain();
+        ddWaitForVerticalBlank();
+    }
+    if (pDirectDraw) {
+        ddWaitForVerticalBlank();
+        lastDDrawResult = static_cast<HRESULT>(pDirectDraw->Release());
+        if (lastDDrawResult != 0) debugDDrawErrMsg(lastDDrawResult);
+        pDirectDraw = nullptr;
+    }
+    return freeDDrawLibrary();
+}
+
+void ddReleaseChain() {
+    lastDDrawResult = static_cast<HRESULT>(pFrontBuffer->Release());
+    if (lastDDrawResult != 0) debugDDrawErrMsg(lastDDrawResult);
+    pFrontBuffer = nullptr;
+    pBackBuffer = nullptr;
+}
+
+int loadDDrawLibrary() {
+    if (!hDDrawLibrary) {
+        hDDrawLibrary = LoadLibraryA("ddraw.dll");
+        if (!hDDrawLibrary) {
+            kxPrint("loadDDrawLibrary, Error loading ddraw.dll\n");
+            return 0;
+        }
+    }
+    if (!pfnDirectDrawCreate) {
+        FARPROC entry = GetProcAddress(hDDrawLibrary, "DirectDrawCreate");
+        if (!entry) {
+            kxPrint("loadDDrawLibrary, Error getting proc address for DirectDrawCreate\n");
+            FreeLibrary(hDDrawLibrary);
+            hDDrawLibrary = nullptr;
+            return 0;
+        }
+        // Through the generic function pointer type, which converts to any.
+        pfnDirectDrawCreate =
+            reinterpret_cast<DirectDrawCreateFn>(reinterpret_cast<void (*)(void)>(entry));
+    }
+    return 1;
+}
+
+int freeDDrawLibrary() {
+    if (!hDDrawLibrary) return 1;
+    if (!FreeLibrary(hDDrawLibrary)) {
+        kxPrint("freeDDrawLibrary, failed freeing DDRAW.DLL!\n");
+        return 0;
+    }
+    pfnDirectDrawCreate = nullptr;
+    hDDrawLibrary = nullptr;
+    return 1;
+}
+
+int ddSetDisplayMode(HWND window) {
+    if (!IsWindow(window)) return 0;
+
+    if (!pDirectDraw) {
+        if (!ddEnsureLibrary()) return 0;
+        lastDDrawResult = pfnDirectDrawCreate(nullptr, &pDirectDraw, nullptr);
+        if (lastDDrawResult != DD_OK) {
+            pDirectDraw = nullptr;
+            debugDDrawErrMsg(lastDDrawResult);
+            return 0;
+        }
+    }
+
+    // An object kept from an earlier start whose latest call failed is given
+    // up. It is released, not merely forgotten, and any chain made from it
+    // goes first: surfaces must not outlive the object that made them.
+    if (lastDDrawResult != DD_OK) {
+        HRESULT failure = lastDDrawResult;
+        if (pFrontBuffer) ddReleaseChain();
+        pDirectDraw->Release();
+        pDirectDraw = nullptr;
+        lastDDrawResult = failure;
+        debugDDrawErrMsg(failure);
+        return 0;
+    }
+
+    if (!ddCheck(pDirectDraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
+        return 0;
+    if (!ddCheck(pDirectDraw->SetDisplayMode(kDisplayWidth, kDisplayHeight, kDisplayBitsPerPixel)))
+        return 0;
+    return 1;
+}
+
+int ddWaitForVerticalBlank() {
+    if (!pDirectDraw) return 0;
+    BOOL inBlank = FALSE;
+    if (!ddCheck(pDirectDraw->GetVerticalBlankStatus(&inBlank))) return 0;
+    // Inside a blank wait for its end, otherwise for the next one to begin.
+    DWORD edge = inBlank ? DDWAITVB_BLOCKEND : DDWAITVB_BLOCKBEGIN;
+    if (!ddCheck(pDirectDraw->WaitForVerticalBlank(edge, nullptr))) return 0;
+    return 1;
+}

@@ -1,0 +1,24 @@
+// Private helpers of the DirectDraw layer, shared by its files only.
+#pragma once
+
+#include "display/display.h"
+
+// Stores a DirectDraw result in lastDDrawResult and hands anything but DD_OK
+// to the reporter. True for DD_OK.
+inline bool ddCheck(HRESULT result) {
+    lastDDrawResult = result;
+    if (result == DD_OK) return true;
+    debugDDrawErrMsg(result);
+    return false;
+}
+
+// Makes sure DirectDrawCreate is at hand, loading ddraw.dll if need be.
+inline bool ddEnsureLibrary() {
+    return pfnDirectDrawCreate || loadDDrawLibrary();
+}
+
+// Releases the flipping chain through its primary surface (which takes the
+// back buffers with it) and forgets both surface pointers. The returned count
+// goes to lastDDrawResult and, when not 0, to the reporter, which ignores
+// counts: they are not failures.
+void ddReleaseChain();

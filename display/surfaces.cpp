@@ -1,0 +1,118 @@
+// The flipping chain: creation, clearing, locking, restoring and flipping.
+#include "display/display.h"
+
+#include <cstring>
+
+#include "display/display_local.h"
+#include "driver/diag.h"
+
+// Fills a whole surface with 0 (black in 565 and 555). No DDBLT_WAIT: a busy
+// blitter makes the clear fail, which the caller only reports.
+static HRESULT clearSurface(IDirectDrawSurface* surface) {
+    DDBLTFX fx;
+    std::memset(&fx, 0, sizeof fx);
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = 0;
+    return surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+}
+
+int ddCreateSurfaces() {
+    // A primary surface with two back buffers; size and pixel format are the
+    // display mode's.
+    DDSURFACEDESC desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    desc.dwBackBufferCount = 2;
+    desc.ddsCaps.dwCaps =
+        DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_VIDEOMEMORY;
+
+    if (!pDirectDraw) {
+        kxPrint("ddCreateSurfaces, pDirectDraw == NULL\n");
+        return 0;
+    }
+
+    // A chain left by an earlier start that failed later on would be lost
+    // when the pointer is overwritten, and DirectDraw allows one primary
+    // surface only: release it first.
+    if (pFrontBuffer) ddReleaseChain();
+
+    if (!ddCheck(pDirectDraw->CreateSurface(&desc, &pFrontBuffer, nullptr))) {
+        pFrontBuffer = nullptr;
+        return 0;
+    }
+
+    DDSCAPS backCaps = {DDSCAPS_BACKBUFFER};
+    if (!ddCheck(pFrontBuffer->GetAttachedSurface(&backCaps, &pBackBuffer))) {
+        pBackBuffer = nullptr;
+        return 0;
+    }
+
+    primaryPixelFormat.dwSize = sizeof primaryPixelFormat;
+    if (!ddCheck(pFrontBuffer->GetPixelFormat(&primaryPixelFormat))) return 0;
+
+    if (!ddCheck(clearSurface(pFrontBuffer)))
+        kxPrint("ddCreateSurfaces, failed front buffer clear\n");
+    if (!ddCheck(clearSurface(pBackBuffer)))
+        kxPrint("ddCreateSurfaces, failed back buffer clear\n");
+    return 1;
+}
+
+int ddLock(IDirectDrawSurface* surface, void** address, int32_t* pitch) {
+    if (!surface) {
+        kxPrint("ddLock, passed invalid surface pointer!\n");
+        return 0;
+    }
+    DDSURFACEDESC desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = sizeof desc;
+    if (!ddCheck(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) return 0;
+    *address = desc.lpSurface;
+    *pitch = desc.lPitch;
+    return 1;
+}
+
+int ddUnlock(IDirectDrawSurface* surface) {
+    if (!surface) {
+        kxPrint("ddUnlock passed invalid surface!\n");
+        return 0;
+    }
+    if (!ddCheck(surface->Unlock(nullptr))) return 0;
+    return 1;
+}
+
+int ddGetWindowInfo(HWND /*window*/, uint8_t** address, uint16_t* pitch) {
+    if (!pFrontBuffer) return 0;
+
+    // Restoring the primary surface restores the whole chain.
+    if (pFrontBuffer->IsLost() != DD_OK) {
+        if (!ddCheck(pFrontBuffer->Restore())) return 0;
+    }
+
+    void* base = nullptr;
+    if (!ddLock(pBackBuffer ? pBackBuffer : pFrontBuffer, &base, &backBufferPitch)) return 0;
+
+    // The renderer takes a 4-byte aligned address and a 16-bit pitch.
+    *address = reinterpret_cast<uint8_t*>(reinterpret_cast<uintptr_t>(base) & ~uintptr_t{3});
+    *pitch = static_cast<uint16_t>(static_cast<uint32_t>(backBufferPitch) & 0xFFFFu);
+    return 1;
+}
+
+int ddUnlockBackBuffer() {
+    return ddUnlock(pBackBuffer);
+}
+
+int ddLockFrontBuffer(void** address, int32_t* pitch) {
+    return ddLock(pFrontBuffer, address, pitch);
+}
+
+int ddUnlockFrontBuffer() {
+    return ddUnlock(pFrontBuffer);
+}
+
+int ddFlip() {
+    if (!pFrontBuffer) return 0;
+    // A lost chain makes the flip fail; the next ddGetWindowInfo restores it.
+    if (!ddCheck(pFrontBuffer->Flip(nullptr, DDFLIP_WAIT))) return 0;
+    return 1;
+}
