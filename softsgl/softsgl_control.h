@@ -9,20 +9,25 @@
 #include "platform/sgl.h"
 
 struct SoftsglCall {
-    std::string name;             // "sgl_create_texture", "sgltri_triangles", ...
-    std::vector<int64_t> args;    // integer arguments in order; pointers as their values
-    SGLCONTEXT context{};         // sgltri calls: the context as it was at the call
+    std::string name;                // "sgl_create_texture", "sgltri_triangles", ...
+    std::vector<int64_t> args;       // integer arguments in order; pointers as their values
+    SGLCONTEXT context{};            // sgltri calls: the context as it was at the call
     std::vector<SGLVERTEX> vertices; // sgltri_points/lines/triangles: copies of the vertices
-    std::vector<int32_t> indices; // lines: the pair; triangles: count x 3 indices
+    std::vector<int32_t> indices;    // lines: the pair; triangles: count x 3 indices
 };
 
+// The log keeps the newest 65,536 calls at most (older ones are dropped in
+// halves); softsglCallCount counts every call since the last clear.
 const std::vector<SoftsglCall>& softsglCalls();
 void softsglClearCalls();
 int softsglCallCount(const char* name);
+// Logging on (default) or off; counts and failures work either way.
+void softsglSetCallLogging(bool on);
 
 // The call numbered fromCall (1 = next) of that name and the times - 1 after
 // it return `result` instead of doing their work (times < 0: every call).
-// Calls without a result just do nothing.
+// Calls without a result just do nothing; a failing sgl_get_win_versions
+// returns null. A new failure for a name replaces the previous one.
 void softsglFailCall(const char* name, int result, int fromCall = 1, int times = 1);
 void softsglClearFailures();
 

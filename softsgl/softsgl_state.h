@@ -1,0 +1,73 @@
+// Module state of the software SGL, shared by its files: call log and
+// failures, callbacks, devices, texture memory and the queued frame.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/sgl.h"
+
+namespace softsgl {
+
+// Results other than success and -243.
+constexpr int kErrBadParameter = -1;
+constexpr int kErrNoSuchTexture = -2;
+constexpr int kErrNoTarget = -3;
+
+constexpr int kDefaultTextureBudget = 4 * 1024 * 1024; // bytes, 2 per texel
+constexpr int kBytesPerTexel = 2;
+constexpr int kMaxDevices = 8;
+constexpr int kMaxDeviceSide = 4096;
+constexpr size_t kMaxQueuedPrimitives = 1u << 20;
+
+struct Texture {
+    int side = 0;
+    int shift = 0; // log2 side
+    int mapType = SGL_MAP_OPAQUE;
+    std::vector<uint32_t> texels; // bytes red, green, blue, transparency
+};
+
+struct Device {
+    bool live = false;
+    int width = 0;
+    int height = 0;
+    uint32_t serial = 0; // creation order; the newest live device is drawn into
+};
+
+enum class PrimitiveKind : uint8_t { Point, Line, Triangle };
+
+// One queued primitive: its kind, the context as it stood at the call and
+// its own copy of its vertices (1, 2 or 3 of them).
+struct QueuedPrimitive {
+    PrimitiveKind kind;
+    uint32_t context;     // index into Frame::contexts
+    uint32_t firstVertex; // index into Frame::vertices
+};
+
+struct Frame {
+    std::vector<SGLCONTEXT> contexts;
+    std::vector<SGLVERTEX> vertices;
+    std::vector<QueuedPrimitive> primitives;
+};
+
+// Logs a call (unless logging is off) and tells whether it is to fail, with
+// the result to return then.
+bool enterCall(const char* name, std::initializer_list<int64_t> args, int* failResult,
+               const SGLCONTEXT* context = nullptr, const SGLVERTEX* vertices = nullptr,
+               size_t vertexCount = 0, const int32_t* indices = nullptr, size_t indexCount = 0);
+
+inline int64_t pointerArg(const void* p) {
+    return static_cast<int64_t>(reinterpret_cast<intptr_t>(p));
+}
+
+sgl_address_callback addressCallback();
+sgl_eor_callback eorCallback();
+// Newest live device, or null.
+const Device* currentDevice();
+// Live texture of that name, or null.
+const Texture* findTexture(int name);
+
+} // namespace softsgl

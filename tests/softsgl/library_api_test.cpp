@@ -1,0 +1,238 @@
+// The library's bookkeeping: version record, callbacks, devices, texture
+// memory, the frame queue's copies, the call log and failures on demand.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "softsgl/softsgl_control.h"
+#include "softsgl_helpers.h"
+
+namespace {
+
+std::vector<uint32_t> solid(int side, uint32_t t) {
+    return std::vector<uint32_t>(size_t(side) * side, t);
+}
+
+TEST(SoftsglApi, VersionRecordCarriesTheSettableVersionAsItsFourthText) {
+    sgl_win_versions* v = sgl_get_win_versions();
+    ASSERT_NE(v, nullptr);
+    EXPECT_STREQ(v->text[3], "0046h");
+    for (const char* t : v->text)
+        EXPECT_NE(t, nullptr);
+    softsglSetVersionText("0050h");
+    EXPECT_STREQ(sgl_get_win_versions()->text[3], "0050h");
+    softsglSetVersionText(nullptr);
+    EXPECT_STREQ(sgl_get_win_versions()->text[3], "");
+}
+
+TEST(SoftsglApi, ScreenDevicesAreCheckedCountedAndDeleted) {
+    EXPECT_LT(sgl_create_screen_device(1, 640, 480, 0, 1), 0); // only device 0
+    EXPECT_LT(sgl_create_screen_device(0, 0, 480, 0, 1), 0);
+    EXPECT_LT(sgl_create_screen_device(0, 640, -1, 0, 1), 0);
+    EXPECT_LT(sgl_create_screen_device(0, 5000, 480, 0, 1), 0);
+    EXPECT_EQ(softsglLiveDevices(), 0);
+    int id = sgl_create_screen_device(0, 640, 480, 0, 1);
+    EXPECT_GE(id, 0);
+    EXPECT_EQ(softsglLiveDevices(), 1);
+    sgl_delete_device(id);
+    sgl_delete_device(id); // twice: harmless
+    sgl_delete_device(-5); // unknown: harmless
+    EXPECT_EQ(softsglLiveDevices(), 0);
+    EXPECT_GE(sgl_create_screen_device(0, 320, 200, 0, 1), 0);
+}
+
+TEST(SoftsglApi, RenderAsksForTheTargetThenSignalsTheEndWithOrWithoutADevice) {
+    MemoryTarget t;
+    int id = setUpScreen(t, 4, 2);
+    ASSERT_GE(id, 0);
+    SGLCONTEXT ctx = defaultContext();
+    EXPECT_EQ(sgltri_startofframe(&ctx), 0);
+    EXPECT_EQ(sgltri_render(&ctx), 0);
+    EXPECT_EQ(addressCallbacks, 1);
+    EXPECT_EQ(eorCallbacks, 1);
+    EXPECT_EQ(sgltri_isrendercomplete(&ctx, 0xFFFFFFFF), 0);
+    for (uint16_t p : t.pixels)
+        EXPECT_EQ(p, 0); // empty frame: black
+
+    // Without a device nothing is drawn, but the callbacks still run.
+    sgl_delete_device(id);
+    std::fill(t.pixels.begin(), t.pixels.end(), 0x1234);
+    EXPECT_LT(sgltri_render(&ctx), 0);
+    EXPECT_EQ(addressCallbacks, 2);
+    EXPECT_EQ(eorCallbacks, 2);
+    for (uint16_t p : t.pixels)
+        EXPECT_EQ(p, 0x1234);
+}
+
+TEST(SoftsglApi, AnUnfilledOrUnusableRecordDrawsNothing) {
+    MemoryTarget t;
+    ASSERT_GE(setUpScreen(t, 4, 2, 16, 0, 0, 0x1234), 0);
+    SGLCONTEXT ctx = defaultContext();
+    sgltri_startofframe(&ctx);
+    drawTriangle(ctx, vtx(0, 0), vtx(4, 0), vtx(0, 4));
+    currentTarget = nullptr; // callback leaves the record as it got it
+    EXPECT_LT(sgltri_render(&ctx), 0);
+    EXPECT_EQ(eorCallbacks, 1);
+    t.bitsPerPixel = 24; // neither 15 nor 16
+    currentTarget = &t;
+    EXPECT_LT(sgltri_render(&ctx), 0);
+    for (uint16_t p : t.pixels)
+        EXPECT_EQ(p, 0x1234);
+    t.bitsPerPixel = 16;
+    EXPECT_EQ(sgltri_render(&ctx), 0);
+    EXPECT_EQ(t.at(0, 0), 0xFFFF);
+}
+
+TEST(SoftsglApi, QueuedPrimitivesKeepContextAndVerticesAsTheyWereAtTheCall) {
+    MemoryTarget t;
+    ASSERT_GE(setUpScreen(t, 4, 1), 0);
+    SGLCONTEXT ctx = defaultContext();
+    sgltri_startofframe(&ctx);
+    SGLVERTEX vs[4] = {vtx(0, 0), vtx(2, 0), vtx(0, 2), vtx(2, 2)};
+    int32_t idx[2][3] = {{0, 1, 2}, {1, 3, 2}};
+    ctx.flags |= SGLTT_VERTEXTRANS;
+    sgltri_triangles(&ctx, 2, idx, vs);
+    // Everything changes after the call: the queued copy must not.
+    ctx.flags = 0;
+    for (auto& v : vs)
+        v = vtx(100, 100, 0xFF00FF00);
+    idx[0][0] = 3;
+
+    const SoftsglCall& call = softsglCalls().back();
+    EXPECT_EQ(call.name, "sgltri_triangles");
+    EXPECT_EQ(call.args[1], 2);
+    EXPECT_EQ(call.context.flags, (SGLTT_DEFAULT_FLAGS & ~SGLTT_TEXTURE) | SGLTT_VERTEXTRANS);
+    ASSERT_EQ(call.vertices.size(), 4u);
+    EXPECT_EQ(call.vertices[1].x, 2.0f);
+    EXPECT_EQ(call.indices, (std::vector<int32_t>{0, 1, 2, 1, 3, 2}));
+
+    renderFrame(ctx);
+    EXPECT_EQ(t.at(0, 0), 0xFFFF);
+    EXPECT_EQ(t.at(1, 0), 0xFFFF);
+    EXPECT_EQ(t.at(2, 0), 0);
+
+    // A new frame forgets the queue.
+    sgltri_startofframe(&ctx);
+    renderFrame(ctx);
+    EXPECT_EQ(t.at(0, 0), 0);
+}
+
+TEST(SoftsglApi, TexturesAreCheckedStoredReplacedAndDeleted) {
+    std::vector<uint32_t> red = solid(32, texel(255, 0, 0, 0));
+    int a = createTexture(SGL_MAP_OPAQUE, 0, red);
+    ASSERT_GE(a, 0);
+    int side = 0, type = 0;
+    const uint32_t* texels = softsglTexels(a, &side, &type);
+    ASSERT_NE(texels, nullptr);
+    EXPECT_EQ(side, 32);
+    EXPECT_EQ(type, SGL_MAP_OPAQUE);
+    EXPECT_EQ(texels[1023], texel(255, 0, 0, 0));
+
+    // Bad arguments: negative, but never "memory full".
+    std::vector<uint32_t> big = solid(64, 0);
+    sgl_intermediate_map map{{'I', 'M', 'A', 'P'}, 64, 64, big.data()};
+    EXPECT_EQ(sgl_create_texture(1, 0, 2, 0, &map, nullptr), -1); // 64 texels, size code 0
+    EXPECT_EQ(sgl_create_texture(2, 1, 2, 0, &map, nullptr), -1); // map type 2
+    EXPECT_EQ(sgl_create_texture(1, 4, 2, 0, &map, nullptr), -1); // size code 4
+    EXPECT_EQ(sgl_create_texture(1, 1, 2, 0, nullptr, nullptr), -1);
+    map.id[3] = 'X';
+    EXPECT_EQ(sgl_create_texture(1, 1, 2, 0, &map, nullptr), -1);
+    map.id[3] = 'P';
+    map.pixels = nullptr;
+    EXPECT_EQ(sgl_create_texture(1, 1, 2, 0, &map, nullptr), -1);
+    EXPECT_EQ(softsglLiveTextures(), 1);
+
+    // Replacing texels keeps name, side and map type.
+    std::vector<uint32_t> blue = solid(32, texel(0, 0, 255, 7));
+    sgl_intermediate_map m32{{'I', 'M', 'A', 'P'}, 32, 32, blue.data()};
+    EXPECT_EQ(sgl_set_texture(a, 0, 1, &m32, nullptr), 0);
+    EXPECT_EQ(softsglTexels(a)[5], texel(0, 0, 255, 7));
+    EXPECT_LT(sgl_set_texture(a, 0, 1, &map, nullptr), 0); // wrong side
+    EXPECT_LT(sgl_set_texture(a + 100, 0, 1, &m32, nullptr), 0);
+
+    int b = createTexture(SGL_MAP_TRANSLUCENT, 1, big);
+    ASSERT_GE(b, 0);
+    EXPECT_NE(a, b);
+    sgl_delete_texture(a);
+    EXPECT_EQ(softsglTexels(a), nullptr);
+    EXPECT_LT(sgl_set_texture(a, 0, 1, &m32, nullptr), 0);
+    sgl_delete_texture(a); // again: harmless
+    EXPECT_EQ(softsglLiveTextures(), 1);
+    int c = createTexture(SGL_MAP_OPAQUE, 0, red);
+    EXPECT_GE(c, 0);
+    EXPECT_NE(c, a); // names are not reused
+    EXPECT_NE(c, -1);
+}
+
+TEST(SoftsglApi, TextureBudgetRunsOutWithMinus243AndDeletionGivesItBack) {
+    EXPECT_EQ(softsglTextureBudget(), 4 * 1024 * 1024);
+    EXPECT_EQ(sgl_get_free_texture_mem(), 4 * 1024 * 1024);
+    softsglSetTextureBudget(2 * 32 * 32 * 2 + 100); // two 32 x 32 maps and a bit
+    std::vector<uint32_t> t32 = solid(32, 0), t64 = solid(64, 0);
+    int a = createTexture(1, 0, t32);
+    int b = createTexture(4, 0, t32);
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    EXPECT_EQ(sgl_get_free_texture_mem(), 100);
+    EXPECT_EQ(createTexture(1, 0, t32), -243);
+    EXPECT_EQ(createTexture(1, 1, t64), -243);
+    sgl_delete_texture(a);
+    EXPECT_EQ(sgl_get_free_texture_mem(), 2048 + 100);
+    EXPECT_EQ(createTexture(1, 1, t64), -243); // 8192 bytes do not fit
+    EXPECT_GE(createTexture(1, 0, t32), 0);
+    softsglSetTextureBudget(0); // below what is in use: nothing free, nothing lost
+    EXPECT_EQ(sgl_get_free_texture_mem(), 0);
+    EXPECT_EQ(softsglLiveTextures(), 2);
+}
+
+TEST(SoftsglApi, CallsAreLoggedAndFailOnDemand) {
+    std::vector<uint32_t> t32 = solid(32, 0);
+    softsglClearCalls();
+    softsglFailCall("sgl_create_texture", -243, 2, 2);
+    EXPECT_GE(createTexture(1, 0, t32), 0);
+    EXPECT_EQ(createTexture(1, 0, t32), -243);
+    EXPECT_EQ(createTexture(1, 0, t32), -243);
+    EXPECT_GE(createTexture(1, 0, t32), 0);
+    EXPECT_EQ(softsglLiveTextures(), 2);
+    EXPECT_EQ(softsglCallCount("sgl_create_texture"), 4);
+    const SoftsglCall& first = softsglCalls().front();
+    EXPECT_EQ(first.name, "sgl_create_texture");
+    ASSERT_EQ(first.args.size(), 6u);
+    EXPECT_EQ(first.args[0], 1);
+    EXPECT_EQ(first.args[2], 2);
+    EXPECT_EQ(first.args[5], 0);
+
+    softsglFailCall("sgl_use_address_mode", 7, 1, -1); // every call
+    int32_t status;
+    EXPECT_EQ(sgl_use_address_mode(nullptr, &status), 7);
+    EXPECT_EQ(sgl_use_address_mode(nullptr, &status), 7);
+    softsglFailCall("sgl_get_win_versions", 0);
+    EXPECT_EQ(sgl_get_win_versions(), nullptr);
+    EXPECT_NE(sgl_get_win_versions(), nullptr);
+
+    // A failing call without a result does nothing.
+    MemoryTarget t;
+    ASSERT_GE(setUpScreen(t, 2, 2), 0); // callbacks: address mode still fails...
+    softsglClearFailures();
+    ASSERT_GE(setUpScreen(t, 2, 2), 0);
+    SGLCONTEXT ctx = defaultContext();
+    sgltri_startofframe(&ctx);
+    softsglFailCall("sgltri_triangles", 0);
+    drawTriangle(ctx, vtx(0, 0), vtx(2, 0), vtx(0, 2));
+    renderFrame(ctx);
+    EXPECT_EQ(t.at(0, 0), 0);
+    drawTriangle(ctx, vtx(0, 0), vtx(2, 0), vtx(0, 2));
+    renderFrame(ctx);
+    EXPECT_EQ(t.at(0, 0), 0xFFFF);
+    EXPECT_EQ(softsglCallCount("sgltri_triangles"), 2);
+
+    softsglSetCallLogging(false);
+    sgltri_startofframe(&ctx);
+    EXPECT_EQ(softsglCalls().back().name, "sgltri_isrendercomplete");
+    EXPECT_EQ(softsglCallCount("sgltri_startofframe"), 2);
+    softsglClearCalls();
+    EXPECT_TRUE(softsglCalls().empty());
+    EXPECT_EQ(softsglCallCount("sgltri_startofframe"), 0);
+}
+
+} // namespace

@@ -1,0 +1,101 @@
+#include "softsgl_helpers.h"
+
+#include <cstring>
+
+#include "softsgl/softsgl_control.h"
+
+MemoryTarget* currentTarget = nullptr;
+int addressCallbacks = 0;
+int eorCallbacks = 0;
+
+namespace {
+
+int SGL_CALL fillRecord(AddressCallbackParams* p) {
+    ++addressCallbacks;
+    if (currentTarget) {
+        p->address = currentTarget->pixels.data();
+        p->stride = uint16_t(currentTarget->stride);
+        p->bitsPerPixel = uint8_t(currentTarget->bitsPerPixel);
+    }
+    return 0;
+}
+
+int SGL_CALL endOfRender() {
+    ++eorCallbacks;
+    return 0;
+}
+
+} // namespace
+
+int setUpScreen(MemoryTarget& t, int w, int h, int bpp, int stride, int rows, uint16_t fill) {
+    static int32_t status;
+    sgl_use_address_mode(fillRecord, &status);
+    sgl_use_eor_callback(endOfRender);
+    t.stride = stride ? stride : w * 2;
+    t.rows = rows ? rows : h;
+    t.bitsPerPixel = bpp;
+    t.pixels.assign(size_t(t.stride / 2) * t.rows, fill);
+    currentTarget = &t;
+    return sgl_create_screen_device(0, w, h, 0, 1);
+}
+
+SGLCONTEXT defaultContext() {
+    SGLCONTEXT c;
+    std::memset(&c, 0, sizeof c);
+    c.fogRed = c.fogGreen = c.fogBlue = 0.3f;
+    c.fogDensity = 5;
+    c.flags = SGLTT_DEFAULT_FLAGS & ~SGLTT_TEXTURE;
+    sglContextWord(c, 9) = 1;
+    sglContextWord(c, 17) = 1;
+    sglContextWord(c, 24) = 255;
+    sglContextWord(c, 27) = 2;
+    return c;
+}
+
+SGLVERTEX vtx(float x, float y, uint32_t colour, float invW, float u, float v) {
+    return SGLVERTEX{x, y, 0.5f, invW, colour, 0, u, v};
+}
+
+void drawTriangle(SGLCONTEXT& ctx, SGLVERTEX a, SGLVERTEX b, SGLVERTEX c) {
+    SGLVERTEX vs[3] = {a, b, c};
+    int32_t idx[1][3] = {{0, 1, 2}};
+    sgltri_triangles(&ctx, 1, idx, vs);
+}
+
+void renderFrame(SGLCONTEXT& ctx) {
+    sgltri_render(&ctx);
+    sgltri_isrendercomplete(&ctx, 0xFFFFFFFF);
+}
+
+uint16_t to565(uint32_t c) {
+    return uint16_t(((c >> 8) & 0xF800) | ((c >> 5) & 0x7E0) | ((c >> 3) & 0x1F));
+}
+uint16_t to555(uint32_t c) {
+    return uint16_t(((c >> 9) & 0x7C00) | ((c >> 6) & 0x3E0) | ((c >> 3) & 0x1F));
+}
+
+uint32_t texel(int r, int g, int b, int t) {
+    return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16 | uint32_t(t) << 24;
+}
+
+int createTexture(int mapType, int sizeCode, const std::vector<uint32_t>& texels) {
+    int side = 32 << sizeCode;
+    sgl_intermediate_map map{
+        {'I', 'M', 'A', 'P'}, side, side, const_cast<uint32_t*>(texels.data())};
+    return sgl_create_texture(mapType, sizeCode, 2, 0, &map, nullptr);
+}
+
+std::string picture(const MemoryTarget& t, int w, int h,
+                    const std::vector<std::pair<uint16_t, char>>& legend) {
+    std::string s;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            char ch = '?';
+            for (auto& l : legend)
+                if (l.first == t.at(x, y)) ch = l.second;
+            s += ch;
+        }
+        s += '\n';
+    }
+    return s;
+}

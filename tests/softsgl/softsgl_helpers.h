@@ -1,0 +1,48 @@
+// Helpers for the software SGL tests: an in-memory render target handed out
+// by the address callback, vertex and context builders, texture maps.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/sgl.h"
+
+// A 16-bit buffer with a guard band: `stride` bytes per row, `rows` rows.
+struct MemoryTarget {
+    int stride = 0;
+    int rows = 0;
+    int bitsPerPixel = 16;
+    std::vector<uint16_t> pixels; // stride / 2 per row
+    uint16_t at(int x, int y) const { return pixels[size_t(y) * (stride / 2) + x]; }
+};
+
+// The target the test callback hands to the library; null: leave the record unfilled.
+extern MemoryTarget* currentTarget;
+extern int addressCallbacks;
+extern int eorCallbacks;
+
+// Registers the callbacks, creates a device of w x h and a target with
+// room for `stride` bytes per row and `rows` rows, filled with `fill`.
+int setUpScreen(MemoryTarget& target, int w, int h, int bitsPerPixel = 16, int stride = 0,
+                int rows = 0, uint16_t fill = 0xBEEF);
+
+SGLCONTEXT defaultContext(); // the driver's defaults, texturing off
+SGLVERTEX vtx(float x, float y, uint32_t colour = 0xFFFFFFFF, float invW = 1.0f, float u = 0,
+              float v = 0);
+
+void drawTriangle(SGLCONTEXT& ctx, SGLVERTEX a, SGLVERTEX b, SGLVERTEX c);
+void renderFrame(SGLCONTEXT& ctx);
+
+// 565 and 555 pixels from 0x..RRGGBB by dropping low bits.
+uint16_t to565(uint32_t c);
+uint16_t to555(uint32_t c);
+
+// Texels (bytes red, green, blue, transparency) as little-endian words.
+uint32_t texel(int r, int g, int b, int transparency);
+int createTexture(int mapType, int sizeCode, const std::vector<uint32_t>& texels);
+
+// The target area as text: one character per pixel, chosen by `legend`
+// (pixel value -> character), '?' for any other value.
+std::string picture(const MemoryTarget& t, int w, int h,
+                    const std::vector<std::pair<uint16_t, char>>& legend);
