@@ -22,31 +22,50 @@
 void kxstandFailCall(const char* name, HRESULT result, int fromCall = 1, int times = 1);
 void kxstandClearFailures();
 
-// Calls made since load, by name (as above). The log holds every call in
-// order, as "Name" or "Name(arg, ...)" for the calls whose arguments matter
-// (SetCooperativeLevel, SetDisplayMode, WaitForVerticalBlank, Flip, Blt, Lock, Sleep).
+// Calls made since load, by name (as above), failed ones included. The log
+// holds every call in order, as "Name" or "Name(arg, ...)" for the calls whose
+// arguments matter, flags in hexadecimal, numbers in decimal:
+//   "Sleep(100)", "IDirectDraw::SetCooperativeLevel(0x11)",
+//   "IDirectDraw::SetDisplayMode(640, 480, 16)", "IDirectDraw::WaitForVerticalBlank(0x4)",
+//   "IDirectDrawSurface::Flip(0x1)", "IDirectDrawSurface::Blt(0x400)",
+//   "IDirectDrawSurface::Lock(0x1)".
+// AddRef and Release lines end with the count returned: "IDirectDrawSurface::Release -> 0".
+// kxstandClearCallLog empties the log; the counts go on.
 int kxstandCallCount(const char* name);
 const std::vector<std::string>& kxstandCallLog();
 void kxstandClearCallLog();
+// Calls that a real system would punish: a method called on a freed object
+// (or on a back buffer after its chain was released), DirectDrawCreate
+// called while ddraw.dll is not loaded. Such calls fail with
+// DDERR_INVALIDOBJECT and are reported on stderr. 0 for a sound program.
+int kxstandDeadCalls();
 
 // ---- Win32 ----
+// A failing ShowCursor leaves the counter and returns it; a failing Sleep does
+// not advance the clock; a failing lstrcmpA returns 0; a failing
+// OutputDebugStringA captures nothing.
 HWND kxstandDefaultWindow(); // the window that is active at start
 HWND kxstandCreateWindow();
 void kxstandDestroyWindow(HWND window);
 void kxstandSetActiveWindow(HWND window); // null: no active window
 int kxstandCursorCounter();               // ShowCursor's display counter, 0 at start
 uint64_t kxstandClockMs();                // virtual clock that Sleep advances
-const std::vector<std::string>& kxstandDebugLines(); // OutputDebugStringA lines
-int kxstandLibraryLoads();                // successful LoadLibraryA of ddraw.dll
-int kxstandLibraryFrees();                // successful FreeLibrary
-int kxstandLibraryLoaded();               // loads minus frees
+const std::vector<std::string>&
+kxstandDebugLines();        // OutputDebugStringA texts, one per call, as passed
+int kxstandLibraryLoads();  // successful LoadLibraryA of ddraw.dll
+int kxstandLibraryFrees();  // successful FreeLibrary
+int kxstandLibraryLoaded(); // loads minus frees
 
 // ---- DirectDraw ----
-void kxstandSetPixelFormat565(bool is565); // 565 (default) or 555
-void kxstandSetPitch(int bytes);           // row pitch of every surface made from now on
-void kxstandSetDriverCaps(DWORD dwCaps);   // DDCAPS::dwCaps reported for the driver
-void kxstandSetModeSupported(bool ok);     // false: SetDisplayMode(640,480,16) is refused
-void kxstandLoseSurfaces();                // every live surface becomes lost
+// Surfaces are 640 x 480 at 16 bits per pixel. New and restored surfaces hold
+// garbage in which no 16-bit word is 0.
+void kxstandSetPixelFormat565(bool is565); // 565 (default) or 555, for surfaces made from now on
+void kxstandSetPitch(int bytes); // row pitch of every surface made from now on; 1536 by default
+// Surfaces made from now on start `bytes` (0 to 15) past a 16-byte boundary; 0 by default.
+void kxstandSetSurfaceOffset(int bytes);
+void kxstandSetDriverCaps(DWORD dwCaps); // DDCAPS::dwCaps reported for the driver
+void kxstandSetModeSupported(bool ok); // false: SetDisplayMode(640,480,16) gives DDERR_INVALIDMODE
+void kxstandLoseSurfaces();            // every live surface becomes lost
 
 // Pixels of the flipping chain by position: 0 = front (shown), 1 = back
 // buffer (next shown), 2 = second back buffer. Null when there is no chain.
