@@ -1,12 +1,469 @@
+// The rasterizer. Triangles are set up in 28.4 fixed point with exact
+// integer edge functions; each row's span is found from those functions, and
+// attributes are stepped across the span. See README.md for the rules.
 #include "softsgl/rasterizer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
+
+#include "softsgl/pixel_ops.h"
 
 namespace softsgl {
+namespace {
 
-void renderFrame(const Frame&, const RenderTarget& target) {
+// Triangles reaching beyond this many pixels from the origin are clipped to
+// it first, which keeps every edge-function product inside 2^53.
+constexpr double kGuardBand = 1 << 20;
+
+std::vector<float> depthBuffer;
+
+// A vertex as the rasterizer sees it: position in pixels, 1/w, texel
+// coordinates over w (already scaled by the texture side) and colour.
+struct RasterVertex {
+    double x, y, q, u, v, r, g, b, a;
+};
+
+// How one primitive is drawn.
+struct Style {
+    const Texture* texture; // null: untextured
+    bool textureAlpha;      // translucent map: texel opacity counts
+    bool translucent;
+    bool constantColour; // every vertex has the same colour (and alpha)
+    uint32_t r, g, b, a; // that colour
+};
+
+struct Surface {
+    const RenderTarget* target;
+    float* depth;
+    uint16_t* row(int y) const {
+        return reinterpret_cast<uint16_t*>(target->base + size_t(y) * target->stride);
+    }
+    float* depthRow(int y) const { return depth + size_t(y) * target->width; }
+};
+
+// Per-span state: the attributes at the first pixel and their steps.
+struct Span {
+    float q, dq, u, du, v, dv;
+    int32_t r, dr, g, dg, b, db, a, da; // 16.16, rounded (0.5 added)
+};
+
+inline uint32_t channel(int32_t fixed) {
+    int32_t c = fixed >> 16;
+    return uint32_t(c < 0 ? 0 : c > 255 ? 255 : c);
+}
+
+// One span of a triangle: n pixels from dst / z, left to right.
+template <bool Textured, bool Gouraud, bool Blend, bool Is555>
+void drawSpan(uint16_t* dst, float* z, int n, Span s, const Style& st) {
+    const uint32_t* texels = Textured ? st.texture->texels.data() : nullptr;
+    const int32_t mask = Textured ? st.texture->side - 1 : 0;
+    const int shift = Textured ? st.texture->shift : 0;
+    const bool textureAlpha = st.textureAlpha;
+    for (int i = 0; i < n; ++i) {
+        if (s.q >= z[i]) {
+            uint32_t r, g, b, a;
+            if (Gouraud) {
+                r = channel(s.r);
+                g = channel(s.g);
+                b = channel(s.b);
+                a = Blend ? channel(s.a) : 255;
+            } else {
+                r = st.r;
+                g = st.g;
+                b = st.b;
+                a = st.a;
+            }
+            if (Textured) {
+                float w = 1.0f / s.q;
+                int32_t tu = floorToInt(s.u * w) & mask;
+                int32_t tv = floorToInt(s.v * w) & mask;
+                uint32_t t = texels[(tv << shift) | tu];
+                r = mul255(r, t & 0xFF);
+                g = mul255(g, (t >> 8) & 0xFF);
+                b = mul255(b, (t >> 16) & 0xFF);
+                if (Blend && textureAlpha) a = mul255(a, 255 - (t >> 24));
+            }
+            if (Blend) {
+                uint32_t dr, dg, db;
+                if (Is555)
+                    unpack555(dst[i], dr, dg, db);
+                else
+                    unpack565(dst[i], dr, dg, db);
+                r = blend255(r, dr, a);
+                g = blend255(g, dg, a);
+                b = blend255(b, db, a);
+            } else {
+                z[i] = s.q;
+            }
+            dst[i] = Is555 ? pack555(r, g, b) : pack565(r, g, b);
+        }
+        s.q += s.dq;
+        if (Textured) {
+            s.u += s.du;
+            s.v += s.dv;
+        }
+        if (Gouraud) {
+            s.r += s.dr;
+            s.g += s.dg;
+            s.b += s.db;
+            if (Blend) s.a += s.da;
+        }
+    }
+}
+
+using SpanFunction = void (*)(uint16_t*, float*, int, Span, const Style&);
+
+template <bool T, bool G> SpanFunction pickBlend(bool blend, bool is555) {
+    if (blend) return is555 ? drawSpan<T, G, true, true> : drawSpan<T, G, true, false>;
+    return is555 ? drawSpan<T, G, false, true> : drawSpan<T, G, false, false>;
+}
+
+SpanFunction pickSpan(const Style& st, bool is555) {
+    bool textured = st.texture != nullptr;
+    if (textured)
+        return st.constantColour ? pickBlend<true, false>(st.translucent, is555)
+                                 : pickBlend<true, true>(st.translucent, is555);
+    return st.constantColour ? pickBlend<false, false>(st.translucent, is555)
+                             : pickBlend<false, true>(st.translucent, is555);
+}
+
+// floor(n / d) for d > 0, exact: a floating estimate corrected with integer
+// products (|n| stays below 2^53 inside the guard band).
+inline int64_t floorDiv(int64_t n, int64_t d, double invD) {
+    int64_t q = int64_t(double(n) * invD);
+    while (q * d > n)
+        --q;
+    while ((q + 1) * d <= n)
+        ++q;
+    return q;
+}
+
+inline int64_t snap(double c) {
+    return int64_t(std::floor(c * 16.0 + 0.5));
+}
+
+// An edge from a to b of a triangle wound so that the inside is where
+// dx * (py - ay) - dy * (px - ax) > 0. Pixels exactly on an edge belong to
+// the triangle when the edge is a top edge (horizontal, inside below) or a
+// left edge (going up the screen): `bias` is 0 for those and 1 otherwise.
+struct Edge {
+    int64_t dx, dy, ax, ay, bias;
+    double inv; // 1 / (16 |dy|)
+};
+
+Edge makeEdge(int64_t ax, int64_t ay, int64_t bx, int64_t by) {
+    Edge e{bx - ax, by - ay, ax, ay, 0, 0.0};
+    e.bias = (e.dy < 0 || (e.dy == 0 && e.dx > 0)) ? 0 : 1;
+    if (e.dy != 0) e.inv = 1.0 / double(16 * (e.dy < 0 ? -e.dy : e.dy));
+    return e;
+}
+
+// Narrows [lo, hi) to the columns of row centre py (28.4) inside the edge.
+inline void clipSpan(const Edge& e, int64_t py, int64_t& lo, int64_t& hi) {
+    // E(c) = C - dy * (16 c + 8) with C = dx * (py - ay) + dy * ax.
+    int64_t C = e.dx * (py - e.ay) + e.dy * e.ax;
+    if (e.dy == 0) {
+        if (C < e.bias) hi = lo;
+    } else if (e.dy < 0) { // E grows with c: c >= ceil((bias - C - 8k) / 16k)
+        int64_t k = -e.dy;
+        int64_t first = -floorDiv(C + 8 * k - e.bias, 16 * k, e.inv);
+        lo = std::max(lo, first);
+    } else { // E falls with c: c <= floor((C - 8 dy - bias) / 16 dy)
+        int64_t last = floorDiv(C - 8 * e.dy - e.bias, 16 * e.dy, e.inv);
+        hi = std::min(hi, last + 1);
+    }
+}
+
+// Plane of one attribute over the screen: value at (x, y) in pixels.
+struct Plane {
+    double base, dx, dy; // value at (x0, y0) and gradients
+};
+
+void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Style& st,
+                    const Surface& surf) {
+    int64_t X0 = snap(v0.x), Y0 = snap(v0.y), X1 = snap(v1.x), Y1 = snap(v1.y);
+    int64_t X2 = snap(v2.x), Y2 = snap(v2.y);
+    int64_t area = (X1 - X0) * (Y2 - Y0) - (Y1 - Y0) * (X2 - X0);
+    if (area == 0) return;
+    if (area < 0) { // draw either winding: make it the one the edges expect
+        std::swap(v1, v2);
+        std::swap(X1, X2);
+        std::swap(Y1, Y2);
+        area = -area;
+    }
+    const int W = surf.target->width, H = surf.target->height;
+    int64_t minX = std::min({X0, X1, X2}), maxX = std::max({X0, X1, X2});
+    int64_t minY = std::min({Y0, Y1, Y2}), maxY = std::max({Y0, Y1, Y2});
+    // Pixel c's centre is 16 c + 8: the columns and rows whose centres lie
+    // in the bounding box, cut to the render area.
+    int64_t cLo = std::max<int64_t>(0, -((8 - minX) >> 4));
+    int64_t cHi = std::min<int64_t>(W - 1, (maxX - 8) >> 4);
+    int64_t rLo = std::max<int64_t>(0, -((8 - minY) >> 4));
+    int64_t rHi = std::min<int64_t>(H - 1, (maxY - 8) >> 4);
+    if (cLo > cHi || rLo > rHi) return;
+
+    Edge e[3] = {makeEdge(X0, Y0, X1, Y1), makeEdge(X1, Y1, X2, Y2), makeEdge(X2, Y2, X0, Y0)};
+
+    // Attribute planes from the snapped positions, in pixels.
+    const double x0 = X0 / 16.0, y0 = Y0 / 16.0;
+    const double ax = (X1 - X0) / 16.0, ay = (Y1 - Y0) / 16.0;
+    const double bx = (X2 - X0) / 16.0, by = (Y2 - Y0) / 16.0;
+    const double inv = 256.0 / double(area);
+    auto plane = [&](double a0, double a1, double a2) {
+        double d1 = a1 - a0, d2 = a2 - a0;
+        return Plane{a0, (d1 * by - d2 * ay) * inv, (d2 * ax - d1 * bx) * inv};
+    };
+    const bool textured = st.texture != nullptr;
+    const bool gouraud = !st.constantColour;
+    Plane pq = plane(v0.q, v1.q, v2.q);
+    Plane pu{}, pv{}, pr{}, pg{}, pb{}, pa{};
+    if (textured) {
+        pu = plane(v0.u, v1.u, v2.u);
+        pv = plane(v0.v, v1.v, v2.v);
+    }
+    if (gouraud) {
+        pr = plane(v0.r, v1.r, v2.r);
+        pg = plane(v0.g, v1.g, v2.g);
+        pb = plane(v0.b, v1.b, v2.b);
+        pa = plane(v0.a, v1.a, v2.a);
+    }
+    auto fixed = [](double v) { return int32_t(std::floor(v * 65536.0 + 32768.0)); };
+    auto fixedStep = [](double d) { return int32_t(std::floor(d * 65536.0 + 0.5)); };
+    Span s{};
+    s.dq = float(pq.dx);
+    s.du = float(pu.dx);
+    s.dv = float(pv.dx);
+    s.dr = fixedStep(pr.dx);
+    s.dg = fixedStep(pg.dx);
+    s.db = fixedStep(pb.dx);
+    s.da = fixedStep(pa.dx);
+
+    SpanFunction span = pickSpan(st, surf.target->is555);
+    for (int64_t row = rLo; row <= rHi; ++row) {
+        int64_t lo = cLo, hi = cHi + 1;
+        int64_t py = row * 16 + 8;
+        for (const Edge& edge : e)
+            clipSpan(edge, py, lo, hi);
+        if (lo >= hi) continue;
+        double fx = double(lo) + 0.5 - x0, fy = double(row) + 0.5 - y0;
+        auto at = [&](const Plane& p) { return p.base + p.dx * fx + p.dy * fy; };
+        s.q = float(at(pq));
+        if (textured) {
+            s.u = float(at(pu));
+            s.v = float(at(pv));
+        }
+        if (gouraud) {
+            s.r = fixed(at(pr));
+            s.g = fixed(at(pg));
+            s.b = fixed(at(pb));
+            s.a = fixed(at(pa));
+        }
+        span(surf.row(int(row)) + lo, surf.depthRow(int(row)) + lo, int(hi - lo), s, st);
+    }
+}
+
+// Clips a polygon to one side of an axis-aligned line. The crossing point of
+// an edge is computed from its endpoints in a fixed order, so two triangles
+// sharing the edge get the very same point.
+int clipPolygon(const RasterVertex* in, int n, RasterVertex* out, bool yAxis, double limit,
+                bool keepBelow) {
+    auto coord = [&](const RasterVertex& v) { return yAxis ? v.y : v.x; };
+    auto inside = [&](const RasterVertex& v) {
+        return keepBelow ? coord(v) <= limit : coord(v) >= limit;
+    };
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const RasterVertex& a = in[i];
+        const RasterVertex& b = in[(i + 1) % n];
+        if (inside(a)) out[m++] = a;
+        if (inside(a) != inside(b)) {
+            const RasterVertex& p = std::memcmp(&a, &b, sizeof a) < 0 ? a : b;
+            const RasterVertex& q = &p == &a ? b : a;
+            double t = (limit - coord(p)) / (coord(q) - coord(p));
+            auto lerp = [t](double x, double y) { return x + (y - x) * t; };
+            RasterVertex c{lerp(p.x, q.x), lerp(p.y, q.y), lerp(p.q, q.q),
+                           lerp(p.u, q.u), lerp(p.v, q.v), lerp(p.r, q.r),
+                           lerp(p.g, q.g), lerp(p.b, q.b), lerp(p.a, q.a)};
+            (yAxis ? c.y : c.x) = limit;
+            out[m++] = c;
+        }
+    }
+    return m;
+}
+
+void drawTriangle(const RasterVertex v[3], const Style& st, const Surface& surf) {
+    bool inGuard = true;
+    for (int i = 0; i < 3; ++i)
+        inGuard = inGuard && std::fabs(v[i].x) <= kGuardBand && std::fabs(v[i].y) <= kGuardBand;
+    if (inGuard) {
+        rasterTriangle(v[0], v[1], v[2], st, surf);
+        return;
+    }
+    RasterVertex a[9], b[9];
+    int n = 3;
+    std::copy(v, v + 3, a);
+    n = clipPolygon(a, n, b, false, -kGuardBand, false);
+    n = clipPolygon(b, n, a, false, kGuardBand, true);
+    n = clipPolygon(a, n, b, true, -kGuardBand, false);
+    n = clipPolygon(b, n, a, true, kGuardBand, true);
+    for (int i = 1; i + 1 < n; ++i)
+        rasterTriangle(a[0], a[i], a[i + 1], st, surf);
+}
+
+// One pixel of a point or line, with the primitive's colour at that spot.
+void plot(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a, const Style& st,
+          const Surface& surf) {
+    float& z = surf.depthRow(y)[x];
+    if (!(q >= z)) return;
+    if (st.texture) { // points and lines take texel (0, 0)
+        uint32_t t = st.texture->texels[0];
+        r = mul255(r, t & 0xFF);
+        g = mul255(g, (t >> 8) & 0xFF);
+        b = mul255(b, (t >> 16) & 0xFF);
+        if (st.textureAlpha) a = mul255(a, 255 - (t >> 24));
+    }
+    uint16_t& p = surf.row(y)[x];
+    bool is555 = surf.target->is555;
+    if (st.translucent) {
+        uint32_t dr, dg, db;
+        if (is555)
+            unpack555(p, dr, dg, db);
+        else
+            unpack565(p, dr, dg, db);
+        r = blend255(r, dr, a);
+        g = blend255(g, dg, a);
+        b = blend255(b, db, a);
+    } else {
+        z = q;
+    }
+    p = is555 ? pack555(r, g, b) : pack565(r, g, b);
+}
+
+uint32_t roundChannel(double c) {
+    long v = std::lround(c);
+    return uint32_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// A point covers the pixel whose square holds it.
+void drawPoint(const RasterVertex& v, const Style& st, const Surface& surf) {
+    double fx = std::floor(v.x), fy = std::floor(v.y);
+    if (fx < 0 || fy < 0 || fx >= surf.target->width || fy >= surf.target->height) return;
+    plot(int(fx), int(fy), float(v.q), uint32_t(v.r), uint32_t(v.g), uint32_t(v.b), uint32_t(v.a),
+         st, surf);
+}
+
+// A line steps along its longer axis one pixel column (or row) at a time:
+// in each, the point of the line at the column's centre (held to the
+// segment) picks the row. Both end pixels are drawn.
+void drawLine(const RasterVertex& p, const RasterVertex& q, const Style& st, const Surface& surf) {
+    double dx = q.x - p.x, dy = q.y - p.y;
+    if (dx == 0 && dy == 0) {
+        drawPoint(p, st, surf);
+        return;
+    }
+    bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    double major0 = xMajor ? p.x : p.y, dMajor = xMajor ? dx : dy;
+    double minor0 = xMajor ? p.y : p.x, dMinor = xMajor ? dy : dx;
+    double lo = std::min(major0, major0 + dMajor), hi = std::max(major0, major0 + dMajor);
+    int majorSize = xMajor ? surf.target->width : surf.target->height;
+    int minorSize = xMajor ? surf.target->height : surf.target->width;
+    double first = std::max(std::floor(lo), 0.0), last = std::min(std::floor(hi), majorSize - 1.0);
+    for (double c = first; c <= last; c += 1.0) {
+        double m = std::min(std::max(c + 0.5, lo), hi);
+        double t = (m - major0) / dMajor;
+        double minor = std::floor(minor0 + dMinor * t);
+        if (minor < 0 || minor >= minorSize) continue;
+        auto mix = [t](double a, double b) { return a + (b - a) * t; };
+        uint32_t r = st.r, g = st.g, b = st.b, a = st.a;
+        if (!st.constantColour) {
+            r = roundChannel(mix(p.r, q.r));
+            g = roundChannel(mix(p.g, q.g));
+            b = roundChannel(mix(p.b, q.b));
+            a = roundChannel(mix(p.a, q.a));
+        }
+        int x = int(xMajor ? c : minor), y = int(xMajor ? minor : c);
+        plot(x, y, float(mix(p.q, q.q)), r, g, b, a, st, surf);
+    }
+}
+
+bool finite(double v) {
+    return std::isfinite(v);
+}
+
+// The style of a primitive and its vertices in raster form; false when it
+// is not drawn at all (a coordinate that is not a finite number).
+bool prepare(const SGLCONTEXT& ctx, const SGLVERTEX* in, int n, Style& st, RasterVertex* out) {
+    st.texture = (ctx.flags & SGLTT_TEXTURE) ? findTexture(ctx.textureName) : nullptr;
+    bool vertexAlpha = (ctx.flags & SGLTT_VERTEXTRANS) != 0;
+    st.textureAlpha = st.texture && st.texture->mapType == SGL_MAP_TRANSLUCENT;
+    st.translucent = st.textureAlpha;
+    double side = st.texture ? st.texture->side : 0;
+    uint32_t alphaMask = vertexAlpha ? 0 : 0xFF000000u; // alpha counts only with the flag
+    for (int i = 0; i < n; ++i) {
+        const SGLVERTEX& v = in[i];
+        if (!finite(v.x) || !finite(v.y) || !finite(v.invW)) return false;
+        if (st.texture && (!finite(v.uOverW) || !finite(v.vOverW))) return false;
+        uint32_t c = v.colour | alphaMask;
+        if ((c >> 24) < 255) st.translucent = true;
+        out[i] = RasterVertex{v.x,
+                              v.y,
+                              v.invW,
+                              v.uOverW * side,
+                              v.vOverW * side,
+                              double((c >> 16) & 0xFF),
+                              double((c >> 8) & 0xFF),
+                              double(c & 0xFF),
+                              double(c >> 24)};
+    }
+    uint32_t c0 = in[0].colour | alphaMask;
+    st.constantColour = true;
+    for (int i = 1; i < n; ++i)
+        st.constantColour &= (in[i].colour | alphaMask) == c0;
+    st.r = (c0 >> 16) & 0xFF;
+    st.g = (c0 >> 8) & 0xFF;
+    st.b = c0 & 0xFF;
+    st.a = c0 >> 24;
+    return true;
+}
+
+void drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucentPass,
+                   const Surface& surf) {
+    const SGLVERTEX* vs = &frame.vertices[p.firstVertex];
+    int n = p.kind == PrimitiveKind::Point ? 1 : p.kind == PrimitiveKind::Line ? 2 : 3;
+    Style st;
+    RasterVertex rv[3];
+    if (!prepare(frame.contexts[p.context], vs, n, st, rv)) return;
+    if (st.translucent != translucentPass) return;
+    switch (p.kind) {
+    case PrimitiveKind::Point:
+        drawPoint(rv[0], st, surf);
+        break;
+    case PrimitiveKind::Line:
+        drawLine(rv[0], rv[1], st, surf);
+        break;
+    case PrimitiveKind::Triangle:
+        drawTriangle(rv, st, surf);
+        break;
+    }
+}
+
+} // namespace
+
+void renderFrame(const Frame& frame, const RenderTarget& target) {
+    if (target.width <= 0 || target.height <= 0) return;
     for (int y = 0; y < target.height; ++y)
         std::memset(target.base + size_t(y) * target.stride, 0, size_t(target.width) * 2);
+    size_t pixels = size_t(target.width) * target.height;
+    if (depthBuffer.size() < pixels) depthBuffer.resize(pixels);
+    std::fill(depthBuffer.begin(), depthBuffer.begin() + pixels,
+              -std::numeric_limits<float>::infinity());
+    Surface surf{&target, depthBuffer.data()};
+    for (const QueuedPrimitive& p : frame.primitives)
+        drawPrimitive(frame, p, false, surf);
+    for (const QueuedPrimitive& p : frame.primitives)
+        drawPrimitive(frame, p, true, surf);
 }
 
 } // namespace softsgl
