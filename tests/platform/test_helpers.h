@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "platform/posix/standin_control.h"
@@ -83,6 +84,13 @@ inline uint16_t pixelAt(const uint8_t* base, int pitch, int x, int y) {
     uint16_t value;
     __builtin_memcpy(&value, base + y * pitch + 2 * x, 2);
     return value;
+}
+
+// Pixel (10, 10) at a chain position; 0 without a chain.
+inline uint16_t chainWord(int position) {
+    int pitch = 0;
+    const uint8_t* pixels = kxstandChainPixels(position, &pitch);
+    return pixels ? pixelAt(pixels, pitch, 10, 10) : 0;
 }
 
 inline bool logHas(const std::string& line) {
