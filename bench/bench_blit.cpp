@@ -1,0 +1,271 @@
+// The blit and read-back kernels on in-memory 640 x 480 buffers, with SDL2,
+// pixman and memcpy doing the same work in the same run. Items are
+// destination pixels.
+#include <benchmark/benchmark.h>
+
+#include <SDL.h>
+#include <pixman.h>
+
+#include <cstring>
+#include <string>
+#include <random>
+#include <vector>
+
+#include "blit/blit_kernels.h"
+
+namespace {
+
+constexpr int kW = 640, kH = 480;
+constexpr uint8_t kKeyIndex = 0;
+const ScreenPixelFormat k565 = {0xF800, 0x07E0, 0x001F, 8, 3, -3, nullptr};
+
+struct Scene {
+    std::vector<uint8_t> image, half;      // 640 x 480 and 320 x 240 indices
+    std::vector<uint8_t> keyed, halfKeyed; // the same with a quarter of key pixels
+    std::vector<uint16_t> screen;          // 640 x 480 565 pixels
+    uint32_t palette[256];
+    uint16_t table[256];
+};
+
+uint16_t to565(uint32_t c) {
+    return static_cast<uint16_t>((c >> 8 & 0xF800) | (c >> 5 & 0x07E0) | (c >> 3 & 0x001F));
+}
+
+// A sprite-like key layout: the key fills a band of each row a quarter of
+// its width, moving from row to row.
+void keyQuarter(std::vector<uint8_t>& image, int w, int h) {
+    for (int y = 0; y < h; ++y) {
+        int start = (y * 7) % (w - w / 4);
+        std::memset(&image[y * w + start], kKeyIndex, w / 4);
+    }
+}
+
+const Scene& scene() {
+    static Scene s = [] {
+        Scene s;
+        std::mt19937 rng(42);
+        auto fill = [&](std::vector<uint8_t>& v, size_t n) {
+            v.resize(n);
+            for (auto& b : v)
+                b = static_cast<uint8_t>(1 + rng() % 255);
+        };
+        fill(s.image, kW * kH);
+        fill(s.half, kW / 2 * kH / 2);
+        s.keyed = s.image;
+        keyQuarter(s.keyed, kW, kH);
+        s.halfKeyed = s.half;
+        keyQuarter(s.halfKeyed, kW / 2, kH / 2);
+        s.screen.resize(kW * kH);
+        for (auto& p : s.screen)
+            p = static_cast<uint16_t>(rng());
+        for (int k = 0; k < 256; ++k) {
+            // Distinct colours, so that only the key index has the key colour.
+            s.palette[k] = 0xFF000000u | (k << 16) | ((255 - k) << 8) | (k * 37 & 0xF8);
+            s.table[k] = to565(s.palette[k]);
+        }
+        return s;
+    }();
+    return s;
+}
+
+SDL_Surface* indexedSurface(const std::vector<uint8_t>& pixels, int w, int h, bool keyed) {
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(pixels.data()),
+                                                              w, h, 8, w, SDL_PIXELFORMAT_INDEX8);
+    SDL_Color colours[256];
+    for (int k = 0; k < 256; ++k) {
+        uint32_t c = scene().palette[k];
+        colours[k] = {static_cast<Uint8>(c >> 16), static_cast<Uint8>(c >> 8),
+                      static_cast<Uint8>(c), 255};
+    }
+    SDL_SetPaletteColors(surface->format->palette, colours, 0, 256);
+    if (keyed) SDL_SetColorKey(surface, SDL_TRUE, kKeyIndex);
+    return surface;
+}
+
+SDL_Surface* screenSurface(int w, int h) {
+    return SDL_CreateRGBSurfaceWithFormat(0, w, h, 16, SDL_PIXELFORMAT_RGB565);
+}
+
+void done(benchmark::State& state) {
+    state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+
+// ---- blt ----
+
+void bltOurs(benchmark::State& state, const BlitKernelSet& set) {
+    std::vector<uint16_t> dst(kW * kH);
+    for (auto _ : state) {
+        set.copyIndexed(scene().image.data(), kW, reinterpret_cast<uint8_t*>(dst.data()), 2 * kW,
+                        kW, kH, scene().table);
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+
+void bltSdl(benchmark::State& state) {
+    SDL_Surface* src = indexedSurface(scene().image, kW, kH, false);
+    SDL_Surface* dst = screenSurface(kW, kH);
+    for (auto _ : state) {
+        SDL_BlitSurface(src, nullptr, dst, nullptr);
+        benchmark::ClobberMemory();
+    }
+    SDL_FreeSurface(src);
+    SDL_FreeSurface(dst);
+    done(state);
+}
+
+void bltMemcpy(benchmark::State& state) {
+    std::vector<uint16_t> src(kW * kH, 1), dst(kW * kH);
+    for (auto _ : state) {
+        std::memcpy(dst.data(), src.data(), 2 * kW * kH);
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+
+// ---- bltC ----
+
+void bltcOurs(benchmark::State& state, const BlitKernelSet& set) {
+    std::vector<uint16_t> dst(kW * kH);
+    for (auto _ : state) {
+        set.copyIndexedKeyed(scene().keyed.data(), kW, reinterpret_cast<uint8_t*>(dst.data()),
+                             2 * kW, kW, kH, scene().table, scene().table[kKeyIndex]);
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+
+void bltcSdl(benchmark::State& state) {
+    SDL_Surface* src = indexedSurface(scene().keyed, kW, kH, true);
+    SDL_Surface* dst = screenSurface(kW, kH);
+    for (auto _ : state) {
+        SDL_BlitSurface(src, nullptr, dst, nullptr);
+        benchmark::ClobberMemory();
+    }
+    SDL_FreeSurface(src);
+    SDL_FreeSurface(dst);
+    done(state);
+}
+
+// ---- stBlt, stBltC: 320 x 240 onto 640 x 480 ----
+
+void stretchOurs(benchmark::State& state, const BlitKernelSet& set, bool keyed) {
+    std::vector<uint16_t> dst(kW * kH);
+    const std::vector<uint8_t>& src = keyed ? scene().halfKeyed : scene().half;
+    for (auto _ : state) {
+        set.stretchIndexed(src.data(), kW / 2, reinterpret_cast<uint8_t*>(dst.data()), 2 * kW, kW,
+                           kH, kW / 2, kH / 2, StretchWindow{0, 0, kW, kH}, scene().table, keyed,
+                           scene().table[kKeyIndex]);
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+
+void stbltOurs(benchmark::State& state, const BlitKernelSet& set) {
+    stretchOurs(state, set, false);
+}
+void stbltcOurs(benchmark::State& state, const BlitKernelSet& set) {
+    stretchOurs(state, set, true);
+}
+
+void stbltSdl(benchmark::State& state) {
+    SDL_Surface* src = indexedSurface(scene().half, kW / 2, kH / 2, false);
+    SDL_Surface* temp = screenSurface(kW / 2, kH / 2);
+    SDL_Surface* dst = screenSurface(kW, kH);
+    for (auto _ : state) {
+        SDL_BlitSurface(src, nullptr, temp, nullptr);
+        SDL_SoftStretch(temp, nullptr, dst, nullptr);
+        benchmark::ClobberMemory();
+    }
+    SDL_FreeSurface(src);
+    SDL_FreeSurface(temp);
+    SDL_FreeSurface(dst);
+    done(state);
+}
+
+void stbltcSdl(benchmark::State& state) {
+    SDL_Surface* src = indexedSurface(scene().halfKeyed, kW / 2, kH / 2, false);
+    std::vector<uint8_t> large(kW * kH);
+    SDL_Surface* temp = indexedSurface(large, kW, kH, true);
+    SDL_Surface* dst = screenSurface(kW, kH);
+    for (auto _ : state) {
+        SDL_SoftStretch(src, nullptr, temp, nullptr);
+        SDL_BlitSurface(temp, nullptr, dst, nullptr);
+        benchmark::ClobberMemory();
+    }
+    SDL_FreeSurface(src);
+    SDL_FreeSurface(temp);
+    SDL_FreeSurface(dst);
+    done(state);
+}
+
+// ---- read-back: 565 to 24-bit blue, green, red, bottom-up ----
+
+void readbackOurs(benchmark::State& state, const BlitKernelSet& set) {
+    std::vector<uint8_t> dst(3 * kW * kH);
+    const uint8_t* lowest =
+        reinterpret_cast<const uint8_t*>(scene().screen.data()) + (kH - 1) * 2 * kW;
+    for (auto _ : state) {
+        set.readBack888(lowest, -2 * kW, dst.data(), 3 * kW, kW, kH, k565);
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+
+void readbackPixman(benchmark::State& state) {
+    std::vector<uint32_t> dst(3 * kW * kH / 4);
+    pixman_image_t* src = pixman_image_create_bits(
+        PIXMAN_r5g6b5, kW, kH,
+        const_cast<uint32_t*>(reinterpret_cast<const uint32_t*>(scene().screen.data())), 2 * kW);
+    pixman_image_t* out = pixman_image_create_bits(PIXMAN_r8g8b8, kW, kH,
+                                                   dst.data() + (kH - 1) * 3 * kW / 4, -3 * kW);
+    for (auto _ : state) {
+        pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, out, 0, 0, 0, 0, 0, 0, kW, kH);
+        benchmark::ClobberMemory();
+    }
+    pixman_image_unref(src);
+    pixman_image_unref(out);
+    done(state);
+}
+
+void readbackSdl(benchmark::State& state) {
+    std::vector<uint8_t> dst(3 * kW * kH);
+    for (auto _ : state) {
+        if (SDL_ConvertPixels(kW, kH, SDL_PIXELFORMAT_RGB565, scene().screen.data(), 2 * kW,
+                              SDL_PIXELFORMAT_BGR24, dst.data() + (kH - 1) * 3 * kW, -3 * kW) != 0)
+            state.SkipWithError(SDL_GetError());
+        benchmark::ClobberMemory();
+    }
+    done(state);
+}
+
+// "ours" is the set the driver uses on this processor; "portable" the
+// baseline x86-64 code it falls back to elsewhere.
+void registerOurs(const char* name, void (*fn)(benchmark::State&, const BlitKernelSet&)) {
+    std::string base(name);
+    const BlitKernelSet* ours = &blitKernels();
+    benchmark::RegisterBenchmark((base + "/ours").c_str(),
+                                 [fn, ours](benchmark::State& state) { fn(state, *ours); });
+    if (std::strcmp(ours->name, portableBlitKernels.name) != 0)
+        benchmark::RegisterBenchmark((base + "/portable").c_str(), [fn](benchmark::State& state) {
+            fn(state, portableBlitKernels);
+        });
+}
+
+const bool registered = [] {
+    registerOurs("blt_640x480", bltOurs);
+    benchmark::RegisterBenchmark("blt_640x480/sdl2", bltSdl);
+    benchmark::RegisterBenchmark("blt_640x480/memcpy", bltMemcpy);
+    registerOurs("bltc_640x480", bltcOurs);
+    benchmark::RegisterBenchmark("bltc_640x480/sdl2", bltcSdl);
+    registerOurs("stblt_320x240_to_640x480", stbltOurs);
+    benchmark::RegisterBenchmark("stblt_320x240_to_640x480/sdl2", stbltSdl);
+    registerOurs("stbltc_320x240_to_640x480", stbltcOurs);
+    benchmark::RegisterBenchmark("stbltc_320x240_to_640x480/sdl2", stbltcSdl);
+    registerOurs("readback_640x480", readbackOurs);
+    benchmark::RegisterBenchmark("readback_640x480/pixman", readbackPixman);
+    benchmark::RegisterBenchmark("readback_640x480/sdl2", readbackSdl);
+    return true;
+}();
+
+} // namespace
