@@ -1,0 +1,121 @@
+// The flipping chain: creation and clearing, locks, the render target's
+// address and pitch, loss and restore, flips.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "display/display.h"
+#include "platform/posix/standin_control.h"
+#include "tests/support/test_support.h"
+
+TEST(DisplaySurfaces, ChainIsClearedAndFailedClearsOnlyReport) {
+    captureMessages();
+    ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+    ASSERT_NE(kxstandChainPixels(2), nullptr); // two back buffers behind the primary
+    EXPECT_EQ(primaryPixelFormat.dwRBitMask, 0xF800u);
+    for (int position = 0; position < 2; ++position)
+        for (int y : {0, 239, 479})
+            for (int x : {0, 320, 639})
+                EXPECT_EQ(chainPixel(position, x, y), 0) << position;
+    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Blt"), 2);
+    ddrawShutdown();
+
+    // A busy blitter fails both clears; the chain is made all the same.
+    kxstandFailCall("IDirectDrawSurface::Blt", DDERR_WASSTILLDRAWING, 1, 2);
+    EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+    EXPECT_TRUE(sawMessage("ddCreateSurfaces, failed front buffer clear\n"));
+    EXPECT_TRUE(sawMessage("ddCreateSurfaces, failed back buffer clear\n"));
+    EXPECT_EQ(lastDDrawResult, DD_OK); // the probe lock came after
+    ddrawShutdown();
+    EXPECT_EQ(kxstandLiveObjects(), 0);
+}
+
+TEST(DisplaySurfaces, NoSurfaceNoChainNoObject) {
+    captureMessages();
+    void* address = nullptr;
+    int32_t pitch = 0;
+    EXPECT_EQ(ddLock(nullptr, &address, &pitch), 0);
+    EXPECT_TRUE(sawMessage("ddLock, passed invalid surface pointer!\n"));
+    EXPECT_EQ(ddUnlock(nullptr), 0);
+    EXPECT_TRUE(sawMessage("ddUnlock passed invalid surface!\n"));
+    EXPECT_EQ(ddCreateSurfaces(), 0);
+    EXPECT_TRUE(sawMessage("ddCreateSurfaces, pDirectDraw == NULL\n"));
+    uint8_t* target = nullptr;
+    uint16_t shortPitch = 0;
+    EXPECT_EQ(ddGetWindowInfo(kxstandDefaultWindow(), &target, &shortPitch), 0);
+    EXPECT_EQ(ddFlip(), 0);
+    EXPECT_EQ(ddLockFrontBuffer(&address, &pitch), 0);
+    EXPECT_EQ(kxstandCallLog().size(), 0u);
+
+    ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+    ddrawShutdown();
+    EXPECT_EQ(ddGetWindowInfo(kxstandDefaultWindow(), &target, &shortPitch), 0);
+    EXPECT_EQ(ddFlip(), 0);
+}
+
+TEST(DisplaySurfaces, WindowInfoGivesAlignedAddressAndSixteenBitPitch) {
+    const int widePitch = 65536 + 1536;
+    kxstandSetPitch(widePitch);
+    ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+
+    uint8_t* target = nullptr;
+    uint16_t pitch = 0;
+    ASSERT_EQ(ddGetWindowInfo(nullptr, &target, &pitch), 1); // the window plays no part
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(target) % 4, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(target),
+              reinterpret_cast<uintptr_t>(kxstandChainPixels(1)) & ~uintptr_t{3});
+    EXPECT_EQ(pitch, 1536);
+    EXPECT_EQ(backBufferPitch, widePitch);
+    EXPECT_EQ(kxstandLockedSurfaces(), 1);
+    EXPECT_EQ(ddUnlockBackBuffer(), 1);
+    EXPECT_EQ(kxstandLockedSurfaces(), 0);
+
+    void* front = nullptr;
+    int32_t frontPitch = 0;
+    ASSERT_EQ(ddLockFrontBuffer(&front, &frontPitch), 1);
+    EXPECT_EQ(front, kxstandChainPixels(0));
+    EXPECT_EQ(frontPitch, widePitch);
+    EXPECT_EQ(ddUnlockFrontBuffer(), 1);
+
+    // A failing lock leaves the caller's outputs alone.
+    kxstandFailCall("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
+    EXPECT_EQ(ddLockFrontBuffer(&front, &frontPitch), 0);
+    EXPECT_EQ(frontPitch, widePitch);
+    EXPECT_EQ(lastDDrawResult, DDERR_SURFACEBUSY);
+    EXPECT_EQ(kxstandLockedSurfaces(), 0);
+    ddrawShutdown();
+}
+
+TEST(DisplaySurfaces, LostChainIsRestoredByWindowInfoNotByFlip) {
+    ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+    uint8_t* target = nullptr;
+    uint16_t pitch = 0;
+    ASSERT_EQ(ddGetWindowInfo(nullptr, &target, &pitch), 1);
+    ddUnlockBackBuffer();
+    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Restore"), 0);
+
+    kxstandLoseSurfaces();
+    EXPECT_EQ(ddFlip(), 0);
+    EXPECT_EQ(lastDDrawResult, DDERR_SURFACELOST);
+    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Restore"), 0);
+
+    // A restore that fails locks nothing; the next attempt restores once.
+    kxstandFailCall("IDirectDrawSurface::Restore", ddHResult(587));
+    EXPECT_EQ(ddGetWindowInfo(nullptr, &target, &pitch), 0);
+    EXPECT_EQ(kxstandLockedSurfaces(), 0);
+    ASSERT_EQ(ddGetWindowInfo(nullptr, &target, &pitch), 1);
+    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Restore"), 2);
+    ddUnlockBackBuffer();
+
+    // The chain works again: what is drawn into the back buffer is shown by
+    // the flip, and the back buffer pointer keeps designating the next frame.
+    setChainPixel(1, 5, 7, 0x1234);
+    EXPECT_EQ(ddFlip(), 1);
+    EXPECT_EQ(chainPixel(0, 5, 7), 0x1234);
+    ASSERT_EQ(ddGetWindowInfo(nullptr, &target, &pitch), 1);
+    EXPECT_EQ(target, kxstandChainPixels(1));
+    ddUnlockBackBuffer();
+    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Restore"), 2);
+    ddrawShutdown();
+    EXPECT_EQ(kxstandLiveObjects(), 0);
+}
