@@ -1,0 +1,98 @@
+#include "host/host_system.h"
+
+#include <windows.h>
+
+namespace {
+
+HWND hostWindow = nullptr;
+bool windowClosed = false;
+
+LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CLOSE:
+        windowClosed = true;
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        hostWindow = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    case WM_SETCURSOR:
+        SetCursor(nullptr);
+        return TRUE;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+} // namespace
+
+void* openLibrary(const std::string& path, std::string& error) {
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (!module) error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+    return reinterpret_cast<void*>(module);
+}
+
+void* findSymbol(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void closeLibrary(void* library) {
+    FreeLibrary(static_cast<HMODULE>(library));
+}
+
+std::string programFolder() {
+    char path[MAX_PATH + 1] = {0};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return ".";
+    std::string s(path, n);
+    size_t cut = s.find_last_of("\\/");
+    return cut == std::string::npos ? "." : s.substr(0, cut);
+}
+
+char pathSeparator() {
+    return '\\';
+}
+
+bool createHostWindow(const char* title, int width, int height, std::string& error) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = windowProcedure;
+    windowClass.hInstance = instance;
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = "KxDemoWindow";
+    if (!RegisterClassA(&windowClass)) {
+        error = "RegisterClass failed (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    hostWindow =
+        CreateWindowExA(WS_EX_APPWINDOW, windowClass.lpszClassName, title, WS_POPUP | WS_VISIBLE, 0,
+                        0, width, height, nullptr, nullptr, instance, nullptr);
+    if (!hostWindow) {
+        error = "CreateWindow failed (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    ShowWindow(hostWindow, SW_SHOWNORMAL);
+    UpdateWindow(hostWindow);
+    SetForegroundWindow(hostWindow);
+    SetActiveWindow(hostWindow);
+    SetFocus(hostWindow);
+    pumpHostMessages();
+    return true;
+}
+
+bool pumpHostMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) windowClosed = true;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return !windowClosed;
+}
+
+void destroyHostWindow() {
+    if (hostWindow) DestroyWindow(hostWindow);
+    hostWindow = nullptr;
+    pumpHostMessages();
+}

@@ -1,0 +1,239 @@
+// kxdemo: a small host that loads the driver by name, plays the scripted
+// scene and writes chosen frames, read back from the screen, as PNG files.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "host/driver_loader.h"
+#include "host/frame_grab.h"
+#include "host/host_system.h"
+#include "host/png_writer.h"
+#include "host/scene.h"
+
+#if !defined(_WIN32)
+#include "platform/posix/standin_control.h"
+#endif
+
+namespace {
+
+struct Options {
+    int frames = 120;
+    std::string outDir = "out/demo";
+    std::set<int> writeFrames; // explicit frame numbers
+    int writeEvery = 30;       // 0: none by period
+    bool writeLast = true;
+    bool format555 = false;
+};
+
+void usage(FILE* out) {
+    std::fprintf(out,
+                 "usage: kxdemo [--frames N] [--out DIR] [--write LIST] [--format 565|555]\n"
+                 "  --frames N      frames to play (default 120)\n"
+                 "  --out DIR       folder for the PNG frames (default out/demo)\n"
+                 "  --write LIST    frames to save: numbers and 'last' separated by commas,\n"
+                 "                  'every:N' (every Nth frame and the last) or 'none'\n"
+                 "                  (default every:30)\n"
+                 "  --format F      pixel format of the stand-in display, 565 or 555 (Linux)\n");
+}
+
+bool parseInt(const char* text, int& value) {
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < 0 || v > 100000000) return false;
+    value = int(v);
+    return true;
+}
+
+bool parseWriteList(const std::string& list, Options& o) {
+    o.writeFrames.clear();
+    o.writeEvery = 0;
+    o.writeLast = false;
+    if (list == "none") return true;
+    if (list.rfind("every:", 0) == 0) {
+        o.writeLast = true;
+        return parseInt(list.c_str() + 6, o.writeEvery) && o.writeEvery > 0;
+    }
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        std::string item =
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        int frame = 0;
+        if (item == "last")
+            o.writeLast = true;
+        else if (parseInt(item.c_str(), frame))
+            o.writeFrames.insert(frame);
+        else
+            return false;
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return true;
+}
+
+// Returns 0 to go on, or the exit code.
+int parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--help" || arg == "-h") {
+            usage(stdout);
+            return -1;
+        }
+        bool ok = value != nullptr;
+        if (arg == "--frames")
+            ok = ok && parseInt(value, o.frames) && o.frames > 0;
+        else if (arg == "--out")
+            ok = ok && *value;
+        else if (arg == "--write")
+            ok = ok && parseWriteList(value, o);
+        else if (arg == "--format")
+            ok = ok && (!std::strcmp(value, "565") || !std::strcmp(value, "555"));
+        else {
+            std::fprintf(stderr, "kxdemo: unknown option %s\n", arg.c_str());
+            usage(stderr);
+            return 2;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "kxdemo: bad or missing value for %s\n", arg.c_str());
+            return 2;
+        }
+        if (arg == "--out") o.outDir = value;
+        if (arg == "--format") o.format555 = !std::strcmp(value, "555");
+        ++i;
+    }
+#if defined(_WIN32)
+    if (o.format555) {
+        std::fprintf(
+            stderr,
+            "kxdemo: --format chooses the Linux stand-in display; Windows uses the real one\n");
+        return 2;
+    }
+#endif
+    return 0;
+}
+
+bool wanted(const Options& o, int frame) {
+    return o.writeFrames.count(frame) || (o.writeEvery > 0 && frame % o.writeEvery == 0) ||
+           (o.writeLast && frame == o.frames - 1);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void summary(int frames, double seconds, const StageTimes& t) {
+    auto share = [&](double part) { return seconds > 0 ? 100.0 * part / seconds : 0.0; };
+    double host = seconds - t.render - t.blits - t.textures - t.readBack;
+    std::printf("kxdemo: %d frames in %.2f s: %.1f frames per second\n", frames, seconds,
+                seconds > 0 ? frames / seconds : 0.0);
+    std::printf("  rendering      %5.1f %%  DrawPrimitive, PageFlip and each frame's first blit,\n"
+                "                           which has the scene rendered\n",
+                share(t.render));
+    std::printf("  blits          %5.1f %%  BltToCard, StretchBltToCard\n", share(t.blits));
+    std::printf("  textures       %5.1f %%  SelectTexture, ModifyTexture, LoadPalette\n",
+                share(t.textures));
+    std::printf("  read-back      %5.1f %%  BltFromCard\n", share(t.readBack));
+    std::printf("  host           %5.1f %%  scene building, PNG files\n", share(host));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (int code = parseOptions(argc, argv, options)) return code < 0 ? 0 : code;
+
+    std::error_code ec;
+    std::filesystem::create_directories(options.outDir, ec);
+    if (ec) {
+        std::fprintf(stderr, "kxdemo: cannot create %s: %s\n", options.outDir.c_str(),
+                     ec.message().c_str());
+        return 2;
+    }
+
+    LoadedDriver driver;
+    std::string error;
+    if (!loadDriver(driver, error)) {
+        std::fprintf(stderr, "kxdemo: %s\n", error.c_str());
+        return 2;
+    }
+    const KxEntryPoints& api = driver.api;
+    if (!createHostWindow("kxdemo", kScreenWidth, kScreenHeight, error)) {
+        std::fprintf(stderr, "kxdemo: %s\n", error.c_str());
+        unloadDriver(driver);
+        return 2;
+    }
+#if !defined(_WIN32)
+    kxstandSetPixelFormat565(!options.format555);
+#endif
+
+    std::printf("kxdemo: driver \"%s\", accelerator library %s\n", api.GetID(),
+                api.Detect() ? "found" : "too old");
+    if (!api.Init()) {
+        std::fprintf(stderr, "kxdemo: Init failed: the driver could not take over the display "
+                             "or the accelerator\n");
+        destroyHostWindow();
+        unloadDriver(driver);
+        return 1;
+    }
+
+    auto setupStart = std::chrono::steady_clock::now();
+    DemoScene scene;
+    sceneLoad(scene, api);
+    std::printf("kxdemo: %d textures loaded in %.2f s; playing %d frames\n", kSignTextureCount + 8,
+                secondsSince(setupStart), options.frames);
+
+    StageTimes times;
+    int written = 0, played = 0, status = 0;
+    auto start = std::chrono::steady_clock::now();
+    for (int frame = 0; frame < options.frames; ++frame) {
+        if (!pumpHostMessages()) {
+            std::printf("kxdemo: window closed after %d frames\n", frame);
+            break;
+        }
+        sceneFrame(scene, frame, times);
+        ++played;
+        std::string note;
+        if (wanted(options, frame)) {
+            RgbImage image;
+            {
+                auto t0 = std::chrono::steady_clock::now();
+                image = readBackFrame(api, kScreenWidth, kScreenHeight);
+                times.readBack += secondsSince(t0);
+            }
+            char name[32];
+            std::snprintf(name, sizeof name, "frame_%04d.png", frame);
+            std::string path = (std::filesystem::path(options.outDir) / name).string();
+            if (!writePng(path, image.width, image.height, image.rgb.data(), image.width * 3,
+                          error)) {
+                std::fprintf(stderr, "kxdemo: %s\n", error.c_str());
+                status = 3;
+                break;
+            }
+            ++written;
+            note = ", wrote " + path;
+        }
+        if (!note.empty() || (frame + 1) % 30 == 0 || frame + 1 == options.frames) {
+            double elapsed = secondsSince(start);
+            std::printf("kxdemo: frame %d/%d, %.1f frames per second%s\n", frame + 1,
+                        options.frames, elapsed > 0 ? (frame + 1) / elapsed : 0.0, note.c_str());
+            std::fflush(stdout);
+        }
+    }
+    double seconds = secondsSince(start);
+
+    sceneUnload(scene);
+    api.Shutdown();
+    destroyHostWindow();
+    unloadDriver(driver);
+    if (status == 0) {
+        summary(played, seconds, times);
+        std::printf("kxdemo: %d PNG frame%s in %s\n", written, written == 1 ? "" : "s",
+                    options.outDir.c_str());
+    }
+    return status;
+}
