@@ -1,0 +1,54 @@
+// The driver's 28 entry points as the test host finds them: by name, with
+// GetProcAddress, in the library loaded from the program's own folder.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/callconv.h"
+
+// The driver's header declares a GUID of its own, which <windows.h> also
+// defines; its declarations live in a namespace here and serve as types only.
+namespace kx {
+#include "driver/kxapi.h"
+}
+
+#define KX_WINTEST_ENTRY_POINTS(X)                                                                 \
+    X(GetGuid)                                                                                     \
+    X(GetID)                                                                                       \
+    X(Detect)                                                                                      \
+    X(Init)                                                                                        \
+    X(Shutdown)                                                                                    \
+    X(Pause)                                                                                       \
+    X(Restore)                                                                                     \
+    X(ChangeResolution)                                                                            \
+    X(ssAlphaBlend)                                                                                \
+    X(ssChromaKey)                                                                                 \
+    X(ssTexture)                                                                                   \
+    X(ssZBuffer)                                                                                   \
+    X(ssZBufferCompareMode)                                                                        \
+    X(PushState)                                                                                   \
+    X(PopState)                                                                                    \
+    X(WaitForIdle)                                                                                 \
+    X(PageFlip)                                                                                    \
+    X(DrawPrimitive)                                                                               \
+    X(LoadTexture)                                                                                 \
+    X(UnloadTexture)                                                                               \
+    X(ResetTextures)                                                                               \
+    X(SelectTexture)                                                                               \
+    X(ModifyTexture)                                                                               \
+    X(LoadPalette)                                                                                 \
+    X(BltToCard)                                                                                   \
+    X(StretchBltToCard)                                                                            \
+    X(BltFromCard)                                                                                 \
+    X(BltFromCardToCard)
+
+struct DriverExports {
+#define KX_WINTEST_MEMBER(name) decltype(&kx::name) name = nullptr;
+    KX_WINTEST_ENTRY_POINTS(KX_WINTEST_MEMBER)
+#undef KX_WINTEST_MEMBER
+};
+
+// Loads "kxpwrvr.dll" by its bare name (so from beside the program) and looks
+// every entry point up. Reports each name it cannot find; returns the number
+// of failures (0 when the driver is loaded and complete).
+int loadDriverExports(DriverExports& api);
