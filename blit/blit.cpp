@@ -72,10 +72,10 @@ uint8_t* backBufferPixel(int64_t x, int64_t y) {
 void plainBlt(const uint8_t* source, int32_t x, int32_t y, int32_t width, int32_t height,
               int32_t sourcePitch, uint32_t format, const uint32_t* palette, bool keyed) {
     if (!drawsFormat(format, keyed ? kBltCMessages : kBltMessages)) return;
+    StretchWindow w;
+    if (!source || !clipToBackBuffer(x, y, width, height, &w)) return;
     uint16_t local[256];
     const uint16_t* table = colourTable(palette, local);
-    StretchWindow w;
-    if (!clipToBackBuffer(x, y, width, height, &w)) return;
     const uint8_t* s =
         source + static_cast<ptrdiff_t>(int64_t{w.firstRow} * sourcePitch) + w.firstColumn;
     uint8_t* d = backBufferPixel(int64_t{x} + w.firstColumn, int64_t{y} + w.firstRow);
@@ -90,12 +90,14 @@ void stretchBlt(int32_t x, int32_t y, int32_t width, int32_t height, const uint8
                 int32_t sourceWidth, int32_t sourceHeight, int32_t sourcePitch, uint32_t format,
                 const uint32_t* palette, bool keyed) {
     if (!drawsFormat(format, keyed ? kStBltCMessages : kStBltMessages)) return;
-    uint16_t local[256];
-    const uint16_t* table = colourTable(palette, local);
+    // An image without pixels (or none at all) has nothing to read.
+    if (!source || sourceWidth <= 0 || sourceHeight <= 0) return;
     // The window keeps its place in the whole rectangle, so every pixel drawn
     // takes the source pixel it would take unclipped.
     StretchWindow w;
     if (!clipToBackBuffer(x, y, width, height, &w)) return;
+    uint16_t local[256];
+    const uint16_t* table = colourTable(palette, local);
     uint8_t* d = backBufferPixel(int64_t{x} + w.firstColumn, int64_t{y} + w.firstRow);
     blitKernels().stretchIndexed(source, sourcePitch, d, renderTargetPitch, width, height,
                                  sourceWidth, sourceHeight, w, table, keyed, chromaKeyScreenColour);

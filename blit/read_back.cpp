@@ -20,7 +20,7 @@ KXAPI int KX_CDECL BltFromCard(uint8_t* destination, int32_t, int32_t, int32_t w
     if (!ddLockFrontBuffer(&address, &pitch)) return 0;
     width = std::min(width, kDisplayWidth);
     height = std::min(height, kDisplayHeight);
-    if (format == 2 && address && width > 0 && height > 0) {
+    if (format == 2 && destination && address && width > 0 && height > 0) {
         const uint8_t* lowestRow =
             static_cast<const uint8_t*>(address) + static_cast<ptrdiff_t>(height - 1) * pitch;
         blitKernels().readBack888(lowestRow, -static_cast<ptrdiff_t>(pitch), destination,
