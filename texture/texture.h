@@ -25,6 +25,10 @@ extern uint16_t screenPalette[256];
 // True when the record is one of the live records of the table.
 bool isLiveTexture(const TextureRecord* record);
 
+// Test hook, not exported: from the fromCall-th record allocation on (1 = the
+// next one), allocations fail as if memory were exhausted; 0 lets them succeed.
+void kxSetRecordAllocationFailure(int fromCall);
+
 struct TextureSlot {
     TextureRecord* record;
     int32_t textureName;
@@ -34,6 +38,9 @@ struct TextureSlot {
 };
 
 constexpr int kCacheSlots = 256;
+// Result of an upload refused before SGL was asked: the record has no image
+// that can be converted (no pixels, no size, or an unknown format).
+constexpr int32_t kUploadRefused = -1;
 
 class kxCache {
   public:
@@ -73,6 +80,14 @@ class kxCache {
     int32_t lastHandle;
     TextureSlot slots[kCacheSlots];
     TextureRecord* slotRecords[kCacheSlots];
+
+  private:
+    int32_t CreateTexture(uint32_t mapType, uint32_t sizeCode, sgl_intermediate_map* map,
+                          int target);
+    void DeleteTexture(int32_t textureName);
+    void RemoveSlot(int index);
+    void ConvertPixels(const TextureRecord* record, const uint32_t* palette, uint32_t* destination,
+                       int32_t textureWidth, int32_t textureHeight);
 };
 
 extern kxCache textureCache;

@@ -1,0 +1,235 @@
+// Conversion of host texture images and palettes into SGL texels: the
+// texture size, the per-format conversion with the colour key, the
+// translucency test and the nearest-neighbour scaler.
+#include <cstring>
+
+#include "driver/diag.h"
+#include "texture/texel_kernels.h"
+#include "texture/texture_local.h"
+
+uint32_t kxCache::HighestPowerOfTwo(uint32_t value) {
+    for (int bit = 30; bit >= 1; --bit)
+        if (value & (1u << bit)) return 1u << bit;
+    return 0;
+}
+
+void kxCache::ChooseTextureSize(int32_t width, int32_t height, int32_t* sideX, int32_t* sideY,
+                                uint32_t* sizeCode) {
+    // An image without pixels gets the smallest texture; the upload refuses it
+    // before anything is created, and a negative size must not look huge.
+    int32_t w = width < 1 ? 1 : (width > 256 ? 256 : width);
+    int32_t h = height < 1 ? 1 : (height > 256 ? 256 : height);
+    w = static_cast<int32_t>(HighestPowerOfTwo(static_cast<uint32_t>(w)));
+    h = static_cast<int32_t>(HighestPowerOfTwo(static_cast<uint32_t>(h)));
+    while (w != h) {
+        int32_t& smaller = w < h ? w : h;
+        int32_t& larger = w < h ? h : w;
+        smaller *= 2;
+        if (smaller != larger) larger /= 2;
+    }
+    int32_t side = w < 32 ? 32 : w;
+    *sideX = side;
+    *sideY = side;
+    *sizeCode = side == 32 ? 0 : side == 64 ? 1 : side == 128 ? 2 : 3;
+}
+
+void kxCache::ConvertPalette(uint32_t* destination, const uint32_t* source) {
+    for (int i = 0; i < 256; ++i) {
+        const uint32_t colour = source[i];
+        destination[i] =
+            (keyMode == 1 && colour == keyColour) ? 0xFF000000u : texelFromHostColour(colour);
+    }
+}
+
+void kxCache::ScaleTexels(uint32_t* destination, int32_t destinationWidth,
+                          int32_t destinationHeight, int32_t destinationPitch,
+                          const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
+                          int32_t sourcePitch) {
+    if (!destination || !source || destinationWidth < 1 || destinationHeight < 1 ||
+        sourceWidth < 1 || sourceHeight < 1)
+        return;
+    // Beyond the tables' length (never for textures, at most 256 square):
+    // the same mapping, a chunk of columns at a time.
+    if (destinationWidth > kMaxScaleMap || destinationHeight > kMaxScaleMap) {
+        int32_t columns[kMaxScaleMap];
+        for (int32_t x0 = 0; x0 < destinationWidth; x0 += kMaxScaleMap) {
+            const int32_t n =
+                destinationWidth - x0 < kMaxScaleMap ? destinationWidth - x0 : kMaxScaleMap;
+            for (int32_t k = 0; k < n; ++k)
+                columns[k] = scaleSourceIndex(x0 + k, destinationWidth, sourceWidth);
+            for (int32_t y = 0; y < destinationHeight; ++y) {
+                uint32_t* row = destination + int64_t(y) * destinationPitch + x0;
+                const uint32_t* from =
+                    source +
+                    int64_t(scaleSourceIndex(y, destinationHeight, sourceHeight)) * sourcePitch;
+                for (int32_t k = 0; k < n; ++k)
+                    row[k] = from[columns[k]];
+            }
+        }
+        return;
+    }
+    int32_t columns[kMaxScaleMap], rows[kMaxScaleMap];
+    buildScaleMap(columns, destinationWidth, sourceWidth);
+    buildScaleMap(rows, destinationHeight, sourceHeight);
+    for (int32_t y = 0; y < destinationHeight; ++y) {
+        uint32_t* row = destination + int64_t(y) * destinationPitch;
+        if (y > 0 && rows[y] == rows[y - 1]) {
+            std::memcpy(row, row - destinationPitch, size_t(destinationWidth) * 4);
+            continue;
+        }
+        const uint32_t* from = source + int64_t(rows[y]) * sourcePitch;
+        int32_t x = 0;
+        for (; x + 4 <= destinationWidth; x += 4) {
+            row[x] = from[columns[x]];
+            row[x + 1] = from[columns[x + 1]];
+            row[x + 2] = from[columns[x + 2]];
+            row[x + 3] = from[columns[x + 3]];
+        }
+        for (; x < destinationWidth; ++x)
+            row[x] = from[columns[x]];
+    }
+}
+
+static const int32_t bytesPerPixel[6] = {1, 4, 3, 2, 2, 2};
+
+static void convertRun(uint32_t format, uint32_t* destination, const uint8_t* source,
+                       const uint32_t* palette, int32_t count) {
+    switch (format) {
+    case 0:
+        convertIndexedTexels(destination, source, palette, count);
+        break;
+    case 1:
+        convert8888Texels(destination, source, count);
+        break;
+    case 2:
+        convert888Texels(destination, source, count);
+        break;
+    case 3:
+        convert1555Texels(destination, source, count);
+        break;
+    case 4:
+        convert555Texels(destination, source, count);
+        break;
+    default:
+        convert565Texels(destination, source, count);
+        break;
+    }
+}
+
+static uint32_t convertOne(uint32_t format, const uint8_t* pixel, const uint32_t* palette) {
+    switch (format) {
+    case 0:
+        return palette[*pixel];
+    case 1: {
+        uint32_t colour;
+        std::memcpy(&colour, pixel, 4);
+        return texelFromHostColour(colour);
+    }
+    case 2:
+        return texelFrom888(pixel);
+    case 3:
+        return texelFrom1555(load16(pixel));
+    case 4:
+        return texelFrom555(load16(pixel));
+    default:
+        return texelFrom565(load16(pixel));
+    }
+}
+
+// Some pixel of the indexed image takes a palette texel that is not opaque.
+static bool anyTranslucentIndex(const uint8_t* pixels, int64_t count, const uint32_t* palette) {
+    bool translucent[256];
+    bool any = false;
+    for (int i = 0; i < 256; ++i)
+        any |= translucent[i] = (palette[i] >> 24) != 0;
+    if (!any) return false;
+    for (int64_t i = 0; i < count; ++i)
+        if (translucent[pixels[i]]) return true;
+    return false;
+}
+
+static bool anyTransparent1555(const uint8_t* pixels, int64_t count) {
+    for (int64_t i = 0; i < count; ++i)
+        if (!(load16(pixels + 2 * i) & 0x8000u)) return true;
+    return false;
+}
+
+void kxCache::ConvertPixels(const TextureRecord* record, const uint32_t* palette,
+                            uint32_t* destination, int32_t textureWidth, int32_t textureHeight) {
+    const int32_t width = record->width, height = record->height;
+    const uint32_t format = record->format;
+    const uint8_t* source = static_cast<const uint8_t*>(record->pixels);
+    const int64_t count = int64_t(width) * height;
+    if (width == textureWidth && height == textureHeight) {
+        convertRun(format, destination, source, palette, static_cast<int32_t>(count));
+        return;
+    }
+    if (count <= 256 * 256) {
+        convertRun(format, scratchBuffer, source, palette, static_cast<int32_t>(count));
+        ScaleTexels(destination, textureWidth, textureHeight, textureWidth, scratchBuffer, width,
+                    height, width);
+        return;
+    }
+    // Too large for scratchBuffer: convert only the pixels the scaler would
+    // keep, which gives the texels of converting everything and then scaling.
+    const int64_t bpp = bytesPerPixel[format];
+    int32_t columns[256], rows[256];
+    buildScaleMap(columns, textureWidth, width);
+    buildScaleMap(rows, textureHeight, height);
+    for (int32_t y = 0; y < textureHeight; ++y) {
+        uint32_t* row = destination + y * textureWidth;
+        if (y > 0 && rows[y] == rows[y - 1]) {
+            std::memcpy(row, row - textureWidth, size_t(textureWidth) * 4);
+            continue;
+        }
+        const uint8_t* from = source + int64_t(rows[y]) * width * bpp;
+        for (int32_t x = 0; x < textureWidth; ++x)
+            row[x] = convertOne(format, from + columns[x] * bpp, palette);
+    }
+}
+
+void kxCache::ConvertTexture(TextureRecord* record, uint32_t* destination, int32_t textureWidth,
+                             int32_t textureHeight, uint32_t* mapType) {
+    // Textures are at most 256 square; images without pixels are not read.
+    if (!isConvertibleTexture(record) || !destination || textureWidth < 1 || textureHeight < 1 ||
+        textureWidth > 256 || textureHeight > 256)
+        return;
+    static const char* const layoutMessages[6] = {nullptr,
+                                                  "convert: 8888 used\n",
+                                                  "convert: 888 used\n",
+                                                  "convert: 1555 used\n",
+                                                  "convert: 555 used\n",
+                                                  "convert: 565 used\n"};
+    const uint32_t format = record->format;
+    if (layoutMessages[format]) kxPrint("%s", layoutMessages[format]);
+
+    uint32_t ownPalette[256];
+    const uint32_t* palette = globalPalette;
+    if (format == 0 && record->palette) {
+        ConvertPalette(ownPalette, record->palette);
+        palette = ownPalette;
+    }
+    const uint8_t* pixels = static_cast<const uint8_t*>(record->pixels);
+    const int64_t count = int64_t(record->width) * record->height;
+    uint32_t type = SGL_MAP_OPAQUE;
+    switch (format) {
+    case 0:
+        if (keyMode == 1) {
+            // Found once per record and kept, even if palette or key change.
+            if (record->translucency == -1)
+                record->translucency = anyTranslucentIndex(pixels, count, palette) ? 1 : 0;
+            if (record->translucency != 0) type = SGL_MAP_TRANSLUCENT;
+        }
+        break;
+    case 1:
+        type = SGL_MAP_TRANSLUCENT;
+        break;
+    case 3:
+        if (anyTransparent1555(pixels, count)) type = SGL_MAP_TRANSLUCENT;
+        break;
+    default:
+        break;
+    }
+    ConvertPixels(record, palette, destination, textureWidth, textureHeight);
+    if (mapType) *mapType = type;
+}
