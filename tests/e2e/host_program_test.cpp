@@ -1,0 +1,158 @@
+// The demo host as a user meets it: its PNG files, its loading of the driver
+// by name, and the kxdemo program with its options and exit codes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/driver_loader.h"
+#include "host/host_system.h"
+#include "host/png_writer.h"
+#include "host/scene.h"
+#include "tests/e2e/e2e_support.h"
+
+namespace {
+
+std::string freshFolder(const std::string& name) {
+    std::string dir = ::testing::TempDir() + "kx_e2e_" + name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+struct DemoRun {
+    int exitCode;
+    std::string output; // stdout and stderr
+};
+
+DemoRun runDemo(const std::string& arguments, const std::string& folder) {
+    std::string log = folder + "/output.txt";
+    std::string command =
+        "cd '" + folder + "' && '" KX_DEMO_PROGRAM "' " + arguments + " > '" + log + "' 2>&1";
+    int status = std::system(command.c_str());
+    std::ifstream in(log);
+    std::stringstream text;
+    text << in.rdbuf();
+    return DemoRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+}
+
+} // namespace
+
+TEST(HostPng, BuiltInEncoderWritesFilesThatLibpngReadsBack) {
+    // Known check values of the two checksums.
+    const char* iend = "IEND";
+    EXPECT_EQ(pngCrc32(reinterpret_cast<const uint8_t*>(iend), 4), 0xAE426082u);
+    const char* word = "Wikipedia";
+    EXPECT_EQ(zlibAdler32(reinterpret_cast<const uint8_t*>(word), 9), 0x11E60398u);
+
+    // Big enough for several stored blocks, with a padded row pitch.
+    const int width = 301, height = 230, pitch = width * 3 + 5;
+    std::vector<uint8_t> rgb(size_t(pitch) * height, 0xEE);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width * 3; ++x)
+            rgb[size_t(y) * pitch + size_t(x)] = uint8_t(x * 7 + y * 13 + x * y);
+    std::vector<uint8_t> bytes = encodePngStored(width, height, rgb.data(), pitch);
+    std::string path = freshFolder("png") + "/stored.png";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+
+    RgbImage decoded;
+    std::string error;
+    ASSERT_TRUE(readPng(path, decoded, error)) << error;
+    ASSERT_EQ(decoded.width, width);
+    ASSERT_EQ(decoded.height, height);
+    for (int y = 0; y < height; ++y)
+        ASSERT_EQ(0, std::memcmp(decoded.rgb.data() + size_t(y) * width * 3,
+                                 rgb.data() + size_t(y) * pitch, size_t(width) * 3))
+            << "row " << y;
+
+    // The libpng writer of this build gives the same pixels.
+    std::string viaLibpng = freshFolder("png2") + "/libpng.png";
+    ASSERT_TRUE(writePng(viaLibpng, width, height, rgb.data(), pitch, error)) << error;
+    RgbImage again;
+    ASSERT_TRUE(readPng(viaLibpng, again, error)) << error;
+    EXPECT_EQ(again.rgb, decoded.rgb);
+}
+
+TEST(HostLoader, FindsAllEntryPointsByNameAndNamesWhatIsMissing) {
+    LoadedDriver driver;
+    std::string error;
+    ASSERT_TRUE(loadDriver(driver, error)) << error;
+    const void* const* slots = reinterpret_cast<const void* const*>(&driver.api);
+    for (int i = 0; i < kEntryPointCount; ++i)
+        EXPECT_NE(slots[i], nullptr) << "entry point " << i;
+    static_assert(sizeof(KxEntryPoints) == kEntryPointCount * sizeof(void*),
+                  "one slot per entry point");
+    EXPECT_STREQ(driver.api.GetID(), "PowerVR PCX-2");
+    unloadDriver(driver);
+    EXPECT_EQ(driver.library, nullptr);
+
+    // A library that is not the driver: every export is named as missing.
+    EXPECT_FALSE(loadDriver(driver, error, programFolder() + "/libsgl.so"));
+    EXPECT_NE(error.find("lacks the exports GetGuid, GetID, Detect"), std::string::npos) << error;
+    EXPECT_NE(error.find("BltFromCard, BltFromCardToCard"), std::string::npos) << error;
+    EXPECT_EQ(driver.library, nullptr);
+
+    EXPECT_FALSE(loadDriver(driver, error, programFolder() + "/no-such-driver.so"));
+    EXPECT_EQ(error.rfind("cannot load", 0), 0u) << error;
+}
+
+TEST(HostProgram, PlaysTheSceneWritesTheChosenFramesAndReportsTheStages) {
+    std::string folder = freshFolder("demo");
+    DemoRun run = runDemo("--frames 3 --write 0,2 --out frames", folder);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("3 frames in"), std::string::npos) << run.output;
+    for (const char* stage : {"rendering", "blits", "textures", "read-back"})
+        EXPECT_NE(run.output.find(stage), std::string::npos) << stage;
+    EXPECT_FALSE(std::filesystem::exists(folder + "/frames/frame_0001.png"));
+
+    // Frame 2 of the program, with the driver loaded by name, is the frame
+    // the same scene gives with the driver linked in.
+    RgbImage first, written;
+    std::string error;
+    ASSERT_TRUE(readPng(folder + "/frames/frame_0000.png", first, error)) << error;
+    ASSERT_TRUE(readPng(folder + "/frames/frame_0002.png", written, error)) << error;
+    EXPECT_FALSE(first.rgb == written.rgb) << "the scene moves";
+    ASSERT_EQ(Init(), 1);
+    DemoScene scene;
+    sceneLoad(scene, linkedDriver());
+    StageTimes times;
+    for (int frame = 0; frame < 3; ++frame)
+        sceneFrame(scene, frame, times);
+    RgbImage here = shownFrame();
+    EXPECT_EQ(written.width, 640);
+    EXPECT_EQ(written.height, 480);
+    EXPECT_TRUE(written.rgb == here.rgb) << "the program's frame differs from the linked driver's";
+    sceneUnload(scene);
+    Shutdown();
+
+    // The stand-in display in 555: every channel keeps five bits.
+    run = runDemo("--frames 1 --write last --format 555 --out frames555", folder);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    RgbImage frame555;
+    ASSERT_TRUE(readPng(folder + "/frames555/frame_0000.png", frame555, error)) << error;
+    size_t wide = 0;
+    for (uint8_t c : frame555.rgb)
+        wide += (c & 7) != 0;
+    EXPECT_EQ(wide, 0u);
+}
+
+TEST(HostProgram, RefusesBadOptionsWithAMessage) {
+    std::string folder = freshFolder("options");
+    for (const char* arguments : {"--frames 0", "--frames", "--write every:0", "--write 3,x",
+                                  "--format 444", "--speed 2"}) {
+        DemoRun run = runDemo(arguments, folder);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_NE(run.output.find("kxdemo: "), std::string::npos)
+            << arguments << ": " << run.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/out")) << "nothing played, nothing written";
+}
