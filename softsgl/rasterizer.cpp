@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "softsgl/pixel_ops.h"
+#include "softsgl/span_kernels.h"
 
 namespace softsgl {
 namespace {
@@ -42,92 +43,6 @@ struct Surface {
     }
     float* depthRow(int y) const { return depth + size_t(y) * target->width; }
 };
-
-// Per-span state: the attributes at the first pixel and their steps.
-struct Span {
-    float q, dq, u, du, v, dv;
-    int32_t r, dr, g, dg, b, db, a, da; // 16.16, rounded (0.5 added)
-};
-
-inline uint32_t channel(int32_t fixed) {
-    int32_t c = fixed >> 16;
-    return uint32_t(c < 0 ? 0 : c > 255 ? 255 : c);
-}
-
-// One span of a triangle: n pixels from dst / z, left to right.
-template <bool Textured, bool Gouraud, bool Blend, bool Is555>
-void drawSpan(uint16_t* dst, float* z, int n, Span s, const Style& st) {
-    const uint32_t* texels = Textured ? st.texture->texels.data() : nullptr;
-    const int32_t mask = Textured ? st.texture->side - 1 : 0;
-    const int shift = Textured ? st.texture->shift : 0;
-    const bool textureAlpha = st.textureAlpha;
-    for (int i = 0; i < n; ++i) {
-        if (s.q >= z[i]) {
-            uint32_t r, g, b, a;
-            if (Gouraud) {
-                r = channel(s.r);
-                g = channel(s.g);
-                b = channel(s.b);
-                a = Blend ? channel(s.a) : 255;
-            } else {
-                r = st.r;
-                g = st.g;
-                b = st.b;
-                a = st.a;
-            }
-            if (Textured) {
-                float w = 1.0f / s.q;
-                int32_t tu = floorToInt(s.u * w) & mask;
-                int32_t tv = floorToInt(s.v * w) & mask;
-                uint32_t t = texels[(tv << shift) | tu];
-                r = mul255(r, t & 0xFF);
-                g = mul255(g, (t >> 8) & 0xFF);
-                b = mul255(b, (t >> 16) & 0xFF);
-                if (Blend && textureAlpha) a = mul255(a, 255 - (t >> 24));
-            }
-            if (Blend) {
-                uint32_t dr, dg, db;
-                if (Is555)
-                    unpack555(dst[i], dr, dg, db);
-                else
-                    unpack565(dst[i], dr, dg, db);
-                r = blend255(r, dr, a);
-                g = blend255(g, dg, a);
-                b = blend255(b, db, a);
-            } else {
-                z[i] = s.q;
-            }
-            dst[i] = Is555 ? pack555(r, g, b) : pack565(r, g, b);
-        }
-        s.q += s.dq;
-        if (Textured) {
-            s.u += s.du;
-            s.v += s.dv;
-        }
-        if (Gouraud) {
-            s.r += s.dr;
-            s.g += s.dg;
-            s.b += s.db;
-            if (Blend) s.a += s.da;
-        }
-    }
-}
-
-using SpanFunction = void (*)(uint16_t*, float*, int, Span, const Style&);
-
-template <bool T, bool G> SpanFunction pickBlend(bool blend, bool is555) {
-    if (blend) return is555 ? drawSpan<T, G, true, true> : drawSpan<T, G, true, false>;
-    return is555 ? drawSpan<T, G, false, true> : drawSpan<T, G, false, false>;
-}
-
-SpanFunction pickSpan(const Style& st, bool is555) {
-    bool textured = st.texture != nullptr;
-    if (textured)
-        return st.constantColour ? pickBlend<true, false>(st.translucent, is555)
-                                 : pickBlend<true, true>(st.translucent, is555);
-    return st.constantColour ? pickBlend<false, false>(st.translucent, is555)
-                             : pickBlend<false, true>(st.translucent, is555);
-}
 
 // floor(n / d) for d > 0, exact: a floating estimate corrected with integer
 // products (|n| stays below 2^53 inside the guard band).
@@ -229,8 +144,29 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
         pb = plane(v0.b, v1.b, v2.b);
         pa = plane(v0.a, v1.a, v2.a);
     }
-    auto fixed = [](double v) { return int32_t(std::floor(v * 65536.0 + 32768.0)); };
-    auto fixedStep = [](double d) { return int32_t(std::floor(d * 65536.0 + 0.5)); };
+    // 16.16 colours: a channel is 0..255, so the values stay far inside
+    // int32; the plane's tiny overshoots at edges are clamped by the kernel.
+    auto toFixed = [](double v) {
+        v = std::min(std::max(v, -1073741824.0), 1073741824.0);
+        int64_t i = int64_t(v);
+        return int32_t(i - (v < double(i) ? 1 : 0));
+    };
+    auto fixed = [&](double v) { return toFixed(v * 65536.0 + 32768.0); };
+    auto fixedStep = [&](double d) { return toFixed(d * 65536.0 + 0.5); };
+    SpanStyle ss{};
+    if (textured) {
+        ss.texels = st.texture->texels.data();
+        ss.mask = st.texture->side - 1;
+        ss.shift = st.texture->shift;
+    }
+    ss.textureAlpha = st.textureAlpha;
+    ss.translucent = st.translucent;
+    ss.constantColour = st.constantColour;
+    ss.is555 = surf.target->is555;
+    ss.r = st.r;
+    ss.g = st.g;
+    ss.b = st.b;
+    ss.a = st.a;
     Span s{};
     s.dq = float(pq.dx);
     s.du = float(pu.dx);
@@ -240,7 +176,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     s.db = fixedStep(pb.dx);
     s.da = fixedStep(pa.dx);
 
-    SpanFunction span = pickSpan(st, surf.target->is555);
+    SpanFunction span = spanKernel(ss);
     for (int64_t row = rLo; row <= rHi; ++row) {
         int64_t lo = cLo, hi = cHi + 1;
         int64_t py = row * 16 + 8;
@@ -260,7 +196,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
             s.b = fixed(at(pb));
             s.a = fixed(at(pa));
         }
-        span(surf.row(int(row)) + lo, surf.depthRow(int(row)) + lo, int(hi - lo), s, st);
+        span(surf.row(int(row)) + lo, surf.depthRow(int(row)) + lo, int(hi - lo), s, ss);
     }
 }
 
