@@ -3,6 +3,7 @@
 // restore.
 #include <cstdarg>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -44,12 +45,27 @@ uint32_t garbageSeed = 0x2545F491u;
 // Video memory is not cleared for anyone: new and restored surfaces hold
 // leftovers. No 16-bit word of it is 0, so a missed clear shows.
 void fillGarbage(uint8_t* pixels, int pitch) {
-    for (size_t i = 0; i + 1 < static_cast<size_t>(pitch) * kHeight; i += 2) {
-        garbageSeed ^= garbageSeed << 13;
-        garbageSeed ^= garbageSeed >> 17;
-        garbageSeed ^= garbageSeed << 5;
-        const uint16_t word = static_cast<uint16_t>(garbageSeed) | 0x0421;
-        std::memcpy(pixels + i, &word, 2);
+    // A pool of leftovers made once, copied in from a different place each
+    // time: surfaces are made and restored often (every start, every fuzz
+    // input), and drawing fresh random words for each cost most of a run.
+    static uint16_t pool[4099];
+    static bool poolMade = false;
+    if (!poolMade) {
+        for (uint16_t& word : pool) {
+            garbageSeed ^= garbageSeed << 13;
+            garbageSeed ^= garbageSeed >> 17;
+            garbageSeed ^= garbageSeed << 5;
+            word = static_cast<uint16_t>(garbageSeed) | 0x0421;
+        }
+        poolMade = true;
+    }
+    const size_t words = static_cast<size_t>(pitch) * kHeight / 2;
+    size_t start = (garbageSeed += 0x9E3779B9u) % 4096;
+    for (size_t done = 0; done < words;) {
+        const size_t run = std::min(words - done, sizeof pool / 2 - start);
+        std::memcpy(pixels + 2 * done, pool + start, 2 * run);
+        done += run;
+        start = 0;
     }
 }
 
@@ -259,9 +275,12 @@ HRESULT Surface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT*, DWORD fl
     const RECT& area = destRect ? *destRect : whole;
     const auto colour = static_cast<uint16_t>(fx->dwFillColor);
     uint8_t* pixels = chain->pixelsAt(position);
-    for (LONG y = area.top; y < area.bottom; ++y)
-        for (LONG x = area.left; x < area.right; ++x)
-            std::memcpy(pixels + y * chain->pitch + 2 * x, &colour, 2);
+    uint8_t* first = pixels + area.top * chain->pitch + 2 * area.left;
+    const size_t rowBytes = 2 * static_cast<size_t>(area.right - area.left);
+    for (size_t x = 0; x < rowBytes; x += 2)
+        std::memcpy(first + x, &colour, 2);
+    for (LONG y = area.top + 1; y < area.bottom; ++y)
+        std::memcpy(pixels + y * chain->pitch + 2 * area.left, first, rowBytes);
     return DD_OK;
 }
 
