@@ -141,8 +141,10 @@ void drawPrimitive(Harness& h, Input& in) {
 }
 
 void loadTexture(Harness& h, Input& in) {
-    int32_t width = int32_t(in.word() % 2049);
-    int32_t height = int32_t(in.word() % 2049);
+    // Mostly small images, now and then one up to 2048 pixels a side.
+    uint32_t limit = in.byte() < 240 ? 300 : 2049;
+    int32_t width = int32_t(in.word() % limit);
+    int32_t height = int32_t(in.word() % limit);
     if (int64_t(width) * height > 1 << 20) height = (1 << 20) / (width ? width : 1);
     if (in.byte() < 8) width = -width;
     uint32_t format = in.byte() < 230 ? in.byte() % 6 : in.word();
@@ -164,8 +166,8 @@ void blitToCard(Harness& h, Input& in, bool stretch) {
     const uint32_t* palette =
         in.byte() & 1 ? reinterpret_cast<const uint32_t*>(h.buffer(256 * 4)) : nullptr;
     if (!stretch) {
-        int32_t sourceWidth = std::min<int32_t>(std::abs(int64_t(width)) % 2048, 2047);
-        int32_t sourceHeight = std::min<int32_t>(std::abs(int64_t(height)) % 2048, 2047);
+        int32_t sourceWidth = int32_t(std::abs(int64_t(width)) % 700);
+        int32_t sourceHeight = int32_t(std::abs(int64_t(height)) % 500);
         if (int64_t(sourceWidth) * sourceHeight > 1 << 20) sourceHeight = 1;
         int32_t pitch = in.byte() & 1 ? -sourceWidth : sourceWidth + in.byte();
         // The blit reads width x height: keep them within the image we own.
@@ -174,9 +176,10 @@ void blitToCard(Harness& h, Input& in, bool stretch) {
         BltToCard(h.image(sourceWidth, sourceHeight, pitch, 1), x, y, width, height, pitch, format,
                   palette);
     } else {
-        int32_t sourceWidth = in.integer(300), sourceHeight = in.integer(300);
+        // Source sizes stay within an image we can own; the destination
+        // rectangle takes any value.
+        int32_t sourceWidth = in.integer(300) % 1024, sourceHeight = in.integer(300) % 1024;
         int32_t w = sourceWidth > 0 ? sourceWidth : 1, hgt = sourceHeight > 0 ? sourceHeight : 1;
-        if (int64_t(w) * hgt > 1 << 20) hgt = 1, sourceHeight = 1;
         int32_t pitch = in.byte() & 1 ? -w : w + in.byte();
         StretchBltToCard(h.image(w, hgt, pitch, 1), x, y, width, height, sourceWidth, sourceHeight,
                          pitch, format, palette);
@@ -185,8 +188,8 @@ void blitToCard(Harness& h, Input& in, bool stretch) {
 
 void readBack(Harness& h, Input& in) {
     int32_t width = in.integer(700), height = in.integer(500);
-    int32_t w = std::min<int32_t>(width > 0 ? width : 0, 4096);
-    int32_t hgt = std::min<int32_t>(height > 0 ? height : 0, 4096);
+    int32_t w = std::min<int32_t>(width > 0 ? width : 0, 800);
+    int32_t hgt = std::min<int32_t>(height > 0 ? height : 0, 600);
     width = width > 0 ? w : width;
     height = height > 0 ? hgt : height;
     int32_t pitch = 3 * w + int32_t(in.byte() % 16);

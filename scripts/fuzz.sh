@@ -5,5 +5,5 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 mkdir -p build/fuzz/corpus
-build/fuzz/bin/kxfuzz -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
+build/fuzz/bin/kxfuzz -max_total_time="$seconds" -max_len=1024 -timeout=10 -rss_limit_mb=4096 \
   -print_final_stats=1 build/fuzz/corpus fuzz/corpus
