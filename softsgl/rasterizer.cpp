@@ -44,15 +44,10 @@ struct Surface {
     float* depthRow(int y) const { return depth + size_t(y) * target->width; }
 };
 
-// floor(n / d) for d > 0, exact: a floating estimate corrected with integer
-// products (|n| stays below 2^53 inside the guard band).
-inline int64_t floorDiv(int64_t n, int64_t d, double invD) {
-    int64_t q = int64_t(double(n) * invD);
-    while (q * d > n)
-        --q;
-    while ((q + 1) * d <= n)
-        ++q;
-    return q;
+// floor(n / d) for d > 0.
+inline int64_t floorDiv(int64_t n, int64_t d) {
+    int64_t q = n / d;
+    return q - ((n % d != 0 && n < 0) ? 1 : 0);
 }
 
 inline int64_t snap(double c) {
@@ -60,36 +55,62 @@ inline int64_t snap(double c) {
 }
 
 // An edge from a to b of a triangle wound so that the inside is where
-// dx * (py - ay) - dy * (px - ax) > 0. Pixels exactly on an edge belong to
-// the triangle when the edge is a top edge (horizontal, inside below) or a
-// left edge (going up the screen): `bias` is 0 for those and 1 otherwise.
-struct Edge {
-    int64_t dx, dy, ax, ay, bias;
-    double inv; // 1 / (16 |dy|)
-};
+// E = dx * (py - ay) - dy * (px - ax) > 0. Pixels exactly on an edge belong
+// to the triangle when the edge is a top edge (horizontal, inside below) or
+// a left edge (going up the screen): `bias` is 0 for those and 1 otherwise,
+// and a pixel is inside when E >= bias.
+//
+// At a row centre py, E(c) = C - dy (16 c + 8) with C = dx (py - ay) +
+// dy ax, so the edge limits the row to c >= ceil((bias - C - 8k) / 16k)
+// where dy = -k < 0, or to c <= floor((C - 8 dy - bias) / 16 dy) where
+// dy > 0. Both are floor(N / D) with N growing by 16 dx a row: the walker
+// keeps quotient and remainder exactly, with no division per row.
+struct EdgeWalker {
+    int kind = 0;                // -1: limits the left end, +1: the right end, 0: horizontal
+    int64_t q = 0, r = 0, d = 1; // floor(N / d) and N mod d
+    int64_t stepQ = 0, stepR = 0;
+    int64_t constant = 0, constantStep = 0, bias = 0; // horizontal edges: E itself
 
-Edge makeEdge(int64_t ax, int64_t ay, int64_t bx, int64_t by) {
-    Edge e{bx - ax, by - ay, ax, ay, 0, 0.0};
-    e.bias = (e.dy < 0 || (e.dy == 0 && e.dx > 0)) ? 0 : 1;
-    if (e.dy != 0) e.inv = 1.0 / double(16 * (e.dy < 0 ? -e.dy : e.dy));
-    return e;
-}
-
-// Narrows [lo, hi) to the columns of row centre py (28.4) inside the edge.
-inline void clipSpan(const Edge& e, int64_t py, int64_t& lo, int64_t& hi) {
-    // E(c) = C - dy * (16 c + 8) with C = dx * (py - ay) + dy * ax.
-    int64_t C = e.dx * (py - e.ay) + e.dy * e.ax;
-    if (e.dy == 0) {
-        if (C < e.bias) hi = lo;
-    } else if (e.dy < 0) { // E grows with c: c >= ceil((bias - C - 8k) / 16k)
-        int64_t k = -e.dy;
-        int64_t first = -floorDiv(C + 8 * k - e.bias, 16 * k, e.inv);
-        lo = std::max(lo, first);
-    } else { // E falls with c: c <= floor((C - 8 dy - bias) / 16 dy)
-        int64_t last = floorDiv(C - 8 * e.dy - e.bias, 16 * e.dy, e.inv);
-        hi = std::min(hi, last + 1);
+    void start(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t py) {
+        int64_t dx = bx - ax, dy = by - ay;
+        bias = (dy < 0 || (dy == 0 && dx > 0)) ? 0 : 1;
+        int64_t C = dx * (py - ay) + dy * ax;
+        if (dy == 0) {
+            kind = 0;
+            constant = C;
+            constantStep = 16 * dx;
+            return;
+        }
+        kind = dy < 0 ? -1 : 1;
+        int64_t n = C - 8 * dy - bias; // the same N serves both ends
+        d = 16 * (dy < 0 ? -dy : dy);
+        q = floorDiv(n, d);
+        r = n - q * d;
+        stepQ = floorDiv(16 * dx, d);
+        stepR = 16 * dx - stepQ * d;
     }
-}
+    void next() {
+        if (kind == 0) {
+            constant += constantStep;
+            return;
+        }
+        q += stepQ;
+        r += stepR;
+        if (r >= d) {
+            r -= d;
+            ++q;
+        }
+    }
+    // Narrows [lo, hi) to the columns inside this edge on the current row.
+    void clip(int64_t& lo, int64_t& hi) const {
+        if (kind < 0)
+            lo = std::max(lo, -q);
+        else if (kind > 0)
+            hi = std::min(hi, q + 1);
+        else if (constant < bias)
+            hi = lo;
+    }
+};
 
 // Plane of one attribute over the screen: value at (x, y) in pixels.
 struct Plane {
@@ -119,7 +140,11 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     int64_t rHi = std::min<int64_t>(H - 1, (maxY - 8) >> 4);
     if (cLo > cHi || rLo > rHi) return;
 
-    Edge e[3] = {makeEdge(X0, Y0, X1, Y1), makeEdge(X1, Y1, X2, Y2), makeEdge(X2, Y2, X0, Y0)};
+    const int64_t py0 = rLo * 16 + 8;
+    EdgeWalker e[3];
+    e[0].start(X0, Y0, X1, Y1, py0);
+    e[1].start(X1, Y1, X2, Y2, py0);
+    e[2].start(X2, Y2, X0, Y0, py0);
 
     // Attribute planes from the snapped positions, in pixels.
     const double x0 = X0 / 16.0, y0 = Y0 / 16.0;
@@ -177,11 +202,11 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     s.da = fixedStep(pa.dx);
 
     SpanFunction span = spanKernel(ss);
-    for (int64_t row = rLo; row <= rHi; ++row) {
+    for (int64_t row = rLo; row <= rHi; ++row, e[0].next(), e[1].next(), e[2].next()) {
         int64_t lo = cLo, hi = cHi + 1;
-        int64_t py = row * 16 + 8;
-        for (const Edge& edge : e)
-            clipSpan(edge, py, lo, hi);
+        e[0].clip(lo, hi);
+        e[1].clip(lo, hi);
+        e[2].clip(lo, hi);
         if (lo >= hi) continue;
         double fx = double(lo) + 0.5 - x0, fy = double(row) + 0.5 - y0;
         auto at = [&](const Plane& p) { return p.base + p.dx * fx + p.dy * fy; };

@@ -106,30 +106,31 @@ void sse2Kernel(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& 
     const __m128 lane = _mm_set_ps(3, 2, 1, 0);
     const __m128 dq = _mm_set1_ps(s.dq), du = _mm_set1_ps(s.du), dv = _mm_set1_ps(s.dv);
     const __m128 q0 = _mm_set1_ps(s.q), u0 = _mm_set1_ps(s.u), v0 = _mm_set1_ps(s.v);
-    const __m128i laneI = _mm_set_epi32(3, 2, 1, 0);
     const __m128i mask = _mm_set1_epi32(st.mask);
     const __m128i shift = _mm_cvtsi32_si128(st.shift);
     const __m128i zero = _mm_setzero_si128();
     const __m128i flat = _mm_set1_epi32(int32_t(st.r | st.g << 8 | st.b << 16));
     const __m128i flatPixels = pack4<Is555>(flat);
 
-    // base + idx * step (mod 2^32, as in the reference); SSE2 has no 32-bit
-    // lane multiply, so take the low halves of two 64-bit products.
-    auto channel4 = [](__m128i idx, int32_t base, int32_t step) {
-        __m128i st4 = _mm_set1_epi32(step);
-        __m128i even = _mm_mul_epu32(idx, st4);
-        __m128i odd = _mm_mul_epu32(_mm_srli_epi64(idx, 32), st4);
-        __m128i prod = _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
-                                          _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
-        return _mm_srai_epi32(_mm_add_epi32(_mm_set1_epi32(base), prod), 16);
+    // Colour lanes hold base + (i + lane) step in 16.16; adding 4 step per
+    // group gives the reference's base + i step exactly (both wrap mod 2^32).
+    auto startChannel = [&](int32_t base, int32_t step) {
+        alignas(16) int32_t v[4];
+        for (int k = 0; k < 4; ++k)
+            v[k] = int32_t(uint32_t(base) + uint32_t(k) * uint32_t(step));
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(v));
     };
+    __m128i rAcc = startChannel(s.r, s.dr), gAcc = startChannel(s.g, s.dg);
+    __m128i bAcc = startChannel(s.b, s.db);
+    const __m128i r4 = _mm_set1_epi32(int32_t(uint32_t(s.dr) * 4u));
+    const __m128i g4 = _mm_set1_epi32(int32_t(uint32_t(s.dg) * 4u));
+    const __m128i b4 = _mm_set1_epi32(int32_t(uint32_t(s.db) * 4u));
     // The four pixels from i: their 16-bit values (low 64 bits).
-    auto shade = [&](int i, __m128 fi, __m128 q) {
+    auto shade = [&](__m128 fi, __m128 q) {
         __m128i colour = flat; // lanes 0x00BBGGRR
         if (Gouraud) {
-            const __m128i idx = _mm_add_epi32(_mm_set1_epi32(i), laneI);
-            __m128i r = channel4(idx, s.r, s.dr), g = channel4(idx, s.g, s.dg);
-            __m128i b = channel4(idx, s.b, s.db);
+            __m128i r = _mm_srai_epi32(rAcc, 16), g = _mm_srai_epi32(gAcc, 16);
+            __m128i b = _mm_srai_epi32(bAcc, 16);
             // Clamped to 0..255 by the saturating packs, then interleaved.
             __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(r, g), _mm_packs_epi32(b, b));
             __m128i rg = _mm_unpacklo_epi8(bytes, _mm_srli_si128(bytes, 4));
@@ -157,15 +158,25 @@ void sse2Kernel(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& 
         return (Gouraud || Textured) ? pack4<Is555>(colour) : flatPixels;
     };
 
+    // Pixel indices as floats: exact, as spans are far shorter than 2^24.
+    __m128 fi = lane;
+    const __m128 four = _mm_set1_ps(4.0f);
+    auto advance = [&] {
+        fi = _mm_add_ps(fi, four);
+        if (Gouraud) {
+            rAcc = _mm_add_epi32(rAcc, r4);
+            gAcc = _mm_add_epi32(gAcc, g4);
+            bAcc = _mm_add_epi32(bAcc, b4);
+        }
+    };
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m128 fi = _mm_add_ps(_mm_set1_ps(float(i)), lane); // exact: i < 2^24
+    for (; i + 4 <= n; i += 4, advance()) {
         const __m128 q = _mm_add_ps(q0, _mm_mul_ps(fi, dq));
         const __m128 zOld = _mm_loadu_ps(z + i);
         const __m128 pass = _mm_cmpge_ps(q, zOld);
         const int passBits = _mm_movemask_ps(pass);
         if (passBits == 0) continue;
-        const __m128i pixels = shade(i, fi, q);
+        const __m128i pixels = shade(fi, q);
         __m128i* out = reinterpret_cast<__m128i*>(dst + i);
         if (passBits == 0xF) {
             _mm_storel_epi64(out, pixels);
@@ -183,13 +194,12 @@ void sse2Kernel(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& 
     alignas(16) float zRest[4];
     for (int k = 0; k < 4; ++k)
         zRest[k] = k < rest ? z[i + k] : 0.0f;
-    const __m128 fi = _mm_add_ps(_mm_set1_ps(float(i)), lane);
     const __m128 q = _mm_add_ps(q0, _mm_mul_ps(fi, dq));
     const int passBits = _mm_movemask_ps(_mm_cmpge_ps(q, _mm_load_ps(zRest))) & ((1 << rest) - 1);
     if (passBits == 0) return;
     alignas(16) uint16_t pixels[8];
     alignas(16) float qs[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(pixels), shade(i, fi, q));
+    _mm_store_si128(reinterpret_cast<__m128i*>(pixels), shade(fi, q));
     _mm_store_ps(qs, q);
     for (int k = 0; k < rest; ++k) {
         if (!(passBits & (1 << k))) continue;
