@@ -8,6 +8,17 @@
 #include <memory>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KX_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KX_ASAN 1
+#endif
+#endif
+#if KX_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "platform/posix/standin_control.h"
 #include "platform/posix/standin_internal.h"
 
@@ -20,6 +31,8 @@ constexpr int kMaxBackBuffers = 3;
 struct PixelBlock {
     std::unique_ptr<uint8_t[]> storage;
     uint8_t* pixels = nullptr;
+    int pitch = 0;
+    int offset = 0;
 };
 
 struct Surface;
@@ -69,8 +82,40 @@ void fillGarbage(uint8_t* pixels, int pitch) {
     }
 }
 
+// Memory of released chains, handed to the next chain as video memory is:
+// leftovers and all. Reusing it also spares a fresh mapping per start. Under
+// AddressSanitizer the pooled memory is poisoned, so a write through an
+// address of a released chain is still caught.
+std::vector<PixelBlock> freeVideoMemory;
+
+size_t blockBytes(const PixelBlock& block) {
+    return static_cast<size_t>(block.pitch) * kHeight + 32;
+}
+
+void poison(const PixelBlock& block, bool poisoned) {
+#if KX_ASAN
+    if (poisoned)
+        __asan_poison_memory_region(block.storage.get(), blockBytes(block));
+    else
+        __asan_unpoison_memory_region(block.storage.get(), blockBytes(block));
+#else
+    (void)block;
+    (void)poisoned;
+#endif
+}
+
 PixelBlock makeBlock(int pitch) {
+    for (size_t i = 0; i < freeVideoMemory.size(); ++i)
+        if (freeVideoMemory[i].pitch == pitch && freeVideoMemory[i].offset == offsetSetting) {
+            PixelBlock block = std::move(freeVideoMemory[i]);
+            freeVideoMemory.erase(freeVideoMemory.begin() + static_cast<long>(i));
+            poison(block, false);
+            fillGarbage(block.pixels, pitch);
+            return block;
+        }
     PixelBlock block;
+    block.pitch = pitch;
+    block.offset = offsetSetting;
     block.storage.reset(new uint8_t[static_cast<size_t>(pitch) * kHeight + 32]);
     const auto start = reinterpret_cast<uintptr_t>(block.storage.get());
     block.pixels = block.storage.get() + ((16 - start % 16) % 16) + offsetSetting;
@@ -160,6 +205,11 @@ void freeChain(Chain* chain) {
         surface->state = surface->refs > 0 ? SurfaceState::Zombie : SurfaceState::Freed;
         surface->locked = false;
     }
+    for (PixelBlock& block : chain->blocks)
+        if (freeVideoMemory.size() < 6) {
+            poison(block, true);
+            freeVideoMemory.push_back(std::move(block));
+        }
     chain->blocks.clear();
     chain->live = false;
     if (primaryChain == chain) primaryChain = nullptr;
