@@ -184,8 +184,8 @@ int main(int argc, char** argv) {
     auto setupStart = std::chrono::steady_clock::now();
     DemoScene scene;
     sceneLoad(scene, api);
-    std::printf("kxdemo: %d textures loaded in %.2f s; playing %d frames\n", kSignTextureCount + 8,
-                secondsSince(setupStart), options.frames);
+    std::printf("kxdemo: %d textures loaded in %.2f s; playing %d frames\n",
+                sceneTextureCount(scene), secondsSince(setupStart), options.frames);
 
     StageTimes times;
     int written = 0, played = 0, status = 0;
@@ -219,7 +219,7 @@ int main(int argc, char** argv) {
         }
         if (!note.empty() || (frame + 1) % 30 == 0 || frame + 1 == options.frames) {
             double elapsed = secondsSince(start);
-            std::printf("kxdemo: frame %d/%d, %.1f frames per second%s\n", frame + 1,
+            std::printf("kxdemo: %d/%d frames, %.1f frames per second%s\n", frame + 1,
                         options.frames, elapsed > 0 ? (frame + 1) / elapsed : 0.0, note.c_str());
             std::fflush(stdout);
         }

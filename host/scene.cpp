@@ -454,6 +454,14 @@ void sceneFrame(DemoScene& s, int frame, StageTimes& times) {
     api.PageFlip();
 }
 
+int sceneTextureCount(const DemoScene& s) {
+    int n = int(s.signs.size());
+    for (TextureRecord* t : {s.roadTexture, s.grassTexture, s.crateTexture, s.plasmaTexture,
+                             s.metalTexture, s.monitorTexture, s.cloudTexture, s.treeTexture})
+        n += t != nullptr;
+    return n;
+}
+
 void sceneUnload(DemoScene& s) {
     if (s.api) s.api->ResetTextures();
     s.signs.clear();

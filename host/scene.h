@@ -43,6 +43,8 @@ struct DemoScene {
 void sceneLoad(DemoScene& scene, const KxEntryPoints& api);
 // Draws frame `frame` (0, 1, ...) and ends it with PageFlip.
 void sceneFrame(DemoScene& scene, int frame, StageTimes& times);
+// Number of texture records the scene has loaded.
+int sceneTextureCount(const DemoScene& scene);
 // Frees every texture record.
 void sceneUnload(DemoScene& scene);
 
