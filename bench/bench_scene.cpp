@@ -43,7 +43,11 @@ SGLVERTEX floorVertex(int i, int j) {
     return SGLVERTEX{x, y, 1.0f - q, q, colour, 0, (x - kWidth / 2) / 160.0f, 2.0f};
 }
 
-void BM_FrameScene(benchmark::State& state) {
+enum class Stage { WholeFrame, RenderOnly, EmptyFrame };
+
+// Whole frame: queue and render. Render only: the queued frame rendered
+// again (rasterizing alone). Empty frame: what clearing target and depth costs.
+void frameScene(benchmark::State& state, Stage stage) {
     static int32_t status;
     sgl_use_address_mode(giveTarget, &status);
     int device = sgl_create_screen_device(0, kWidth, kHeight, 0, 1);
@@ -67,12 +71,17 @@ void BM_FrameScene(benchmark::State& state) {
                                 floorVertex(i, j + 1)})
                 quads.push_back(v);
     int32_t fan[2][3] = {{0, 1, 2}, {0, 2, 3}};
-
-    for (auto _ : state) {
+    auto queueScene = [&] {
         softsglClearCalls(); // keep the call log from growing across frames
         sgltri_startofframe(&ctx);
+        if (stage == Stage::EmptyFrame) return;
         for (size_t k = 0; k < quads.size(); k += 4)
             sgltri_triangles(&ctx, 2, fan, &quads[k]);
+    };
+
+    if (stage != Stage::WholeFrame) queueScene();
+    for (auto _ : state) {
+        if (stage == Stage::WholeFrame) queueScene();
         sgltri_render(&ctx);
         sgltri_isrendercomplete(&ctx, 0xFFFFFFFF);
         benchmark::DoNotOptimize(targetPixels.data());
@@ -82,6 +91,20 @@ void BM_FrameScene(benchmark::State& state) {
     sgl_delete_device(device);
 }
 
+void BM_FrameScene(benchmark::State& state) {
+    frameScene(state, Stage::WholeFrame);
+}
+void BM_FrameSceneRenderOnly(benchmark::State& state) {
+    frameScene(state, Stage::RenderOnly);
+}
+void BM_FrameSceneEmpty(benchmark::State& state) {
+    frameScene(state, Stage::EmptyFrame);
+}
+
 } // namespace
 
 BENCHMARK(BM_FrameScene)->Name("frame_scene/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameSceneRenderOnly)
+    ->Name("frame_scene/ours_render_only")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameSceneEmpty)->Name("frame_scene/ours_empty_frame")->Unit(benchmark::kMillisecond);
