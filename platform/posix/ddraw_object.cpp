@@ -350,6 +350,7 @@ extern "C" KX_DLLEXPORT HRESULT KX_STDCALL DirectDrawCreate(GUID* device, IDirec
     if (!directDraw) return DDERR_INVALIDPARAMS;
     if (outer) return kNoAggregation;
     if (device) return kInvalidDirectDrawGuid;
+    forgetOldReleased(objects, 16, [](const DirectDrawObject& o) { return o.freed; });
     objects.push_back(std::make_unique<DirectDrawObject>());
     *directDraw = objects.back().get();
     return DD_OK;

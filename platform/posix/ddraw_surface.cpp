@@ -591,6 +591,22 @@ HRESULT createPrimaryChain(DirectDrawObject* owner, const DDSURFACEDESC& desc,
     }
     if (primaryChain) return DDERR_PRIMARYSURFACEALREADYEXISTS;
 
+    // Released chains go for good once sixteen newer ones have gone, zombie
+    // back buffers and all: nothing sound calls on them that late.
+    auto released = [](const Chain& c) { return !c.live; };
+    size_t releasedChains = 0;
+    for (const auto& c : chains)
+        releasedChains += released(*c);
+    if (releasedChains > 16) {
+        std::vector<const Surface*> doomed;
+        for (const auto& c : chains)
+            if (released(*c) && releasedChains-- > 16)
+                doomed.insert(doomed.end(), c->surfaces.begin(), c->surfaces.end());
+        forgetOldReleased(surfaces, 0, [&](const Surface& s) {
+            return std::find(doomed.begin(), doomed.end(), &s) != doomed.end();
+        });
+        forgetOldReleased(chains, 16, released);
+    }
     chains.push_back(std::make_unique<Chain>());
     Chain* chain = chains.back().get();
     chain->owner = owner;

@@ -52,6 +52,7 @@ int kxstandCursorCounter();               // ShowCursor's display counter, 0 at 
 uint64_t kxstandClockMs();                // virtual clock that Sleep advances
 const std::vector<std::string>&
 kxstandDebugLines();        // OutputDebugStringA texts, one per call, as passed
+void kxstandClearDebugLines();
 int kxstandLibraryLoads();  // successful LoadLibraryA of ddraw.dll
 int kxstandLibraryFrees();  // successful FreeLibrary
 int kxstandLibraryLoaded(); // loads minus frees

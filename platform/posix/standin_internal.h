@@ -3,6 +3,9 @@
 // and the surfaces both need. Nothing outside platform/posix includes this.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include <cstdint>
 
 #include "platform/directdraw.h"
@@ -37,6 +40,24 @@ uint32_t surfaceBytesInUse();
 
 // Interface identities that QueryInterface answers.
 bool sameGuid(const GUID& a, const GUID& b);
+
+// Released objects are kept for a while, so that a late call on one is caught
+// and counted instead of touching freed memory; beyond `keep` of them the
+// oldest are deleted, so a long run (a fuzzer, a thousand starts) stays flat.
+template <class T, class Released>
+void forgetOldReleased(std::vector<std::unique_ptr<T>>& all, size_t keep, Released released) {
+    size_t releasedCount = 0;
+    for (const auto& item : all)
+        releasedCount += released(*item);
+    for (auto it = all.begin(); releasedCount > keep && it != all.end();) {
+        if (released(**it)) {
+            it = all.erase(it);
+            --releasedCount;
+        } else {
+            ++it;
+        }
+    }
+}
 extern const GUID kIidUnknown;
 extern const GUID kIidDirectDraw;
 extern const GUID kIidDirectDrawSurface;

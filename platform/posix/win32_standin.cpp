@@ -129,7 +129,10 @@ BOOL KX_STDCALL FreeLibrary(HMODULE module) {
 void KX_STDCALL OutputDebugStringA(const char* text) {
     HRESULT unused;
     if (standinCallFails("OutputDebugStringA", &unused)) return;
-    if (text) debugLines.emplace_back(text);
+    if (!text) return;
+    // A debugger's window keeps the recent lines; so does this capture.
+    if (debugLines.size() >= 4096) debugLines.erase(debugLines.begin(), debugLines.begin() + 2048);
+    debugLines.emplace_back(text);
 }
 
 } // extern "C"
@@ -165,6 +168,8 @@ uint64_t kxstandClockMs() {
 const std::vector<std::string>& kxstandDebugLines() {
     return debugLines;
 }
+
+void kxstandClearDebugLines() { debugLines.clear(); }
 
 int kxstandLibraryLoads() {
     return libraryLoads;
