@@ -38,6 +38,11 @@ inline uint32_t texelFrom565(uint16_t p) {
     return r | (g << 8) | (b << 16);
 }
 
+// Test hook: the kernels use at most this instruction set level (0 the
+// baseline, 1 SSSE3, 2 AVX2), so that every version can be compared with the
+// plain reference on one machine.
+void capTexelSimdLevel(int level);
+
 // Runs of count pixels into count texels.
 void convertIndexedTexels(uint32_t* destination, const uint8_t* source, const uint32_t* palette,
                           int32_t count);
@@ -46,6 +51,11 @@ void convert888Texels(uint32_t* destination, const uint8_t* source, int32_t coun
 void convert1555Texels(uint32_t* destination, const uint8_t* source, int32_t count);
 void convert555Texels(uint32_t* destination, const uint8_t* source, int32_t count);
 void convert565Texels(uint32_t* destination, const uint8_t* source, int32_t count);
+
+// row[x] = from[columns[x]] for x < count; the source row holds rowLength
+// texels and columns[] never decreases.
+void gatherTexels(uint32_t* row, const uint32_t* from, const int32_t* columns, int32_t count,
+                  int32_t rowLength);
 
 // The longest dimension the scaler maps through a table on the stack.
 constexpr int32_t kMaxScaleMap = 1024;

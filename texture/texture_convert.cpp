@@ -77,16 +77,8 @@ void kxCache::ScaleTexels(uint32_t* destination, int32_t destinationWidth,
             std::memcpy(row, row - destinationPitch, size_t(destinationWidth) * 4);
             continue;
         }
-        const uint32_t* from = source + int64_t(rows[y]) * sourcePitch;
-        int32_t x = 0;
-        for (; x + 4 <= destinationWidth; x += 4) {
-            row[x] = from[columns[x]];
-            row[x + 1] = from[columns[x + 1]];
-            row[x + 2] = from[columns[x + 2]];
-            row[x + 3] = from[columns[x + 3]];
-        }
-        for (; x < destinationWidth; ++x)
-            row[x] = from[columns[x]];
+        gatherTexels(row, source + int64_t(rows[y]) * sourcePitch, columns, destinationWidth,
+                     sourceWidth);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "tests/texture/texture_test_helpers.h"
+#include "texture/texel_kernels.h"
 
 // The texels SGL received for the record's texture (selected now), and its map type.
 static std::vector<uint32_t> uploadedTexels(TextureRecord* record, int* mapType = nullptr) {
@@ -200,12 +201,15 @@ TEST(TextureConvert, ScalerStepping) {
         for (int x = 0; x < 64; ++x)
             ASSERT_EQ(scaled[y * 64 + x], uint32_t((2 * y + 1) << 8 | x / 2)) << x << "," << y;
 
-    // Random sizes against the reference, uncovered rows and columns included;
-    // destinations wider than the scaler's tables too.
+    // Random sizes against the reference, uncovered rows and columns included,
+    // with each instruction set the kernels may use; destinations wider than
+    // the scaler's tables too.
     std::mt19937 random(7);
-    for (int n = 0; n < 400; ++n) {
+    for (int n = 0; n < 600; ++n) {
+        capTexelSimdLevel(n % 3);
         int sw = random() % 300 + 1, sh = random() % 300 + 1;
         int dw = random() % 256 + 1, dh = random() % 256 + 1;
+        if (n % 4 == 1) sw = dw + random() % (dw + 1); // shrinks up to 2:1
         if (n % 50 == 0) dw = 1025 + random() % 600;
         std::vector<uint32_t> src(sw * sh), ours(dw * dh), expected(dw * dh);
         for (uint32_t& v : src)
@@ -228,6 +232,7 @@ TEST(TextureConvert, ImagesOfEverySizeMatchConvertThenScale) {
     for (uint32_t format = 0; format <= 5; ++format)
         for (const auto& size : sizes) {
             SCOPED_TRACE(testing::Message() << format << ": " << size[0] << "x" << size[1]);
+            capTexelSimdLevel(random() % 3);
             const int w = size[0], h = size[1],
                       bpp = format == 0   ? 1
                             : format == 1 ? 4
