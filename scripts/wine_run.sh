@@ -92,35 +92,53 @@ stop_xvfb() {
     kill -KILL "$xvfb_pid" 2>/dev/null
   fi
   xvfb_pid=
+  rm -f "$prefix.xvfb-pid"
 }
 
 stop_wine() {
-  timeout -k 2 10 "$wineserver" -k >/dev/null 2>&1
+  timeout -k 2 10 "$wineserver" -k >/dev/null 2>&1 9>&-
 }
 
+holding_lock=0
 cleanup() {
-  stop_wine
-  stop_xvfb
+  # Wine and Xvfb are ours to stop only while we hold the prefix.
+  if [ "$holding_lock" = 1 ]; then
+    stop_wine
+    stop_xvfb
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Only one run per prefix at a time; a leftover lock of a dead run is free.
+# Only one run per prefix at a time. The lock lives on descriptor 9, which no
+# child inherits (9>&-): a leftover Xvfb or wineserver of a killed run must not
+# keep the prefix locked.
 exec 9>"$prefix.lock"
-if ! flock -w 900 9; then
-  echo "wine_run: the prefix $prefix stayed busy for 15 minutes" >&2
+if ! flock -w 600 9; then
+  echo "wine_run: the prefix $prefix stayed busy for 10 minutes" >&2
   exit 1
 fi
-# A wineserver left by a run that was killed before its clean-up.
+holding_lock=1
+# Leftovers of a run that was killed before its clean-up: its wineserver, and
+# its Xvfb, known by the process id that run wrote down.
 stop_wine
+if [ -f "$prefix.xvfb-pid" ]; then
+  old_pid=$(cat "$prefix.xvfb-pid")
+  if [ -n "$old_pid" ] && [ "$(cat /proc/"$old_pid"/comm 2>/dev/null)" = Xvfb ]; then
+    xvfb_pid=$old_pid
+    stop_xvfb
+  fi
+  rm -f "$prefix.xvfb-pid"
+fi
 
 # A private X server on a free display; it writes the display number once it
 # accepts connections.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
-  3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  3>"$work/display" >"$work/xvfb.log" 2>&1 9>&- &
 xvfb_pid=$!
+echo "$xvfb_pid" >"$prefix.xvfb-pid"
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break
   kill -0 "$xvfb_pid" 2>/dev/null || break
@@ -136,8 +154,8 @@ export DISPLAY=:$(head -n1 "$work/display")
 make_prefix() {
   local started=$SECONDS
   rm -rf "$prefix"
-  if ! timeout -k 5 300 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 ||
-     ! timeout -k 5 120 "$wineserver" -w; then
+  if ! timeout -k 5 300 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 9>&- ||
+     ! timeout -k 5 120 "$wineserver" -w 9>&-; then
     echo "wine_run: wineboot failed" >&2
     cat "$work/wineboot.log" >&2
     return 1
@@ -150,8 +168,8 @@ make_prefix() {
     '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="640x480"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
     >"$prefix/drive_c/kx-settings.reg"
-  if ! timeout -k 5 120 "$wine" regedit /S 'C:\kx-settings.reg' >>"$work/wineboot.log" 2>&1 ||
-     ! timeout -k 5 120 "$wineserver" -w; then
+  if ! timeout -k 5 120 "$wine" regedit /S 'C:\kx-settings.reg' >>"$work/wineboot.log" 2>&1 9>&- ||
+     ! timeout -k 5 120 "$wineserver" -w 9>&-; then
     echo "wine_run: registry import failed" >&2
     cat "$work/wineboot.log" >&2
     return 1
@@ -172,7 +190,7 @@ started=$(date +%s.%N)
 (
   cd "$(dirname "$program")" &&
     WINEDEBUG=$wine_debug exec timeout -k 5 "$timeout_s" "$wine" "$program" "$@"
-) >"$work/out" 2>&1 </dev/null
+) >"$work/out" 2>&1 </dev/null 9>&-
 rc=$?
 finished=$(date +%s.%N)
 stop_wine

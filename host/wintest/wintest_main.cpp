@@ -17,6 +17,7 @@
 #include "host/wintest/host_window.h"
 #include "host/wintest/report.h"
 #include "host/wintest/screen_model.h"
+#include "host/wintest/vtable_order.h"
 #include "host/wintest/watchdog.h"
 
 namespace {
@@ -256,6 +257,7 @@ int main() {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     startWatchdog(60);
 
+    checkDirectDrawMethodOrder();
     HWND window = createHostWindow();
     if (!check(window != nullptr, "the host window exists")) return finish();
     check(GetActiveWindow() == window, "GetActiveWindow finds the host window");

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# wintest.sh RUNNER kxwintest.exe: runs the Windows test host under Wine.
+# Exit 77 (skipped) while the win64 build has not made the program.
+set -u
+runner=$1
+program=$2
+if [ ! -f "$program" ]; then
+  echo "SKIP: $program not built (cmake --preset win64 && cmake --build build/win64)"
+  exit 77
+fi
+# The capability dump goes to OutputDebugStringA; Wine shows such lines on its
+# debugstr channel.
+exec "$runner" --timeout 180 --wine-debug '-all,+debugstr' \
+  --require 'OutputDebugStringA "*** DirectDraw Driver Caps ***\n"' \
+  --require 'OutputDebugStringA "DDCAPS_BLT\n"' "$program"
