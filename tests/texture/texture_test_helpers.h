@@ -1,5 +1,5 @@
 // Helpers of the texture tests: a started driver, SGL's texture calls, and
-// plain references for the texel conversion and the scaler.
+// the plain reference of the scaler.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,18 +24,11 @@ struct StartedDriver {
     ~StartedDriver() { Shutdown(); }
 };
 
-inline std::vector<SoftsglCall> callsNamed(const char* name) {
-    std::vector<SoftsglCall> found;
-    for (const SoftsglCall& call : softsglCalls())
-        if (call.name == name) found.push_back(call);
-    return found;
-}
-
 // Names passed to sgl_delete_texture since the log was cleared.
 inline std::vector<int64_t> deletedNames() {
     std::vector<int64_t> names;
-    for (const SoftsglCall& call : callsNamed("sgl_delete_texture"))
-        names.push_back(call.args[0]);
+    for (const SoftsglCall& call : softsglCalls())
+        if (call.name == "sgl_delete_texture") names.push_back(call.args[0]);
     return names;
 }
 
