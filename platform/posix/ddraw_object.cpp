@@ -325,9 +325,10 @@ HRESULT DirectDrawObject::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPe
     if (!enter("IDirectDraw::SetDisplayMode", &result, "%u, %u, %u", static_cast<unsigned>(width),
                static_cast<unsigned>(height), static_cast<unsigned>(bitsPerPixel)))
         return result;
-    if (exclusiveOwner != this) return DDERR_NOEXCLUSIVEMODE;
+    // Like Wine's DirectDraw: the mode may be set without the exclusive
+    // level, and a mode the display cannot show is unsupported.
     if (width != 640 || height != 480 || bitsPerPixel != 16 || !modeSupported)
-        return DDERR_INVALIDMODE;
+        return DDERR_UNSUPPORTED;
     modeOwner = this;
     return DD_OK;
 }

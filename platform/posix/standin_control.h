@@ -65,7 +65,7 @@ void kxstandSetPitch(int bytes); // row pitch of every surface made from now on;
 // Surfaces made from now on start `bytes` (0 to 15) past a 16-byte boundary; 0 by default.
 void kxstandSetSurfaceOffset(int bytes);
 void kxstandSetDriverCaps(DWORD dwCaps); // DDCAPS::dwCaps reported for the driver
-void kxstandSetModeSupported(bool ok); // false: SetDisplayMode(640,480,16) gives DDERR_INVALIDMODE
+void kxstandSetModeSupported(bool ok); // false: SetDisplayMode(640,480,16) gives DDERR_UNSUPPORTED
 void kxstandLoseSurfaces();            // every live surface becomes lost
 
 // Pixels of the flipping chain by position: 0 = front (shown), 1 = back

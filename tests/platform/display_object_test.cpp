@@ -15,16 +15,23 @@ TEST(DisplayObject, CooperativeLevelAndModeRules) {
     EXPECT_EQ(directDraw->SetCooperativeLevel(kxstandDefaultWindow(), DDSCL_EXCLUSIVE),
               DDERR_INVALIDPARAMS);
     EXPECT_FALSE(kxstandExclusive());
-    EXPECT_EQ(directDraw->SetDisplayMode(640, 480, 16), DDERR_NOEXCLUSIVEMODE);
+    // As under Wine, a mode the display cannot show is unsupported, whatever
+    // the level; the mode itself does not need the exclusive level.
+    EXPECT_EQ(directDraw->SetDisplayMode(800, 600, 16), DDERR_UNSUPPORTED);
+    IDirectDraw* normal = createDirectDraw();
+    ASSERT_NE(normal, nullptr);
+    EXPECT_EQ(normal->SetDisplayMode(640, 480, 16), DD_OK);
+    EXPECT_EQ(normal->Release(), 0u);
+    EXPECT_FALSE(kxstandDisplayModeSet()); // ended with its object
 
     ASSERT_EQ(directDraw->SetCooperativeLevel(kxstandDefaultWindow(), fullScreen), DD_OK);
     EXPECT_TRUE(kxstandExclusive());
     EXPECT_TRUE(logHas("IDirectDraw::SetCooperativeLevel(0x11)"));
-    EXPECT_EQ(directDraw->SetDisplayMode(800, 600, 16), DDERR_INVALIDMODE);
-    EXPECT_EQ(directDraw->SetDisplayMode(640, 480, 32), DDERR_INVALIDMODE);
+    EXPECT_EQ(directDraw->SetDisplayMode(800, 600, 16), DDERR_UNSUPPORTED);
+    EXPECT_EQ(directDraw->SetDisplayMode(640, 480, 32), DDERR_UNSUPPORTED);
     EXPECT_FALSE(kxstandDisplayModeSet());
     kxstandSetModeSupported(false);
-    EXPECT_EQ(directDraw->SetDisplayMode(640, 480, 16), DDERR_INVALIDMODE);
+    EXPECT_EQ(directDraw->SetDisplayMode(640, 480, 16), DDERR_UNSUPPORTED);
     kxstandSetModeSupported(true);
     EXPECT_EQ(directDraw->SetDisplayMode(640, 480, 16), DD_OK);
     EXPECT_TRUE(kxstandDisplayModeSet());
