@@ -25,6 +25,7 @@ namespace {
 uint8_t indexedImage[64 * 64];
 uint8_t bigImage[300 * 200];
 uint32_t colourImage[128 * 128];
+uint32_t modifiedImage[128 * 128];
 uint32_t palette[256];
 uint8_t readBack[640 * 480 * 3];
 constexpr int kTexturesLoaded = 6;
@@ -74,7 +75,7 @@ bool session() {
     SelectTexture(textures[1]);
     LoadPalette(palette); // re-converts the resident global-palette texture
     SelectTexture(textures[2]);
-    ModifyTexture(textures[2], colourImage + 64);
+    ModifyTexture(textures[2], modifiedImage);
     for (int i = 3; i < 5; ++i)
         frame(textures, kTexturesLoaded, i);
     kxstandLoseSurfaces();
