@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "softsgl/softsgl_control.h"
 #include "softsgl_helpers.h"
@@ -154,12 +155,11 @@ TEST(SoftsglShading, BlendingArithmeticMatchesTheReferenceForManyColoursAndAlpha
         SGLCONTEXT blend = ctx;
         blend.flags |= SGLTT_VERTEXTRANS;
         sgltri_startofframe(&ctx);
-        uint32_t seed = 12345;
-        auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+        std::mt19937 next(12345);
         std::vector<uint32_t> back(n), front(n);
         for (int i = 0; i < n; ++i) {
             back[i] = 0xFF000000 | (next() & 0xFFFFFF);
-            front[i] = next() & 0xFFFFFFFF;
+            front[i] = next();
             if (i == 0) front[i] = 0x00FFFFFF; // alpha 0: unchanged
             if (i == 1) front[i] = 0xFE000000 | front[i];
             if ((front[i] >> 24) == 0xFF) front[i] &= 0xFEFFFFFF;
