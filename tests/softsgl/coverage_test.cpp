@@ -19,8 +19,7 @@ std::string quad(float x0, float y0, float x1, float y1, int w = 6, int h = 4) {
     setUpScreen(t, w, h);
     SGLCONTEXT ctx = defaultContext();
     sgltri_startofframe(&ctx);
-    drawTriangle(ctx, vtx(x0, y0), vtx(x1, y0), vtx(x1, y1));
-    drawTriangle(ctx, vtx(x0, y0), vtx(x1, y1), vtx(x0, y1));
+    drawRect(ctx, x0, y0, x1, y1);
     renderFrame(ctx);
     return picture(t, w, h, kInk);
 }
@@ -201,8 +200,7 @@ TEST(SoftsglCoverage, DrawsOnlyInsideTheDeviceAreaAndTheStride) {
     ASSERT_GE(setUpScreen(t, 4, 3, 16, 16, 5), 0);
     SGLCONTEXT ctx = defaultContext();
     sgltri_startofframe(&ctx);
-    drawTriangle(ctx, vtx(-100, -100), vtx(100, -100), vtx(-100, 100));
-    drawTriangle(ctx, vtx(100, -100), vtx(100, 100), vtx(-100, 100));
+    drawRect(ctx, -100, -100, 100, 100);
     SGLVERTEX l[2] = {vtx(-50, 1.5f), vtx(50, 1.5f)};
     uint16_t pair[1][2] = {{0, 1}};
     sgltri_lines(&ctx, 1, pair, l);
@@ -219,8 +217,7 @@ TEST(SoftsglCoverage, DrawsOnlyInsideTheDeviceAreaAndTheStride) {
     MemoryTarget narrow;
     ASSERT_GE(setUpScreen(narrow, 10, 2, 16, 8, 3), 0);
     sgltri_startofframe(&ctx);
-    drawTriangle(ctx, vtx(-100, -100), vtx(100, -100), vtx(-100, 100));
-    drawTriangle(ctx, vtx(100, -100), vtx(100, 100), vtx(-100, 100));
+    drawRect(ctx, -100, -100, 100, 100);
     renderFrame(ctx);
     EXPECT_EQ(picture(narrow, 4, 3, kInk), "####\n"
                                            "####\n"

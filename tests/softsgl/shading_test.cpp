@@ -34,11 +34,6 @@ uint16_t blend555Ref(uint32_t src, uint16_t dst, uint32_t a) {
     return to555(r << 16 | g << 8 | b);
 }
 
-void square(SGLCONTEXT& ctx, float x0, float y0, float x1, float y1, uint32_t colour, float q) {
-    drawTriangle(ctx, vtx(x0, y0, colour, q), vtx(x1, y0, colour, q), vtx(x1, y1, colour, q));
-    drawTriangle(ctx, vtx(x0, y0, colour, q), vtx(x1, y1, colour, q), vtx(x0, y1, colour, q));
-}
-
 TEST(SoftsglShading, FlatColoursAreExactIn565And555) {
     const uint32_t colours[] = {
         0xFF123456, 0xFFFFFFFF, 0xFF000000, 0xFF0F0F0F,
@@ -49,7 +44,7 @@ TEST(SoftsglShading, FlatColoursAreExactIn565And555) {
         SGLCONTEXT ctx = defaultContext();
         sgltri_startofframe(&ctx);
         for (int i = 0; i < 7; ++i)
-            square(ctx, float(i), 0, float(i + 1), 3, colours[i], 1);
+            drawRect(ctx, float(i), 0, float(i + 1), 3, colours[i], 1);
         renderFrame(ctx);
         for (int i = 0; i < 7; ++i)
             for (int y = 0; y < 3; ++y)
@@ -88,9 +83,9 @@ TEST(SoftsglShading, NearerWinsWhicheverIsQueuedFirst) {
         SGLCONTEXT ctx = defaultContext();
         sgltri_startofframe(&ctx);
         // Red near (1/w = 0.5) over columns 0-3, green far (0.25) over 2-5.
-        if (redFirst) square(ctx, 0, 0, 4, 2, 0xFFFF0000, 0.5f);
-        square(ctx, 2, 0, 6, 2, 0xFF00FF00, 0.25f);
-        if (!redFirst) square(ctx, 0, 0, 4, 2, 0xFFFF0000, 0.5f);
+        if (redFirst) drawRect(ctx, 0, 0, 4, 2, 0xFFFF0000, 0.5f);
+        drawRect(ctx, 2, 0, 6, 2, 0xFF00FF00, 0.25f);
+        if (!redFirst) drawRect(ctx, 0, 0, 4, 2, 0xFFFF0000, 0.5f);
         renderFrame(ctx);
         EXPECT_EQ(picture(t, 6, 2, {{0xF800, 'r'}, {0x07E0, 'g'}}), "rrrrgg\nrrrrgg\n")
             << (redFirst ? "red first" : "green first");
@@ -118,18 +113,18 @@ TEST(SoftsglShading, TranslucentPrimitivesComeAfterOpaqueOnesAndDoNotWriteDepth)
     blend.flags |= SGLTT_VERTEXTRANS;
     sgltri_startofframe(&ctx);
     // Queued first: half-transparent white over columns 0-5 at 1/w 0.5.
-    square(blend, 0, 0, 6, 1, 0x80FFFFFF, 0.5f);
+    drawRect(blend, 0, 0, 6, 1, 0x80FFFFFF, 0.5f);
     // Then opaque: blue behind it (0-3), red in front of it (4-5).
-    square(ctx, 0, 0, 4, 1, 0xFF0000FF, 0.25f);
-    square(ctx, 4, 0, 6, 1, 0xFFFF0000, 0.75f);
+    drawRect(ctx, 0, 0, 4, 1, 0xFF0000FF, 0.25f);
+    drawRect(ctx, 4, 0, 6, 1, 0xFFFF0000, 0.75f);
     // Then two translucent layers behind the white one (columns 0-1): no
     // depth was written by the white one, so they show, in queue order.
-    square(blend, 0, 0, 2, 1, 0x40FF0000, 0.4f);
-    square(blend, 0, 0, 2, 1, 0xC000FF00, 0.4f);
+    drawRect(blend, 0, 0, 2, 1, 0x40FF0000, 0.4f);
+    drawRect(blend, 0, 0, 2, 1, 0xC000FF00, 0.4f);
     // An opaque-flagged-but-solid fan (all alpha 0xFF) does write depth:
     // the translucent one behind it is hidden.
-    square(blend, 6, 0, 8, 1, 0xFF00FFFF, 0.9f);
-    square(blend, 6, 0, 8, 1, 0x80FF00FF, 0.5f);
+    drawRect(blend, 6, 0, 8, 1, 0xFF00FFFF, 0.9f);
+    drawRect(blend, 6, 0, 8, 1, 0x80FF00FF, 0.5f);
     renderFrame(ctx);
 
     uint16_t blueUnderWhite = blend565Ref(0xFFFFFF, to565(0x0000FF), 128);
@@ -163,8 +158,8 @@ TEST(SoftsglShading, BlendingArithmeticMatchesTheReferenceForManyColoursAndAlpha
             if (i == 0) front[i] = 0x00FFFFFF; // alpha 0: unchanged
             if (i == 1) front[i] = 0xFE000000 | front[i];
             if ((front[i] >> 24) == 0xFF) front[i] &= 0xFEFFFFFF;
-            square(ctx, float(i), 0, float(i + 1), 1, back[i], 0.25f);
-            square(blend, float(i), 0, float(i + 1), 1, front[i], 0.5f);
+            drawRect(ctx, float(i), 0, float(i + 1), 1, back[i], 0.25f);
+            drawRect(blend, float(i), 0, float(i + 1), 1, front[i], 0.5f);
         }
         renderFrame(ctx);
         for (int i = 0; i < n; ++i) {
@@ -182,7 +177,7 @@ TEST(SoftsglShading, LinesAndPointsTakeTheirColourAndDepth) {
     setUpScreen(t, 8, 3);
     SGLCONTEXT ctx = defaultContext();
     sgltri_startofframe(&ctx);
-    square(ctx, 4, 0, 8, 3, 0xFF0000FF, 0.5f); // a wall over the right half
+    drawRect(ctx, 4, 0, 8, 3, 0xFF0000FF, 0.5f); // a wall over the right half
     SGLVERTEX l[2] = {vtx(0.5f, 1.5f, 0xFF00FF00, 0.25f), vtx(7.5f, 1.5f, 0xFF00FF00, 0.25f)};
     uint16_t pair[1][2] = {{0, 1}};
     sgltri_lines(&ctx, 1, pair, l);

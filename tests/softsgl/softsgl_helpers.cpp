@@ -62,6 +62,13 @@ void drawTriangle(SGLCONTEXT& ctx, SGLVERTEX a, SGLVERTEX b, SGLVERTEX c) {
     sgltri_triangles(&ctx, 1, idx, vs);
 }
 
+void drawRect(SGLCONTEXT& ctx, float x0, float y0, float x1, float y1, uint32_t colour, float q) {
+    SGLVERTEX a = vtx(x0, y0, colour, q, 0, 0), b = vtx(x1, y0, colour, q, q, 0);
+    SGLVERTEX c = vtx(x1, y1, colour, q, q, q), d = vtx(x0, y1, colour, q, 0, q);
+    drawTriangle(ctx, a, b, c);
+    drawTriangle(ctx, a, c, d);
+}
+
 void renderFrame(SGLCONTEXT& ctx) {
     sgltri_render(&ctx);
     sgltri_isrendercomplete(&ctx, 0xFFFFFFFF);

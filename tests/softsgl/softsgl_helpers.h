@@ -32,6 +32,10 @@ SGLVERTEX vtx(float x, float y, uint32_t colour = 0xFFFFFFFF, float invW = 1.0f,
               float v = 0);
 
 void drawTriangle(SGLCONTEXT& ctx, SGLVERTEX a, SGLVERTEX b, SGLVERTEX c);
+// The rectangle (x0, y0)-(x1, y1) as two triangles split along the diagonal
+// from (x0, y0), in one colour and at one 1/w; u/w and v/w span 0..1.
+void drawRect(SGLCONTEXT& ctx, float x0, float y0, float x1, float y1, uint32_t colour = 0xFFFFFFFF,
+              float invW = 1.0f);
 void renderFrame(SGLCONTEXT& ctx);
 
 // 565 and 555 pixels from 0x..RRGGBB by dropping low bits.
