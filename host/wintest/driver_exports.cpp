@@ -18,7 +18,7 @@ int loadDriverExports(DriverExports& api) {
         fail("export %s not found", #name);                                                        \
         ++missing;                                                                                 \
     }
-    KX_WINTEST_ENTRY_POINTS(KX_WINTEST_RESOLVE)
+    KX_ENTRY_POINTS(KX_WINTEST_RESOLVE)
 #undef KX_WINTEST_RESOLVE
     return missing;
 }

@@ -12,39 +12,11 @@ namespace kx {
 #include "driver/kxapi.h"
 }
 
-#define KX_WINTEST_ENTRY_POINTS(X)                                                                 \
-    X(GetGuid)                                                                                     \
-    X(GetID)                                                                                       \
-    X(Detect)                                                                                      \
-    X(Init)                                                                                        \
-    X(Shutdown)                                                                                    \
-    X(Pause)                                                                                       \
-    X(Restore)                                                                                     \
-    X(ChangeResolution)                                                                            \
-    X(ssAlphaBlend)                                                                                \
-    X(ssChromaKey)                                                                                 \
-    X(ssTexture)                                                                                   \
-    X(ssZBuffer)                                                                                   \
-    X(ssZBufferCompareMode)                                                                        \
-    X(PushState)                                                                                   \
-    X(PopState)                                                                                    \
-    X(WaitForIdle)                                                                                 \
-    X(PageFlip)                                                                                    \
-    X(DrawPrimitive)                                                                               \
-    X(LoadTexture)                                                                                 \
-    X(UnloadTexture)                                                                               \
-    X(ResetTextures)                                                                               \
-    X(SelectTexture)                                                                               \
-    X(ModifyTexture)                                                                               \
-    X(LoadPalette)                                                                                 \
-    X(BltToCard)                                                                                   \
-    X(StretchBltToCard)                                                                            \
-    X(BltFromCard)                                                                                 \
-    X(BltFromCardToCard)
+#include "host/entry_point_list.h"
 
 struct DriverExports {
 #define KX_WINTEST_MEMBER(name) decltype(&kx::name) name = nullptr;
-    KX_WINTEST_ENTRY_POINTS(KX_WINTEST_MEMBER)
+    KX_ENTRY_POINTS(KX_WINTEST_MEMBER)
 #undef KX_WINTEST_MEMBER
 };
 
