@@ -15,7 +15,7 @@ static std::vector<uint32_t> uploadedTexels(TextureRecord* record, int* mapType)
 
 // One host pixel as a texel, from the layouts' description.
 static uint32_t referenceTexel(uint32_t format, const uint8_t* p, const uint32_t* palette) {
-    const uint32_t w = p[0] | (p[1] << 8), c = palette[p[0]];
+    const uint32_t w = format >= 3 ? p[0] | (p[1] << 8) : 0, c = palette[p[0]];
     switch (format) {
     case 0:
         return texel((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF, 255 - (c >> 24));
