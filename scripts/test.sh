@@ -23,7 +23,7 @@ ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_
 
 if [ -f fuzz/CMakeLists.txt ] && command -v clang++ >/dev/null; then
   cmake --preset fuzz >/dev/null
-  cmake --build build/fuzz -j"$jobs"
+  cmake --build build/fuzz --target kxfuzz -j"$jobs"
   scripts/fuzz.sh 60
 fi
 echo "All test stages passed."
