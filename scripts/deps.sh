@@ -19,4 +19,4 @@ fi
 echo "Installing: ${missing[*]}"
 # A partial index failure is tolerated; only a failed install stops us.
 apt-get update || echo "apt-get update reported a problem; trying the install anyway"
-DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
