@@ -7,7 +7,7 @@
 #   --expect REGEX     the program's last output line must match (default:
 #                      "^DONE: 0 failure\(s\)$"); "" accepts any last line
 #   --require TEXT     TEXT must appear somewhere in the output (repeatable)
-#   --wine-debug SPEC  WINEDEBUG for the program run (default -all)
+#   --wine-debug CHANNELS  WINEDEBUG for the program run (default -all)
 #   --prefix DIR       Wine prefix (default: build/wine-prefix of this tree)
 #   --log FILE         keep the program's output there as well
 #

@@ -36,6 +36,8 @@ struct DirectDrawObject final : IDirectDraw {
     // Records the call; false when the method must return `*result` at once.
     bool enter(const char* name, HRESULT* result, const char* args = nullptr, ...)
         __attribute__((format(printf, 4, 5)));
+    // A method the driver never calls: counted, logged, fails on demand, else unsupported.
+    HRESULT unsupported(const char* name);
 
     HRESULT KX_STDCALL QueryInterface(REFIID riid, void** object) override;
     uint32_t KX_STDCALL AddRef() override;
@@ -129,6 +131,11 @@ bool DirectDrawObject::enter(const char* name, HRESULT* result, const char* args
     return true;
 }
 
+HRESULT DirectDrawObject::unsupported(const char* name) {
+    HRESULT result;
+    return enter(name, &result) ? DDERR_UNSUPPORTED : result;
+}
+
 HRESULT DirectDrawObject::QueryInterface(REFIID riid, void** object) {
     HRESULT result;
     if (!enter("IDirectDraw::QueryInterface", &result)) return result;
@@ -173,21 +180,15 @@ uint32_t DirectDrawObject::Release() {
 }
 
 HRESULT DirectDrawObject::Compact() {
-    HRESULT result;
-    if (!enter("IDirectDraw::Compact", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::Compact");
 }
 
 HRESULT DirectDrawObject::CreateClipper(DWORD, IDirectDrawClipper**, IUnknown*) {
-    HRESULT result;
-    if (!enter("IDirectDraw::CreateClipper", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::CreateClipper");
 }
 
 HRESULT DirectDrawObject::CreatePalette(DWORD, PALETTEENTRY*, IDirectDrawPalette**, IUnknown*) {
-    HRESULT result;
-    if (!enter("IDirectDraw::CreatePalette", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::CreatePalette");
 }
 
 HRESULT DirectDrawObject::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** surface,
@@ -201,27 +202,19 @@ HRESULT DirectDrawObject::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface*
 }
 
 HRESULT DirectDrawObject::DuplicateSurface(IDirectDrawSurface*, IDirectDrawSurface**) {
-    HRESULT result;
-    if (!enter("IDirectDraw::DuplicateSurface", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::DuplicateSurface");
 }
 
 HRESULT DirectDrawObject::EnumDisplayModes(DWORD, DDSURFACEDESC*, void*, LPDDENUMMODESCALLBACK) {
-    HRESULT result;
-    if (!enter("IDirectDraw::EnumDisplayModes", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::EnumDisplayModes");
 }
 
 HRESULT DirectDrawObject::EnumSurfaces(DWORD, DDSURFACEDESC*, void*, LPDDENUMSURFACESCALLBACK) {
-    HRESULT result;
-    if (!enter("IDirectDraw::EnumSurfaces", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::EnumSurfaces");
 }
 
 HRESULT DirectDrawObject::FlipToGDISurface() {
-    HRESULT result;
-    if (!enter("IDirectDraw::FlipToGDISurface", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::FlipToGDISurface");
 }
 
 HRESULT DirectDrawObject::GetCaps(DDCAPS* driverCaps, DDCAPS* helCaps) {
@@ -252,15 +245,11 @@ HRESULT DirectDrawObject::GetDisplayMode(DDSURFACEDESC* desc) {
 }
 
 HRESULT DirectDrawObject::GetFourCCCodes(DWORD*, DWORD*) {
-    HRESULT result;
-    if (!enter("IDirectDraw::GetFourCCCodes", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::GetFourCCCodes");
 }
 
 HRESULT DirectDrawObject::GetGDISurface(IDirectDrawSurface**) {
-    HRESULT result;
-    if (!enter("IDirectDraw::GetGDISurface", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::GetGDISurface");
 }
 
 HRESULT DirectDrawObject::GetMonitorFrequency(DWORD* frequency) {
@@ -272,9 +261,7 @@ HRESULT DirectDrawObject::GetMonitorFrequency(DWORD* frequency) {
 }
 
 HRESULT DirectDrawObject::GetScanLine(DWORD*) {
-    HRESULT result;
-    if (!enter("IDirectDraw::GetScanLine", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::GetScanLine");
 }
 
 // The beam is faked: each look at the status finds the other phase, so a loop
@@ -289,9 +276,7 @@ HRESULT DirectDrawObject::GetVerticalBlankStatus(BOOL* inBlank) {
 }
 
 HRESULT DirectDrawObject::Initialize(GUID*) {
-    HRESULT result;
-    if (!enter("IDirectDraw::Initialize", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDraw::Initialize");
 }
 
 HRESULT DirectDrawObject::RestoreDisplayMode() {

@@ -139,6 +139,8 @@ struct Surface final : IDirectDrawSurface {
 
     bool enter(const char* name, HRESULT* result, const char* args = nullptr, ...)
         __attribute__((format(printf, 4, 5)));
+    // A method the driver never calls: counted, logged, fails on demand, else unsupported.
+    HRESULT unsupported(const char* name);
     void describe(DDSURFACEDESC* desc) const;
 
     HRESULT KX_STDCALL QueryInterface(REFIID riid, void** object) override;
@@ -234,6 +236,11 @@ bool Surface::enter(const char* name, HRESULT* result, const char* args, ...) {
     return true;
 }
 
+HRESULT Surface::unsupported(const char* name) {
+    HRESULT result;
+    return enter(name, &result) ? DDERR_UNSUPPORTED : result;
+}
+
 void Surface::describe(DDSURFACEDESC* desc) const {
     std::memset(desc, 0, sizeof *desc);
     desc->dwSize = sizeof *desc;
@@ -301,15 +308,11 @@ uint32_t Surface::Release() {
 }
 
 HRESULT Surface::AddAttachedSurface(IDirectDrawSurface*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::AddAttachedSurface", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::AddAttachedSurface");
 }
 
 HRESULT Surface::AddOverlayDirtyRect(RECT*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::AddOverlayDirtyRect", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::AddOverlayDirtyRect");
 }
 
 HRESULT Surface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT*, DWORD flags, DDBLTFX* fx) {
@@ -335,33 +338,23 @@ HRESULT Surface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT*, DWORD fl
 }
 
 HRESULT Surface::BltBatch(DDBLTBATCH*, DWORD, DWORD) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::BltBatch", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::BltBatch");
 }
 
 HRESULT Surface::BltFast(DWORD, DWORD, IDirectDrawSurface*, RECT*, DWORD) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::BltFast", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::BltFast");
 }
 
 HRESULT Surface::DeleteAttachedSurface(DWORD, IDirectDrawSurface*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::DeleteAttachedSurface", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::DeleteAttachedSurface");
 }
 
 HRESULT Surface::EnumAttachedSurfaces(void*, LPDDENUMSURFACESCALLBACK) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::EnumAttachedSurfaces", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::EnumAttachedSurfaces");
 }
 
 HRESULT Surface::EnumOverlayZOrders(DWORD, void*, LPDDENUMSURFACESCALLBACK) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::EnumOverlayZOrders", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::EnumOverlayZOrders");
 }
 
 HRESULT Surface::Flip(IDirectDrawSurface* target, DWORD flags) {
@@ -408,9 +401,7 @@ HRESULT Surface::GetAttachedSurface(DDSCAPS* wanted, IDirectDrawSurface** surfac
 }
 
 HRESULT Surface::GetBltStatus(DWORD) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::GetBltStatus", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::GetBltStatus");
 }
 
 HRESULT Surface::GetCaps(DDSCAPS* out) {
@@ -422,39 +413,27 @@ HRESULT Surface::GetCaps(DDSCAPS* out) {
 }
 
 HRESULT Surface::GetClipper(IDirectDrawClipper**) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::GetClipper", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::GetClipper");
 }
 
 HRESULT Surface::GetColorKey(DWORD, DDCOLORKEY*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::GetColorKey", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::GetColorKey");
 }
 
 HRESULT Surface::GetDC(HDC*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::GetDC", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::GetDC");
 }
 
 HRESULT Surface::GetFlipStatus(DWORD) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::GetFlipStatus", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::GetFlipStatus");
 }
 
 HRESULT Surface::GetOverlayPosition(LONG*, LONG*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::GetOverlayPosition", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::GetOverlayPosition");
 }
 
 HRESULT Surface::GetPalette(IDirectDrawPalette**) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::GetPalette", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::GetPalette");
 }
 
 HRESULT Surface::GetPixelFormat(DDPIXELFORMAT* format) {
@@ -474,9 +453,7 @@ HRESULT Surface::GetSurfaceDesc(DDSURFACEDESC* desc) {
 }
 
 HRESULT Surface::Initialize(IDirectDraw*, DDSURFACEDESC*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::Initialize", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::Initialize");
 }
 
 HRESULT Surface::IsLost() {
@@ -503,9 +480,7 @@ HRESULT Surface::Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, HANDLE) {
 }
 
 HRESULT Surface::ReleaseDC(HDC) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::ReleaseDC", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::ReleaseDC");
 }
 
 // The primary brings its whole chain back; the memory holds whatever it holds.
@@ -522,27 +497,19 @@ HRESULT Surface::Restore() {
 }
 
 HRESULT Surface::SetClipper(IDirectDrawClipper*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::SetClipper", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::SetClipper");
 }
 
 HRESULT Surface::SetColorKey(DWORD, DDCOLORKEY*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::SetColorKey", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::SetColorKey");
 }
 
 HRESULT Surface::SetOverlayPosition(LONG, LONG) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::SetOverlayPosition", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::SetOverlayPosition");
 }
 
 HRESULT Surface::SetPalette(IDirectDrawPalette*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::SetPalette", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::SetPalette");
 }
 
 HRESULT Surface::Unlock(void*) {
@@ -554,21 +521,15 @@ HRESULT Surface::Unlock(void*) {
 }
 
 HRESULT Surface::UpdateOverlay(RECT*, IDirectDrawSurface*, RECT*, DWORD, DDOVERLAYFX*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::UpdateOverlay", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::UpdateOverlay");
 }
 
 HRESULT Surface::UpdateOverlayDisplay(DWORD) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::UpdateOverlayDisplay", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::UpdateOverlayDisplay");
 }
 
 HRESULT Surface::UpdateOverlayZOrder(DWORD, IDirectDrawSurface*) {
-    HRESULT result;
-    if (!enter("IDirectDrawSurface::UpdateOverlayZOrder", &result)) return result;
-    return DDERR_UNSUPPORTED;
+    return unsupported("IDirectDrawSurface::UpdateOverlayZOrder");
 }
 
 HRESULT createPrimaryChain(DirectDrawObject* owner, const DDSURFACEDESC& desc,
