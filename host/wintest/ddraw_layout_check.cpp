@@ -8,27 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#define GetActiveWindow ours_GetActiveWindow
-#define ShowCursor ours_ShowCursor
-#define Sleep ours_Sleep
-#define lstrcmpA ours_lstrcmpA
-#define IsWindow ours_IsWindow
-#define LoadLibraryA ours_LoadLibraryA
-#define GetProcAddress ours_GetProcAddress
-#define FreeLibrary ours_FreeLibrary
-#define OutputDebugStringA ours_OutputDebugStringA
-namespace ours {
-#include "platform/directdraw.h"
-}
-#undef GetActiveWindow
-#undef ShowCursor
-#undef Sleep
-#undef lstrcmpA
-#undef IsWindow
-#undef LoadLibraryA
-#undef GetProcAddress
-#undef FreeLibrary
-#undef OutputDebugStringA
+#include "host/wintest/ours_directdraw.h"
 
 // Every constant of ours that <ddraw.h> also defines, by name.
 #define KX_DDRAW_CONSTANTS(X)                                                                      \

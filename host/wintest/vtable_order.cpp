@@ -6,27 +6,7 @@
 
 // Our declarations first, in a namespace, before <windows.h> defines its
 // macros; the Win32 functions they declare get other names here.
-#define GetActiveWindow ours_GetActiveWindow
-#define ShowCursor ours_ShowCursor
-#define Sleep ours_Sleep
-#define lstrcmpA ours_lstrcmpA
-#define IsWindow ours_IsWindow
-#define LoadLibraryA ours_LoadLibraryA
-#define GetProcAddress ours_GetProcAddress
-#define FreeLibrary ours_FreeLibrary
-#define OutputDebugStringA ours_OutputDebugStringA
-namespace ours {
-#include "platform/directdraw.h"
-}
-#undef GetActiveWindow
-#undef ShowCursor
-#undef Sleep
-#undef lstrcmpA
-#undef IsWindow
-#undef LoadLibraryA
-#undef GetProcAddress
-#undef FreeLibrary
-#undef OutputDebugStringA
+#include "host/wintest/ours_directdraw.h"
 
 // The C form of the interfaces: a table of named function pointers each.
 #define CINTERFACE
