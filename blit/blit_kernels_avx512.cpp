@@ -200,7 +200,7 @@ KX_AVX512 void stretchIndexedAvx512(const uint8_t* source, ptrdiff_t sourcePitch
         uint8_t* d = destination + r * destinationPitch;
         if (s == previousSource && !hasKey) {
             // The same source row as above: the same pixels.
-            std::memcpy(d, previousRow, 2 * static_cast<size_t>(columns));
+            std::memmove(d, previousRow, 2 * static_cast<size_t>(columns));
             previousRow = d;
             continue;
         }

@@ -76,9 +76,10 @@ KXAPI int KX_CDECL Init(void) {
     screenHeight = 480;
     activeStretchBlt = stBlt;
     activeBlt = blt;
-    // A key colour set before the first start (or on another display format)
-    // is made again in this display's pixel format.
+    // A key colour and a global palette set before the first start (or on
+    // another display format) are made again in this display's pixel format.
     screenPixelFormat.screenColourConverter(&chromaKeyScreenColour, &chromaKeyColour);
+    rebuildScreenPalette();
     ShowCursor(FALSE);
     pvr_InitContext();
     // The new frame has not been rendered, whatever the last frame before a

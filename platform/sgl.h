@@ -16,14 +16,14 @@
 
 // The render context: 36 32-bit words in the library's layout.
 struct SGLCONTEXT {
-    uint32_t fogOn;        // word 0
-    float fogRed;          // word 1
-    float fogGreen;        // word 2
-    float fogBlue;         // word 3
-    uint32_t fogDensity;   // word 4
+    uint32_t fogOn;         // word 0
+    float fogRed;           // word 1
+    float fogGreen;         // word 2
+    float fogBlue;          // word 3
+    uint32_t fogDensity;    // word 4
     uint32_t cullBackFaces; // word 5
-    uint32_t flags;        // word 6
-    int32_t textureName;   // word 7
+    uint32_t flags;         // word 6
+    int32_t textureName;    // word 7
     uint32_t words8to35[28];
 };
 static_assert(sizeof(SGLCONTEXT) == 144, "SGLCONTEXT is 36 words");
@@ -35,12 +35,12 @@ constexpr uint32_t SGLTT_VERTEXTRANS = 0x00000200;
 constexpr uint32_t SGLTT_NOBLEND = 0x00040000;
 constexpr uint32_t SGLTT_DEFAULT_FLAGS = 0x000E0003;
 
-// Word n of a context, for the words that have no name of their own.
+// Word n (8 to 35) of a context, for the words that have no name of their own.
 inline uint32_t& sglContextWord(SGLCONTEXT& c, int n) {
-    return reinterpret_cast<uint32_t*>(&c)[n];
+    return c.words8to35[n - 8];
 }
 inline uint32_t sglContextWord(const SGLCONTEXT& c, int n) {
-    return reinterpret_cast<const uint32_t*>(&c)[n];
+    return c.words8to35[n - 8];
 }
 
 struct SGLVERTEX {
@@ -86,7 +86,7 @@ SGL_API sgl_win_versions* SGL_CALL sgl_get_win_versions(void);
 SGL_API int SGL_CALL sgl_use_address_mode(sgl_address_callback callback, int32_t* status);
 SGL_API int SGL_CALL sgl_use_eor_callback(sgl_eor_callback callback);
 SGL_API int SGL_CALL sgl_create_screen_device(int device, int width, int height, int colourMode,
-                                             int doubleBuffer);
+                                              int doubleBuffer);
 SGL_API void SGL_CALL sgl_delete_device(int device);
 SGL_API int SGL_CALL sgltri_startofframe(SGLCONTEXT* context);
 SGL_API void SGL_CALL sgltri_points(SGLCONTEXT* context, int count, SGLVERTEX* vertices);
@@ -98,7 +98,7 @@ SGL_API int SGL_CALL sgltri_render(SGLCONTEXT* context);
 SGL_API int SGL_CALL sgltri_isrendercomplete(SGLCONTEXT* context, uint32_t timeout);
 SGL_API int SGL_CALL sgl_get_free_texture_mem(void);
 SGL_API int SGL_CALL sgl_create_texture(int mapType, int mapSize, int mipmap, int dither,
-                                       sgl_intermediate_map* map, void* filteredMaps);
+                                        sgl_intermediate_map* map, void* filteredMaps);
 SGL_API int SGL_CALL sgl_set_texture(int name, int mipLevel, int regenerate,
-                                    sgl_intermediate_map* map, void* filteredMaps);
+                                     sgl_intermediate_map* map, void* filteredMaps);
 SGL_API void SGL_CALL sgl_delete_texture(int name);

@@ -22,6 +22,10 @@ extern TextureRecord* textureTable[kTextureTableSize];
 extern int32_t textureCount;
 extern uint16_t screenPalette[256];
 
+// Makes screenPalette from the last global palette in the display's current
+// format; Init calls it once the format is known.
+void rebuildScreenPalette();
+
 // True when the record is one of the live records of the table.
 bool isLiveTexture(const TextureRecord* record);
 

@@ -1,5 +1,6 @@
 // Host texture records, their table, and the six texture entry points.
 #include <cstdlib>
+#include <cstring>
 
 #include "blit/pixel_format.h"
 #include "driver/diag.h"
@@ -106,12 +107,21 @@ KXAPI void KX_CDECL ModifyTexture(TextureRecord* record, const void* pixels) {
     textureCache.ModifyTexture(record, pixels);
 }
 
-KXAPI void KX_CDECL LoadPalette(const uint32_t* palette) {
-    if (!palette) return;
-    textureCache.LoadPalette(palette);
+// The host's global palette as last loaded, so that a start (the first, or
+// one on another display format) can make the screen palette from it.
+static uint32_t hostPalette[256];
+
+void rebuildScreenPalette() {
     // Before the first start there is no display format to convert into.
     ColourConverter convert = screenPixelFormat.screenColourConverter;
     if (!convert) return;
     for (int i = 0; i < 256; ++i)
-        convert(&screenPalette[i], &palette[i]);
+        convert(&screenPalette[i], &hostPalette[i]);
+}
+
+KXAPI void KX_CDECL LoadPalette(const uint32_t* palette) {
+    if (!palette) return;
+    textureCache.LoadPalette(palette);
+    std::memcpy(hostPalette, palette, sizeof hostPalette);
+    rebuildScreenPalette();
 }

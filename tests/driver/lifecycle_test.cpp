@@ -15,7 +15,8 @@ namespace {
 
 std::vector<std::string> sglCallNames() {
     std::vector<std::string> names;
-    for (const SoftsglCall& call : softsglCalls()) names.push_back(call.name);
+    for (const SoftsglCall& call : softsglCalls())
+        names.push_back(call.name);
     return names;
 }
 
@@ -59,7 +60,7 @@ TEST(Lifecycle, InitRunsItsSequence) {
 
     std::vector<std::string> expected = {"sgl_get_win_versions", "sgl_use_address_mode",
                                          "sgl_use_eor_callback", "sgl_create_screen_device",
-                                         "sgltri_startofframe", "sgl_get_free_texture_mem"};
+                                         "sgltri_startofframe",  "sgl_get_free_texture_mem"};
     EXPECT_EQ(sglCallNames(), expected);
     const SoftsglCall* device = lastCall("sgl_create_screen_device");
     ASSERT_NE(device, nullptr);
@@ -168,7 +169,7 @@ TEST(Lifecycle, ChangeResolutionRecreatesTheDevice) {
     ASSERT_EQ(Init(), 1);
     const struct {
         int mode, width, height;
-    } cases[] = {{0, 320, 200}, {1, 320, 240}, {2, 512, 384}, {3, 640, 480},
+    } cases[] = {{0, 320, 200}, {1, 320, 240},  {2, 512, 384},      {3, 640, 480},
                  {7, 640, 480}, {-1, 640, 480}, {1000000, 640, 480}};
     for (const auto& c : cases) {
         softsglClearCalls();
@@ -236,4 +237,23 @@ TEST(Lifecycle, RestoreSleepsHalfASecond) {
     uint64_t before = kxstandClockMs();
     EXPECT_EQ(Restore(), 1);
     EXPECT_EQ(kxstandClockMs() - before, 500u);
+}
+
+// A global palette loaded before the start, or before a start on another
+// display format, colours the blits in the display's format.
+TEST(Lifecycle, GlobalPaletteFollowsTheDisplayFormat) {
+    static uint32_t palette[256];
+    palette[5] = 0x00FF0000;
+    LoadPalette(palette);
+    ASSERT_EQ(Init(), 1);
+    EXPECT_EQ(screenPalette[5], 0xF800);
+    Shutdown();
+    kxstandSetPixelFormat565(false);
+    ASSERT_EQ(Init(), 1);
+    EXPECT_EQ(screenPalette[5], 0x7C00);
+    static uint8_t fives[4] = {5, 5, 5, 5};
+    BltToCard(fives, 3, 3, 2, 2, 2, 0, nullptr);
+    PageFlip();
+    EXPECT_EQ(chainPixel(0, 3, 3), 0x7C00);
+    Shutdown();
 }
