@@ -104,6 +104,9 @@ KXAPI void KX_CDECL SelectTexture(TextureRecord* record) {
 // A handle that is not loaded is never resident: the cache finds no slot for
 // it and reads nothing through it.
 KXAPI void KX_CDECL ModifyTexture(TextureRecord* record, const void* pixels) {
+    // No new image: the resident texture stays as it is rather than being
+    // deleted for a conversion that cannot run.
+    if (!pixels) return;
     textureCache.ModifyTexture(record, pixels);
 }
 

@@ -187,7 +187,11 @@ TEST(TextureConvert, ImagesWithoutPixelsAreRefused) {
         selectIn(good, 2);
     }
     EXPECT_EQ(softsglCallCount("sgl_create_texture"), 1);
-    // A resident texture given no pixels cannot be re-converted: it is dropped.
+    // No new image for a resident texture: it stays, untouched.
+    softsglClearCalls();
     ModifyTexture(good, nullptr);
-    EXPECT_EQ(softsglLiveTextures() + textureCache.slotCount, 0);
+    EXPECT_TRUE(softsglCalls().empty());
+    EXPECT_EQ(good->pixels, pixels);
+    EXPECT_NE(softsglTexels(name), nullptr);
+    EXPECT_EQ(textureCache.slotCount, 1);
 }
