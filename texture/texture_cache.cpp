@@ -133,6 +133,7 @@ int32_t kxCache::UploadTexture(TextureRecord* record, int allowEviction) {
 
     int target = slotCount;
     int32_t result = CreateTexture(mapType, sizeCode, &map, target);
+    int fruitlessPasses = 0; // age steps that evicted nothing
     for (int pass = 0; result == SGL_ERR_TEXTURE_MEMORY_FULL && allowEviction; ++pass) {
         bool ageStep = pass > 0;
         if (pass == 0) {
@@ -173,8 +174,12 @@ int32_t kxCache::UploadTexture(TextureRecord* record, int allowEviction) {
                 evictThreshold = currentFrame;
             else
                 evictThreshold = frameOffset(currentFrame, 10);
+            const int32_t slotsBefore = slotCount;
             evictThreshold = EvictOlderThan(evictThreshold);
             target = slotCount;
+            // Slots whose ages no threshold reaches (idle for more than 2^31
+            // frames look like the future) would keep the loop going forever.
+            if (slotCount == slotsBefore && ++fruitlessPasses > 2) break;
         }
         result = CreateTexture(mapType, sizeCode, &map, target);
     }

@@ -157,3 +157,16 @@ TEST(TextureCache, MemoUnloadAndReset) {
     EXPECT_EQ(deletedNames(), (std::vector<int64_t>{nameB, nameC}));
     EXPECT_EQ(softsglCalls().size(), 2u);
 }
+
+// A slot idle for more than 2^31 frames has an age that looks like the
+// future, so no threshold evicts it: the upload must still end.
+TEST(TextureCache, EvictionEndsWhenNoThresholdReachesTheSlots) {
+    StartedDriver driver;
+    softsglSetTextureBudget(2048); // one 32 x 32 texture
+    selectIn(loadTexture(0), 0);
+    clearMessages();
+    selectIn(loadTexture(1), 0x80000010u);
+    EXPECT_TRUE(sawMessage("kxCache::UploadTexture: texture creation error!!\n"));
+    EXPECT_EQ(textureCache.slotCount, 1);
+    EXPECT_EQ(softsglLiveTextures(), 1);
+}
