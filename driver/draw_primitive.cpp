@@ -29,12 +29,7 @@ void convertPointVertex(SGLVERTEX* destination, const HostVertex* source) {
 }
 
 void convertFanVertex(SGLVERTEX* destination, const HostVertex* source) {
-    destination->x = source->x;
-    destination->y = source->y;
-    destination->z = source->z;
-    destination->invW = source->invW;
-    destination->colour = source->colour;
-    destination->specular = 0;
+    convertPointVertex(destination, source);
     destination->uOverW = source->u;
     destination->vOverW = source->v;
 }

@@ -139,14 +139,7 @@ HRESULT DirectDrawObject::unsupported(const char* name) {
 HRESULT DirectDrawObject::QueryInterface(REFIID riid, void** object) {
     HRESULT result;
     if (!enter("IDirectDraw::QueryInterface", &result)) return result;
-    if (!object) return DDERR_INVALIDPARAMS;
-    if (sameGuid(riid, kIidUnknown) || sameGuid(riid, kIidDirectDraw)) {
-        ++refs;
-        *object = static_cast<IDirectDraw*>(this);
-        return DD_OK;
-    }
-    *object = nullptr;
-    return kNoInterface;
+    return answerQueryInterface<IDirectDraw>(this, riid, kIidDirectDraw, object);
 }
 
 uint32_t DirectDrawObject::AddRef() {

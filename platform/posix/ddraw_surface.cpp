@@ -259,14 +259,7 @@ void Surface::describe(DDSURFACEDESC* desc) const {
 HRESULT Surface::QueryInterface(REFIID riid, void** object) {
     HRESULT result;
     if (!enter("IDirectDrawSurface::QueryInterface", &result)) return result;
-    if (!object) return DDERR_INVALIDPARAMS;
-    if (sameGuid(riid, kIidUnknown) || sameGuid(riid, kIidDirectDrawSurface)) {
-        ++refs;
-        *object = static_cast<IDirectDrawSurface*>(this);
-        return DD_OK;
-    }
-    *object = nullptr;
-    return kNoInterface;
+    return answerQueryInterface<IDirectDrawSurface>(this, riid, kIidDirectDrawSurface, object);
 }
 
 uint32_t Surface::AddRef() {

@@ -51,7 +51,7 @@ void kxstandSetActiveWindow(HWND window); // null: no active window
 int kxstandCursorCounter();               // ShowCursor's display counter, 0 at start
 uint64_t kxstandClockMs();                // virtual clock that Sleep advances
 const std::vector<std::string>&
-kxstandDebugLines();        // OutputDebugStringA texts, one per call, as passed
+kxstandDebugLines(); // OutputDebugStringA texts, one per call, as passed
 void kxstandClearDebugLines();
 int kxstandLibraryLoads();  // successful LoadLibraryA of ddraw.dll
 int kxstandLibraryFrees();  // successful FreeLibrary

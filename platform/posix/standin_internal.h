@@ -67,3 +67,16 @@ constexpr HRESULT kNoAggregation = static_cast<HRESULT>(0x80040110u);
 constexpr HRESULT kInvalidRect = ddHResult(150);
 constexpr HRESULT kImplicitlyCreated = ddHResult(588);
 constexpr HRESULT kInvalidDirectDrawGuid = ddHResult(561);
+
+// QueryInterface of a stand-in object that answers IUnknown and one interface.
+template <class Interface, class Object>
+HRESULT answerQueryInterface(Object* self, REFIID riid, const GUID& own, void** object) {
+    if (!object) return DDERR_INVALIDPARAMS;
+    if (sameGuid(riid, kIidUnknown) || sameGuid(riid, own)) {
+        ++self->refs;
+        *object = static_cast<Interface*>(self);
+        return DD_OK;
+    }
+    *object = nullptr;
+    return kNoInterface;
+}

@@ -169,7 +169,9 @@ const std::vector<std::string>& kxstandDebugLines() {
     return debugLines;
 }
 
-void kxstandClearDebugLines() { debugLines.clear(); }
+void kxstandClearDebugLines() {
+    debugLines.clear();
+}
 
 int kxstandLibraryLoads() {
     return libraryLoads;

@@ -4,12 +4,9 @@
 #include "tests/platform/test_helpers.h"
 
 TEST(LockAndFill, LockRulesAndTheirBookkeeping) {
-    IDirectDraw* directDraw = createFullScreen();
-    ASSERT_NE(directDraw, nullptr);
-    IDirectDrawSurface* front = createChain(directDraw);
-    ASSERT_NE(front, nullptr);
-    IDirectDrawSurface* back = backBufferOf(front);
-    ASSERT_NE(back, nullptr);
+    FullScreenChain chain;
+    ASSERT_NO_FATAL_FAILURE(makeFullScreenChain(&chain));
+    auto [directDraw, front, back] = chain;
 
     DDSURFACEDESC desc{};
     desc.dwSize = sizeof desc + 1;

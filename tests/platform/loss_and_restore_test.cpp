@@ -4,12 +4,9 @@
 #include "tests/platform/test_helpers.h"
 
 TEST(LossAndRestore, LostChainRefusesWorkUntilThePrimaryRestoresIt) {
-    IDirectDraw* directDraw = createFullScreen();
-    ASSERT_NE(directDraw, nullptr);
-    IDirectDrawSurface* front = createChain(directDraw);
-    ASSERT_NE(front, nullptr);
-    IDirectDrawSurface* back = backBufferOf(front);
-    ASSERT_NE(back, nullptr);
+    FullScreenChain chain;
+    ASSERT_NO_FATAL_FAILURE(makeFullScreenChain(&chain));
+    auto [directDraw, front, back] = chain;
     ASSERT_EQ(fill(front, 0), DD_OK);
     ASSERT_EQ(fill(back, 0), DD_OK);
     EXPECT_EQ(front->IsLost(), DD_OK);

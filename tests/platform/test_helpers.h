@@ -2,6 +2,8 @@
 // does, and read the log.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -59,6 +61,22 @@ inline IDirectDrawSurface* backBufferOf(IDirectDrawSurface* front) {
     IDirectDrawSurface* back = nullptr;
     if (front->GetAttachedSurface(&caps, &back) != DD_OK) return nullptr;
     return back;
+}
+
+// A full-screen object with its flipping chain and back buffer. A void
+// function, so that its assertions stop the test that calls it.
+struct FullScreenChain {
+    IDirectDraw* directDraw = nullptr;
+    IDirectDrawSurface* front = nullptr;
+    IDirectDrawSurface* back = nullptr;
+};
+inline void makeFullScreenChain(FullScreenChain* chain) {
+    chain->directDraw = createFullScreen();
+    ASSERT_NE(chain->directDraw, nullptr);
+    chain->front = createChain(chain->directDraw);
+    ASSERT_NE(chain->front, nullptr);
+    chain->back = backBufferOf(chain->front);
+    ASSERT_NE(chain->back, nullptr);
 }
 
 // Locks the whole surface; null on failure.
