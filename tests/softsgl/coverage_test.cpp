@@ -24,6 +24,19 @@ std::string quad(float x0, float y0, float x1, float y1, int w = 6, int h = 4) {
     return picture(t, w, h, kInk);
 }
 
+// Draws the line a-b on a 7 x 4 target and returns its picture.
+std::string line(SGLVERTEX a, SGLVERTEX b) {
+    MemoryTarget t;
+    setUpScreen(t, 7, 4);
+    SGLCONTEXT ctx = defaultContext();
+    SGLVERTEX ends[2] = {a, b};
+    uint16_t pair[1][2] = {{0, 1}};
+    sgltri_startofframe(&ctx);
+    sgltri_lines(&ctx, 1, pair, ends);
+    renderFrame(ctx);
+    return picture(t, 7, 4, kInk);
+}
+
 TEST(SoftsglCoverage, TopLeftRuleOnPixelCentresAndSixteenthNudges) {
     // Edges through pixel centres: left and top edges take the pixels,
     // right and bottom edges do not.
@@ -155,43 +168,26 @@ TEST(SoftsglCoverage, PointsAndLines) {
                                       "......#\n");
 
     // One pixel per column of the longer axis, both ends included.
-    SGLVERTEX l[2] = {vtx(0.5f, 0.5f), vtx(5.5f, 2.5f)};
-    uint16_t pair[1][2] = {{0, 1}};
-    sgltri_startofframe(&ctx);
-    sgltri_lines(&ctx, 1, pair, l);
-    renderFrame(ctx);
-    EXPECT_EQ(picture(t, 7, 4, kInk), "##.....\n"
-                                      "..##...\n"
-                                      "....##.\n"
-                                      ".......\n");
+    EXPECT_EQ(line(vtx(0.5f, 0.5f), vtx(5.5f, 2.5f)), "##.....\n"
+                                                      "..##...\n"
+                                                      "....##.\n"
+                                                      ".......\n");
     // Steep, drawn from bottom to top, running off the area: x reaches 2
     // only above the area, at y = -7.4.
-    SGLVERTEX s[2] = {vtx(1.2f, 3.7f), vtx(2.9f, -20.0f)};
-    sgltri_startofframe(&ctx);
-    sgltri_lines(&ctx, 1, pair, s);
-    renderFrame(ctx);
-    EXPECT_EQ(picture(t, 7, 4, kInk), ".#.....\n"
-                                      ".#.....\n"
-                                      ".#.....\n"
-                                      ".#.....\n");
+    EXPECT_EQ(line(vtx(1.2f, 3.7f), vtx(2.9f, -20.0f)), ".#.....\n"
+                                                        ".#.....\n"
+                                                        ".#.....\n"
+                                                        ".#.....\n");
     // Steep with a sub-pixel run: y = 0.5 + 4 (x - 0.5).
-    SGLVERTEX r[2] = {vtx(0.5f, 0.5f), vtx(1.5f, 4.5f)};
-    sgltri_startofframe(&ctx);
-    sgltri_lines(&ctx, 1, pair, r);
-    renderFrame(ctx);
-    EXPECT_EQ(picture(t, 7, 4, kInk), "#......\n"
-                                      "#......\n"
-                                      ".#.....\n"
-                                      ".#.....\n");
+    EXPECT_EQ(line(vtx(0.5f, 0.5f), vtx(1.5f, 4.5f)), "#......\n"
+                                                      "#......\n"
+                                                      ".#.....\n"
+                                                      ".#.....\n");
     // A line of no length is a point.
-    SGLVERTEX d[2] = {vtx(4.5f, 2.5f), vtx(4.5f, 2.5f)};
-    sgltri_startofframe(&ctx);
-    sgltri_lines(&ctx, 1, pair, d);
-    renderFrame(ctx);
-    EXPECT_EQ(picture(t, 7, 4, kInk), ".......\n"
-                                      ".......\n"
-                                      "....#..\n"
-                                      ".......\n");
+    EXPECT_EQ(line(vtx(4.5f, 2.5f), vtx(4.5f, 2.5f)), ".......\n"
+                                                      ".......\n"
+                                                      "....#..\n"
+                                                      ".......\n");
 }
 
 TEST(SoftsglCoverage, DrawsOnlyInsideTheDeviceAreaAndTheStride) {
