@@ -12,6 +12,10 @@ std::unordered_map<int, Texture> textures;
 int budget = kDefaultTextureBudget;
 int64_t used = 0;
 int lastName = 0;
+// Texel storage of deleted textures, reused by the next texture of the same
+// side: textures come and go all the time under eviction, and a fresh
+// 256 KiB block is a fresh mapping to fault in.
+std::vector<std::vector<uint32_t>> spareTexels;
 
 int64_t costOf(int side) {
     return int64_t(side) * side * kBytesPerTexel;
@@ -65,6 +69,12 @@ SGL_API int SGL_CALL sgl_create_texture(int mapType, int mapSize, int mipmap, in
     t.side = side;
     t.shift = 5 + mapSize;
     t.mapType = mapType;
+    for (size_t i = 0; i < spareTexels.size(); ++i)
+        if (spareTexels[i].size() == size_t(side) * side) {
+            t.texels.swap(spareTexels[i]);
+            spareTexels.erase(spareTexels.begin() + long(i));
+            break;
+        }
     const uint32_t* texels = static_cast<const uint32_t*>(map->pixels);
     t.texels.assign(texels, texels + side * side);
     used += costOf(side);
@@ -91,6 +101,7 @@ SGL_API void SGL_CALL sgl_delete_texture(int name) {
     auto it = textures.find(name);
     if (it == textures.end()) return;
     used -= costOf(it->second.side);
+    if (spareTexels.size() < 16) spareTexels.push_back(std::move(it->second.texels));
     textures.erase(it);
 }
 

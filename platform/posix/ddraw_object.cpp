@@ -116,7 +116,7 @@ bool directDrawHoldsExclusive(const DirectDrawObject* object) {
 
 bool DirectDrawObject::enter(const char* name, HRESULT* result, const char* args, ...) {
     char text[120] = "";
-    if (args) {
+    if (args && standinLoggingCalls()) {
         va_list list;
         va_start(list, args);
         std::vsnprintf(text, sizeof text, args, list);

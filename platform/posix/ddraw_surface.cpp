@@ -88,16 +88,13 @@ void fillGarbage(uint8_t* pixels, int pitch) {
 // address of a released chain is still caught.
 std::vector<PixelBlock> freeVideoMemory;
 
-size_t blockBytes(const PixelBlock& block) {
-    return static_cast<size_t>(block.pitch) * kHeight + 32;
-}
-
 void poison(const PixelBlock& block, bool poisoned) {
 #if KX_ASAN
+    const size_t bytes = static_cast<size_t>(block.pitch) * kHeight + 32;
     if (poisoned)
-        __asan_poison_memory_region(block.storage.get(), blockBytes(block));
+        __asan_poison_memory_region(block.storage.get(), bytes);
     else
-        __asan_unpoison_memory_region(block.storage.get(), blockBytes(block));
+        __asan_unpoison_memory_region(block.storage.get(), bytes);
 #else
     (void)block;
     (void)poisoned;
@@ -221,7 +218,7 @@ void freeChain(Chain* chain) {
 
 bool Surface::enter(const char* name, HRESULT* result, const char* args, ...) {
     char text[120] = "";
-    if (args) {
+    if (args && standinLoggingCalls()) {
         va_list list;
         va_start(list, args);
         std::vsnprintf(text, sizeof text, args, list);

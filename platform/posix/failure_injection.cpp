@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/posix/standin_control.h"
@@ -18,27 +19,32 @@ struct FailureRule {
     int times; // failing calls left; negative: no end
 };
 
-std::map<std::string, int> callCounts;
+std::map<std::string, int, std::less<>> callCounts;
 std::vector<std::string> callLog;
+bool loggingCalls = true;
 std::vector<FailureRule> failureRules;
 int deadCalls = 0;
 
 } // namespace
 
 bool standinCallFails(const char* name, HRESULT* result, const char* argsFormat, ...) {
-    ++callCounts[name];
-    std::string line = name;
-    if (argsFormat) {
-        char args[160];
-        va_list list;
-        va_start(list, argsFormat);
-        std::vsnprintf(args, sizeof args, argsFormat, list);
-        va_end(list);
-        line += '(';
-        line += args;
-        line += ')';
+    auto counted = callCounts.find(std::string_view(name));
+    if (counted == callCounts.end()) counted = callCounts.emplace(name, 0).first;
+    ++counted->second;
+    if (loggingCalls) {
+        std::string line = name;
+        if (argsFormat) {
+            char args[160];
+            va_list list;
+            va_start(list, argsFormat);
+            std::vsnprintf(args, sizeof args, argsFormat, list);
+            va_end(list);
+            line += '(';
+            line += args;
+            line += ')';
+        }
+        callLog.push_back(line);
     }
-    callLog.push_back(line);
 
     // Every rule for this name sees every call, so rules set side by side
     // count alike; the first one due decides the result.
@@ -57,7 +63,7 @@ bool standinCallFails(const char* name, HRESULT* result, const char* argsFormat,
 }
 
 void standinNoteReturnedCount(uint32_t count) {
-    if (!callLog.empty()) callLog.back() += " -> " + std::to_string(count);
+    if (loggingCalls && !callLog.empty()) callLog.back() += " -> " + std::to_string(count);
 }
 
 void standinNoteDeadCall(const char* name) {
@@ -68,6 +74,14 @@ void standinNoteDeadCall(const char* name) {
 void kxstandFailCall(const char* name, HRESULT result, int fromCall, int times) {
     if (!name || times == 0) return;
     failureRules.push_back({name, result, fromCall > 1 ? fromCall - 1 : 0, times});
+}
+
+void kxstandSetCallLogging(bool on) {
+    loggingCalls = on;
+}
+
+bool standinLoggingCalls() {
+    return loggingCalls;
 }
 
 void kxstandClearFailures() {

@@ -10,6 +10,8 @@
 
 #include "platform/directdraw.h"
 
+// Whether calls go into the log (arguments need formatting only then).
+bool standinLoggingCalls();
 // Records a call in the log and the counts. True when the call is to fail;
 // *result then holds the result to return. `argsFormat` (printf style) gives
 // the arguments shown in the log, null for none.

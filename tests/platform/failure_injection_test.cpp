@@ -32,6 +32,15 @@ TEST(FailureInjection, FailsTheChosenCallsOnlyAndLogsEveryCall) {
     EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Flip"), 3);
     EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Lock"), 5);
 
+    // With logging off calls are still counted and failed, but not logged.
+    kxstandClearCallLog();
+    kxstandSetCallLogging(false);
+    kxstandFailCall("IDirectDrawSurface::Flip", DDERR_GENERIC);
+    EXPECT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DDERR_GENERIC);
+    kxstandSetCallLogging(true);
+    EXPECT_TRUE(kxstandCallLog().empty());
+    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Flip"), 4);
+
     // A failed Release keeps the object and returns the given value as its count.
     kxstandFailCall("IDirectDrawSurface::Release", 1);
     EXPECT_EQ(front->Release(), 1u);

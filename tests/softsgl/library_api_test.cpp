@@ -162,6 +162,9 @@ TEST(SoftsglApi, TexturesAreCheckedStoredReplacedAndDeleted) {
     EXPECT_GE(c, 0);
     EXPECT_NE(c, a); // names are not reused
     EXPECT_NE(c, -1);
+    // c may sit in a's old storage: it holds its own texels, not a's.
+    EXPECT_EQ(softsglTexels(c)[5], texel(255, 0, 0, 0));
+    EXPECT_EQ(softsglTexels(c)[1023], texel(255, 0, 0, 0));
 }
 
 TEST(SoftsglApi, TextureBudgetRunsOutWithMinus243AndDeletionGivesItBack) {
