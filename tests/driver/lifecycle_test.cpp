@@ -188,20 +188,6 @@ TEST(Lifecycle, ChangeResolutionRecreatesTheDevice) {
     Shutdown();
 }
 
-TEST(Lifecycle, ChangeResolutionInvalidatesTextures) {
-    ASSERT_EQ(Init(), 1);
-    static uint8_t pixels[32 * 32];
-    TextureRecord* record = LoadTexture(pixels, 32, 32, 0, 0, 0, nullptr);
-    ASSERT_NE(record, nullptr);
-    SelectTexture(record);
-    EXPECT_EQ(softsglLiveTextures(), 1);
-    ASSERT_EQ(ChangeResolution(1), 1);
-    EXPECT_EQ(textureCount, 0);
-    EXPECT_EQ(softsglLiveTextures(), 0);
-    EXPECT_FALSE(isLiveTexture(record));
-    Shutdown();
-}
-
 TEST(Lifecycle, ChangeResolutionFailures) {
     ASSERT_EQ(Init(), 1);
     static uint8_t pixels[32 * 32];

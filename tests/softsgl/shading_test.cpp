@@ -62,7 +62,6 @@ TEST(SoftsglShading, VertexColoursAreInterpolatedAcrossTheTriangle) {
     // the weights are 1 - x - y, x, y (in 32nds).
     drawTriangle(ctx, vtx(0, 0, 0xFFFF0000), vtx(32, 0, 0xFF00FF00), vtx(0, 32, 0xFF0000FF));
     renderFrame(ctx);
-    int checked = 0;
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x + y < 31; ++x) {
             double gx = (x + 0.5) / 32, gy = (y + 0.5) / 32;
@@ -71,9 +70,7 @@ TEST(SoftsglShading, VertexColoursAreInterpolatedAcrossTheTriangle) {
             EXPECT_NEAR(widen5(p >> 11), r, 9.0) << x << "," << y;
             EXPECT_NEAR(widen6((p >> 5) & 63), g, 5.0) << x << "," << y;
             EXPECT_NEAR(widen5(p & 31), b, 9.0) << x << "," << y;
-            ++checked;
         }
-    EXPECT_EQ(checked, 32 * 31 / 2);
 }
 
 TEST(SoftsglShading, NearerWinsWhicheverIsQueuedFirst) {

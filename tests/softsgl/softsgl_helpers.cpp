@@ -74,17 +74,6 @@ void renderFrame(SGLCONTEXT& ctx) {
     sgltri_isrendercomplete(&ctx, 0xFFFFFFFF);
 }
 
-uint16_t to565(uint32_t c) {
-    return uint16_t(((c >> 8) & 0xF800) | ((c >> 5) & 0x7E0) | ((c >> 3) & 0x1F));
-}
-uint16_t to555(uint32_t c) {
-    return uint16_t(((c >> 9) & 0x7C00) | ((c >> 6) & 0x3E0) | ((c >> 3) & 0x1F));
-}
-
-uint32_t texel(int r, int g, int b, int t) {
-    return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16 | uint32_t(t) << 24;
-}
-
 int createTexture(int mapType, int sizeCode, const std::vector<uint32_t>& texels) {
     int side = 32 << sizeCode;
     sgl_intermediate_map map{

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/sgl.h"
+#include "tests/support/test_support.h"
 
 // A 16-bit buffer with a guard band: `stride` bytes per row, `rows` rows.
 struct MemoryTarget {
@@ -38,12 +39,6 @@ void drawRect(SGLCONTEXT& ctx, float x0, float y0, float x1, float y1, uint32_t 
               float invW = 1.0f);
 void renderFrame(SGLCONTEXT& ctx);
 
-// 565 and 555 pixels from 0x..RRGGBB by dropping low bits.
-uint16_t to565(uint32_t c);
-uint16_t to555(uint32_t c);
-
-// Texels (bytes red, green, blue, transparency) as little-endian words.
-uint32_t texel(int r, int g, int b, int transparency);
 int createTexture(int mapType, int sizeCode, const std::vector<uint32_t>& texels);
 
 // The target area as text: one character per pixel, chosen by `legend`

@@ -24,7 +24,6 @@ TEST(SoftsglSpanKernels, FastKernelsMatchTheReferenceOnRandomSpans) {
     std::vector<uint32_t> texels(256 * 256);
     for (uint32_t& t : texels)
         t = rng();
-    int compared = 0;
     for (int round = 0; round < 4000; ++round) {
         SpanStyle st{};
         int sizeCode = pick(4);
@@ -63,9 +62,7 @@ TEST(SoftsglSpanKernels, FastKernelsMatchTheReferenceOnRandomSpans) {
         ASSERT_EQ(dst, dstRef) << "round " << round << ", " << n << " pixels";
         ASSERT_EQ(0, std::memcmp(depth.data(), depthRef.data(), depth.size() * sizeof(float)))
             << "round " << round;
-        ++compared;
     }
-    EXPECT_EQ(compared, 4000);
 }
 
 } // namespace

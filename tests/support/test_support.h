@@ -17,3 +17,17 @@ int countMessages(const std::string& text);
 // Pixel (x, y) of a chain position of the stand-in display (0 front, 1 back).
 uint16_t chainPixel(int position, int x, int y);
 void setChainPixel(int position, int x, int y, uint16_t value);
+
+// 565 and 555 pixels from 0x..RRGGBB by dropping low bits: the references
+// the conversions are checked against.
+constexpr uint16_t to565(uint32_t c) {
+    return static_cast<uint16_t>((c >> 8 & 0xF800) | (c >> 5 & 0x07E0) | (c >> 3 & 0x001F));
+}
+constexpr uint16_t to555(uint32_t c) {
+    return static_cast<uint16_t>((c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x001F));
+}
+
+// Texel bytes red, green, blue, transparency as the little-endian word.
+constexpr uint32_t texel(uint32_t r, uint32_t g, uint32_t b, uint32_t t) {
+    return r | (g << 8) | (b << 16) | (t << 24);
+}

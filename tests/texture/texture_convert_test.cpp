@@ -135,6 +135,7 @@ TEST(TextureConvert, ImagesOfEverySizeMatchConvertThenScale) {
     for (uint32_t& c : palette)
         c = random();
     LoadPalette(palette);
+    LoadPalette(nullptr); // no palette: the loaded one stays
     // Straight into the texture, through scratchBuffer, and too large for it.
     const int sizes[][2] = {{64, 64}, {100, 100}, {200, 100}, {300, 260}, {640, 480}, {1000, 70}};
     const char* messages[] = {"",

@@ -55,7 +55,10 @@ TEST(TextureEntryPoints, StaleHandlesAreNeverRead) {
         TextureRecord* stale = way == 0 ? a : load();
         selectIn(stale, 0);
         if (way == 1) ResetTextures();
-        if (way == 2) ChangeResolution(3);
+        if (way == 2) {
+            ChangeResolution(3);
+            EXPECT_EQ(softsglLiveTextures() + textureCount, 0);
+        }
         EXPECT_EQ(currentTexture, nullptr);
         softsglClearCalls();
         clearMessages();
@@ -71,22 +74,6 @@ TEST(TextureEntryPoints, StaleHandlesAreNeverRead) {
     SelectTexture(nullptr);
     EXPECT_GT(sglContext.textureName, name);
     EXPECT_EQ(currentTexture, nullptr);
-}
-
-TEST(TextureEntryPoints, PaletteForTexturesAndScreen) {
-    StartedDriver driver;
-    uint32_t palette[256];
-    for (int i = 0; i < 256; ++i)
-        palette[i] = 0x01010307u * i;
-    LoadPalette(nullptr);
-    EXPECT_EQ(textureCache.globalPalette[2], 0u);
-    LoadPalette(palette);
-    for (int i = 0; i < 256; ++i) {
-        uint16_t expected;
-        colourTo565(&expected, &palette[i]);
-        ASSERT_EQ(screenPalette[i], expected) << i;
-    }
-    EXPECT_EQ(textureCache.globalPalette[2], texel(2, 6, 14, 253));
 }
 
 TEST(TextureEntryPoints, CallsWhileTheDriverIsNotStarted) {

@@ -39,11 +39,6 @@ inline int32_t selectIn(TextureRecord* record, uint32_t frame) {
     return sglContext.textureName;
 }
 
-// Texel bytes red, green, blue, transparency as the little-endian word.
-constexpr uint32_t texel(uint32_t r, uint32_t g, uint32_t b, uint32_t t) {
-    return r | (g << 8) | (b << 16) | (t << 24);
-}
-
 // Nearest-neighbour scaling as the stepping is worded: source texel (c, r)
 // fills the destination block of rows [r*ys >> 16, (r+1)*ys >> 16) and
 // columns [c*xs >> 16, (c+1)*xs >> 16); then every destination texel past the
