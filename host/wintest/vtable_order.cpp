@@ -105,18 +105,17 @@ int compare(const char* interfaceName, const char* method, long ourSlot, size_t 
 int checkDirectDrawMethodOrder() {
     int differing = 0;
     int methods = 0;
-#define KX_COMPARE_DIRECTDRAW(method)                                                              \
+#define KX_COMPARE(table, method)                                                                  \
     ++methods;                                                                                     \
-    differing += compare("IDirectDraw", #method, slotOf(&ours::IDirectDraw::method),               \
-                         offsetof(IDirectDrawVtbl, method));
+    differing +=                                                                                   \
+        compare(#table, #method, slotOf(&ours::table::method), offsetof(table##Vtbl, method));
+#define KX_COMPARE_DIRECTDRAW(method) KX_COMPARE(IDirectDraw, method)
+#define KX_COMPARE_SURFACE(method) KX_COMPARE(IDirectDrawSurface, method)
     KX_DIRECTDRAW_METHODS(KX_COMPARE_DIRECTDRAW)
-#undef KX_COMPARE_DIRECTDRAW
-#define KX_COMPARE_SURFACE(method)                                                                 \
-    ++methods;                                                                                     \
-    differing += compare("IDirectDrawSurface", #method, slotOf(&ours::IDirectDrawSurface::method), \
-                         offsetof(IDirectDrawSurfaceVtbl, method));
     KX_SURFACE_METHODS(KX_COMPARE_SURFACE)
 #undef KX_COMPARE_SURFACE
+#undef KX_COMPARE_DIRECTDRAW
+#undef KX_COMPARE
     // Both tables are complete: no method of <ddraw.h> is missing from ours.
     differing += compare("IDirectDraw", "(table size)", 23, sizeof(IDirectDrawVtbl));
     differing += compare("IDirectDrawSurface", "(table size)", 36, sizeof(IDirectDrawSurfaceVtbl));
