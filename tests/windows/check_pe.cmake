@@ -1,8 +1,11 @@
 # Reads the export and import tables of a Windows build's DLLs:
-# kxpwrvr.dll exports exactly the listed names, undecorated, and imports
-# sgl.dll by name and system DLLs only (no compiler runtime DLLs);
-# sgl.dll exports the SGL operations undecorated.
+# kxpwrvr.dll exports exactly the listed names, undecorated, imports exactly
+# the SGL operations, undecorated, from sgl.dll and otherwise system DLLs only
+# (no compiler runtime DLLs); sgl.dll exports the SGL operations undecorated
+# and imports system DLLs only.
 # Arguments: -DOBJDUMP=... -DBIN=<build>/bin -DEXPORTS=<exports.txt> -DSGLDEF=<sgl.def>
+cmake_minimum_required(VERSION 3.25)
+
 if(NOT EXISTS ${BIN}/kxpwrvr.dll)
   message("SKIP: ${BIN}/kxpwrvr.dll is not built (cmake --preset win32/win64 first)")
   return()
@@ -37,22 +40,58 @@ if(NOT driver STREQUAL expected)
   message(FATAL_ERROR "kxpwrvr.dll exports\n  ${driver}\nexpected\n  ${expected}")
 endif()
 
-string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${driver_dump}")
-string(TOLOWER "${imports}" imports)
-if(NOT imports MATCHES "dll name: sgl.dll")
-  message(FATAL_ERROR "kxpwrvr.dll does not import sgl.dll: ${imports}")
-endif()
-foreach(dll IN LISTS imports)
-  if(dll MATCHES "libgcc|libstdc|libwinpthread|ddraw")
-    message(FATAL_ERROR "kxpwrvr.dll must not import ${dll}")
-  endif()
-endforeach()
+# The import table as "<dll>:<name>" entries, DLL names in lower case.
+function(pe_imports dump out)
+  set(entries "")
+  set(dll "")
+  string(REPLACE "\n" ";" lines "${dump}")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "DLL Name: ([^ ]+)")
+      string(TOLOWER "${CMAKE_MATCH_1}" dll)
+    elseif(line MATCHES "^[ \t]*$")
+      set(dll "")
+    elseif(dll AND line MATCHES "^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+([^ ]+)$")
+      list(APPEND entries "${dll}:${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  set(${out} "${entries}" PARENT_SCOPE)
+endfunction()
+
+# Imports from system DLLs only, apart from the given DLL; the names imported
+# from it, sorted, in ${out}.
+set(system_dlls kernel32.dll user32.dll msvcrt.dll)
+function(check_imports what dump allowed out)
+  pe_imports("${dump}" entries)
+  set(names "")
+  foreach(entry IN LISTS entries)
+    string(REGEX MATCH "^[^:]+" dll "${entry}")
+    string(REGEX REPLACE "^[^:]+:" "" name "${entry}")
+    if(dll STREQUAL "${allowed}")
+      list(APPEND names ${name})
+    elseif(NOT dll IN_LIST system_dlls)
+      message(FATAL_ERROR "${what} imports ${name} from ${dll}, which is not a system DLL")
+    endif()
+  endforeach()
+  list(SORT names)
+  set(${out} "${names}" PARENT_SCOPE)
+endfunction()
 
 file(STRINGS ${SGLDEF} sglnames REGEX "^    ")
 string(REPLACE " " "" sglnames "${sglnames}")
 list(SORT sglnames)
+
+# The driver imports exactly the plain SGL names from sgl.dll (a decorated
+# name such as _sgl_get_win_versions is exported by no sgl.dll, and Windows
+# refuses to load a DLL whose import cannot be bound). ddraw.dll is loaded at
+# run time, never imported.
+check_imports(kxpwrvr.dll "${driver_dump}" sgl.dll driver_sgl_imports)
+if(NOT driver_sgl_imports STREQUAL sglnames)
+  message(FATAL_ERROR "kxpwrvr.dll imports from sgl.dll\n  ${driver_sgl_imports}\nexpected\n  ${sglnames}")
+endif()
+
 pe_exports(${BIN}/sgl.dll sgl)
 if(NOT sgl STREQUAL sglnames)
   message(FATAL_ERROR "sgl.dll exports\n  ${sgl}\nexpected\n  ${sglnames}")
 endif()
+check_imports(sgl.dll "${sgl_dump}" "" sgl_own_imports)
 message("kxpwrvr.dll and sgl.dll tables are as expected (${BIN})")
