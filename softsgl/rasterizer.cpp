@@ -357,8 +357,11 @@ bool finite(double v) {
 // is not drawn at all (a coordinate that is not a finite number).
 bool prepare(const SGLCONTEXT& ctx, const SGLVERTEX* in, int n, Style& st, RasterVertex* out) {
     st.texture = (ctx.flags & SGLTT_TEXTURE) ? findTexture(ctx.textureName) : nullptr;
-    bool vertexAlpha = (ctx.flags & SGLTT_VERTEXTRANS) != 0;
-    st.textureAlpha = st.texture && st.texture->mapType == SGL_MAP_TRANSLUCENT;
+    // With blending off the primitive is opaque, whatever its map and alphas:
+    // texel transparency and vertex alpha count only while blending is on.
+    const bool blending = (ctx.flags & SGLTT_NOBLEND) == 0;
+    bool vertexAlpha = blending && (ctx.flags & SGLTT_VERTEXTRANS) != 0;
+    st.textureAlpha = blending && st.texture && st.texture->mapType == SGL_MAP_TRANSLUCENT;
     st.translucent = st.textureAlpha;
     double side = st.texture ? st.texture->side : 0;
     uint32_t alphaMask = vertexAlpha ? 0 : 0xFF000000u; // alpha counts only with the flag

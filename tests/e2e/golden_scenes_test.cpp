@@ -161,6 +161,7 @@ TEST(GoldenScenes, PerspectiveTilesInEveryTextureFormat) {
     // Background: dark and light bars, 80 pixels wide, far away.
     for (int i = 0; i < 8; ++i)
         drawQuad(80 * float(i), 0, 80 * float(i + 1), 480, 0.1f, i % 2 ? 0xFFE0E0E0 : 0xFF606060);
+    ssAlphaBlend(1); // texel alpha and the colour key count only with blending on
     for (int i = 0; i < 6; ++i) {
         SelectTexture(textures[i]);
         drawTile(20 + 210 * float(i % 3), 40 + 220 * float(i / 3), 180);

@@ -100,7 +100,7 @@ TEST(SoftsglCoverage, SharedEdgesAreCoveredExactlyOnce) {
     MemoryTarget t;
     setUpScreen(t, 6, 5);
     SGLCONTEXT ctx = defaultContext();
-    ctx.flags |= SGLTT_VERTEXTRANS;
+    ctx.flags = (ctx.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS; // as ssAlphaBlend(1)
     sgltri_startofframe(&ctx);
     // The diagonal runs through pixel centres.
     drawTriangle(ctx, vtx(0.5f, 0.5f, kHalfWhite), vtx(4.5f, 0.5f, kHalfWhite),
@@ -122,7 +122,7 @@ TEST(SoftsglCoverage, TranslucentFanHasNoSeamsAndNoHoles) {
     MemoryTarget t;
     setUpScreen(t, W, H);
     SGLCONTEXT ctx = defaultContext();
-    ctx.flags |= SGLTT_VERTEXTRANS;
+    ctx.flags = (ctx.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS; // as ssAlphaBlend(1)
     SGLVERTEX vs[16];
     const double cx = 19.37, cy = 20.11, radius = 17.3;
     vs[0] = vtx(float(cx), float(cy), kHalfWhite);

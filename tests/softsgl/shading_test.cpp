@@ -107,7 +107,7 @@ TEST(SoftsglShading, TranslucentPrimitivesComeAfterOpaqueOnesAndDoNotWriteDepth)
     setUpScreen(t, 8, 1);
     SGLCONTEXT ctx = defaultContext();
     SGLCONTEXT blend = ctx;
-    blend.flags |= SGLTT_VERTEXTRANS;
+    blend.flags = (blend.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS; // as ssAlphaBlend(1)
     sgltri_startofframe(&ctx);
     // Queued first: half-transparent white over columns 0-5 at 1/w 0.5.
     drawRect(blend, 0, 0, 6, 1, 0x80FFFFFF, 0.5f);
@@ -145,7 +145,7 @@ TEST(SoftsglShading, BlendingArithmeticMatchesTheReferenceForManyColoursAndAlpha
         setUpScreen(t, n, 1, bpp);
         SGLCONTEXT ctx = defaultContext();
         SGLCONTEXT blend = ctx;
-        blend.flags |= SGLTT_VERTEXTRANS;
+        blend.flags = (blend.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS; // as ssAlphaBlend(1)
         sgltri_startofframe(&ctx);
         std::mt19937 next(12345);
         std::vector<uint32_t> back(n), front(n);

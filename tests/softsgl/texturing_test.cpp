@@ -131,6 +131,7 @@ TEST(SoftsglTexturing, TranslucentMapsBlendByTexelOpacityTimesVertexAlpha) {
     };
     SGLCONTEXT ctx = defaultContext();
     SGLCONTEXT tex = texturing(createTexture(SGL_MAP_TRANSLUCENT, 0, texels));
+    tex.flags &= ~SGLTT_NOBLEND; // blending on
     // Vertex alpha 0x80 counts only with the flag.
     for (bool flag : {false, true}) {
         if (flag) tex.flags |= SGLTT_VERTEXTRANS;
