@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs one 64-bit Windows program under Wine, headless, and decides pass/fail.
+# Runs one Windows program (32- or 64-bit) under Wine, headless, and decides
+# pass/fail.
 #
 #   scripts/wine_run.sh [options] program.exe [arguments...]
 #
@@ -8,8 +9,14 @@
 #                      "^DONE: 0 failure\(s\)$"); "" accepts any last line
 #   --require TEXT     TEXT must appear somewhere in the output (repeatable)
 #   --wine-debug CHANNELS  WINEDEBUG for the program run (default -all)
-#   --prefix DIR       Wine prefix (default: build/wine-prefix of this tree)
+#   --prefix DIR       Wine prefix (default: build/wine-prefix of this tree for
+#                      64-bit programs, build/wine-prefix32 for 32-bit ones)
 #   --log FILE         keep the program's output there as well
+#
+# The program's PE header decides the Wine: a 64-bit program runs under
+# wine64 in a 64-bit prefix, a 32-bit one under the 32-bit loader (Debian's
+# wine32:i386) in a 32-bit prefix of its own. A 32-bit program handed to
+# wine64 prints nothing and exits 0, so the choice is never left to chance.
 #
 # A private Xvfb is started on a free display for every run and stopped by its
 # process id afterwards. The prefix is made once (wineboot, then a virtual
@@ -28,7 +35,7 @@ timeout_s=120
 expect='^DONE: 0 failure\(s\)$'
 requires=()
 wine_debug=-all
-prefix=$tree/build/wine-prefix
+prefix=
 log_copy=
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -50,21 +57,52 @@ fi
 program=$1
 shift
 
-wine=${KX_WINE64:-/usr/lib/wine/wine64}
-wineserver=${KX_WINESERVER64:-/usr/lib/wine/wineserver64}
-for tool in "$wine" "$wineserver"; do
-  if [ ! -x "$tool" ]; then
-    echo "wine_run: SKIP: $tool not installed"
-    exit 77
-  fi
-done
-if ! command -v Xvfb >/dev/null; then
-  echo "wine_run: SKIP: Xvfb not installed"
-  exit 77
-fi
 if [ ! -f "$program" ]; then
   echo "wine_run: no such program: $program" >&2
   exit 2
+fi
+
+# The machine field of the PE header: 0x014c is i386, 0x8664 x86-64.
+pe_machine() {
+  local offset
+  offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$offset" ] || return 1
+  od -An -tx2 -j$((offset + 4)) -N2 "$1" | tr -d ' '
+}
+case "$(pe_machine "$program")" in
+  8664)
+    bits=64
+    wine=${KX_WINE64:-/usr/lib/wine/wine64}
+    wineserver=${KX_WINESERVER64:-/usr/lib/wine/wineserver64}
+    winearch=win64
+    ;;
+  014c)
+    # The 64-bit wineserver serves 32-bit Wine processes as well; it runs
+    # natively also where 32-bit programs need an emulator (scripts/i386.sh).
+    bits=32
+    wine=${KX_WINE32:-/usr/lib/wine/wine}
+    wineserver=${KX_WINESERVER64:-/usr/lib/wine/wineserver64}
+    winearch=win32
+    ;;
+  *)
+    echo "wine_run: $program is not a 32- or 64-bit x86 Windows program" >&2
+    exit 2
+    ;;
+esac
+[ -n "$prefix" ] || prefix=$tree/build/wine-prefix$([ $bits = 32 ] && echo 32)
+for tool in "$wine" "$wineserver"; do
+  if [ ! -x "$tool" ]; then
+    echo "wine_run: SKIP: $tool not installed (the $bits-bit Wine)"
+    exit 77
+  fi
+done
+if ! "$wine" --version >/dev/null 2>&1; then
+  echo "wine_run: SKIP: this machine cannot start $wine (no 32-bit support: run scripts/i386.sh as root)"
+  exit 77
+fi
+if ! command -v Xvfb >/dev/null; then
+  echo "wine_run: SKIP: Xvfb not installed"
+  exit 77
 fi
 program=$(cd "$(dirname "$program")" && pwd)/$(basename "$program")
 
@@ -73,7 +111,7 @@ prefix=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
 work=$(mktemp -d "${TMPDIR:-/tmp}/kxwine.XXXXXX")
 
 export WINEPREFIX=$prefix
-export WINEARCH=win64
+export WINEARCH=$winearch
 export WINESERVER=$wineserver
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEDEBUG=-all

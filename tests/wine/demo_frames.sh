@@ -2,10 +2,10 @@
 # demo_frames.sh RUNNER kxdemo.exe NATIVE_KXDEMO PNGCOMPARE WORKDIR
 #
 # Plays the demo twice, natively on Linux (our DirectDraw and Win32 stand-ins)
-# and as the 64-bit Windows build under Wine (Wine's own DirectDraw), saves
+# and as a Windows build (32- or 64-bit) under Wine (Wine's own DirectDraw), saves
 # the same frames from both and compares them pixel for pixel. Both runs use
 # the same driver and SGL code, so every frame must come out the same.
-# Exit 77 (skipped) while the win64 build has not made kxdemo.exe.
+# Exit 77 (skipped) while the Windows build has not made kxdemo.exe.
 set -u
 runner=$1
 windows_demo=$2
@@ -17,7 +17,7 @@ frames=120
 write=every:10 # frames 0, 10, ..., 110 and 119
 
 if [ ! -f "$windows_demo" ]; then
-  echo "SKIP: $windows_demo not built (cmake --preset win64 && cmake --build build/win64)"
+  echo "SKIP: $windows_demo not built (cmake --preset win32/win64 and build it)"
   exit 77
 fi
 
