@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The whole test suite: the Windows DLLs (32- and 64-bit) with their export and
-# import checks, the native release build with every test (the Wine run
-# included when Wine is installed), the sanitizer build, and a short fuzz run.
+# The whole test suite: the Windows DLLs (32- and 64-bit) and the players'
+# package, the native release build with every test (the export, import and
+# package checks, and both Windows builds run under Wine), the sanitizer
+# build, and the fuzz build with a short fuzz run.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -23,7 +24,7 @@ ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_
 
 if [ -f fuzz/CMakeLists.txt ] && command -v clang++ >/dev/null; then
   cmake --preset fuzz >/dev/null
-  cmake --build build/fuzz --target kxfuzz -j"$jobs"
+  cmake --build build/fuzz -j"$jobs"
   scripts/fuzz.sh 60
 fi
 echo "All test stages passed."
