@@ -146,11 +146,21 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     e[1].start(X1, Y1, X2, Y2, py0);
     e[2].start(X2, Y2, X0, Y0, py0);
 
-    // Attribute planes from the snapped positions, in pixels.
-    const double x0 = X0 / 16.0, y0 = Y0 / 16.0;
-    const double ax = (X1 - X0) / 16.0, ay = (Y1 - Y0) / 16.0;
-    const double bx = (X2 - X0) / 16.0, by = (Y2 - Y0) / 16.0;
-    const double inv = 256.0 / double(area);
+    // Attribute planes from the positions as given: coverage is decided on
+    // the snapped ones, but near a horizon one pixel spans several texels,
+    // and moving a vertex by up to 1/32 pixel would move u by a good part of
+    // a texel. A sliver that snapping changed by half its area or more (or
+    // turned over) keeps the snapped positions, whose area is not zero.
+    double x0 = v0.x, y0 = v0.y;
+    double ax = v1.x - v0.x, ay = v1.y - v0.y, bx = v2.x - v0.x, by = v2.y - v0.y;
+    double planeArea = ax * by - ay * bx;
+    if (!(planeArea >= double(area) / 512.0)) {
+        x0 = X0 / 16.0, y0 = Y0 / 16.0;
+        ax = (X1 - X0) / 16.0, ay = (Y1 - Y0) / 16.0;
+        bx = (X2 - X0) / 16.0, by = (Y2 - Y0) / 16.0;
+        planeArea = double(area) / 256.0;
+    }
+    const double inv = 1.0 / planeArea;
     auto plane = [&](double a0, double a1, double a2) {
         double d1 = a1 - a0, d2 = a2 - a0;
         return Plane{a0, (d1 * by - d2 * ay) * inv, (d2 * ax - d1 * bx) * inv};
