@@ -7,7 +7,7 @@ set -u
 packages=(g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev libpng-dev
           libsdl2-dev libpixman-1-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-          wine64 wine32:i386 xvfb xauth clang libclang-rt-14-dev)
+          wine64 wine32:i386 xvfb xauth clang libclang-rt-14-dev libosmesa6-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

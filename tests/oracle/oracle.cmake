@@ -1,0 +1,14 @@
+# The Mesa oracle test's needs, included by tests/CMakeLists.txt once
+# test_oracle exists: OSMesa where it is installed (without it the test
+# skips and says why), the PNG writer for its failure images.
+if(TARGET test_oracle)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(KX_OSMESA IMPORTED_TARGET osmesa)
+  target_link_libraries(test_oracle PRIVATE kxhost_png)
+  if(KX_OSMESA_FOUND)
+    target_link_libraries(test_oracle PRIVATE PkgConfig::KX_OSMESA)
+    target_compile_definitions(test_oracle PRIVATE KX_HAVE_OSMESA)
+  endif()
+  target_compile_definitions(test_oracle PRIVATE
+    KX_ORACLE_FAILURE_DIR="${CMAKE_BINARY_DIR}/oracle-failures")
+endif()
