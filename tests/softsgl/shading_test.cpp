@@ -193,4 +193,25 @@ TEST(SoftsglShading, LinesAndPointsTakeTheirColourAndDepth) {
     EXPECT_EQ(t.at(2, 2), to565(0x5500AA));
 }
 
+// Three collinear points that snapping to 1/16 pixel pulls apart: the
+// triangle covers pixels but has no plane of its own, so its colours come
+// from the snapped positions and stay between the vertex colours.
+TEST(SoftsglShading, ACollinearTriangleThatSnappingOpensIsShadedFromTheSnappedPositions) {
+    MemoryTarget t;
+    setUpScreen(t, 24, 1);
+    SGLCONTEXT ctx = defaultContext();
+    sgltri_startofframe(&ctx);
+    drawTriangle(ctx, vtx(0, 0.34375f, 0xFF400000), vtx(20, 0.65625f, 0xFFC00000),
+                 vtx(10, 0.5f, 0xFF800000));
+    renderFrame(ctx);
+    int drawn = 0;
+    for (int x = 0; x < 24; ++x) {
+        if (t.at(x, 0) == 0) continue;
+        ++drawn;
+        EXPECT_GE(t.at(x, 0) >> 11, 0x40u >> 3) << x;
+        EXPECT_LE(t.at(x, 0) >> 11, 0xC0u >> 3) << x;
+    }
+    EXPECT_GT(drawn, 0);
+}
+
 } // namespace
