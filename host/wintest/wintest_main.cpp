@@ -255,7 +255,9 @@ int finish() {
 
 int main() {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    startWatchdog(60);
+    // A run takes about 5 s under Wine, and about a minute where the 32-bit
+    // Wine runs emulated on a busy machine; a hang is still caught.
+    startWatchdog(300);
 
     checkDirectDrawMethodOrder();
     HWND window = createHostWindow();

@@ -10,6 +10,6 @@ if [ ! -f "$program" ]; then
 fi
 # The capability dump goes to OutputDebugStringA; Wine shows such lines on its
 # debugstr channel.
-exec "$runner" --timeout 180 --wine-debug '-all,+debugstr' \
+exec "$runner" --timeout 420 --wine-debug '-all,+debugstr' \
   --require 'OutputDebugStringA "*** DirectDraw Driver Caps ***\n"' \
   --require 'OutputDebugStringA "DDCAPS_BLT\n"' "$program"
