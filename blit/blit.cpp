@@ -1,19 +1,11 @@
-// BltToCard and StretchBltToCard, and the four kernels behind them: format
-// dispatch, the per-call colour table, and clipping to the back buffer.
+// The four blits: format dispatch, the per-call colour table, and clipping
+// to the render target; the pixel loops are the kernels of blit_kernels.
 #include "blit/blit.h"
 
 #include <algorithm>
 
 #include "blit/blit_kernels.h"
-#include "blit/pixel_format.h"
-#include "display/display.h"
-#include "driver/diag.h"
-#include "driver/driver_state.h"
-#include "driver/kxapi.h"
-#include "texture/texture.h"
-
-BltKernel activeBlt;
-StretchBltKernel activeStretchBlt;
+#include "diag/diag.h"
 
 namespace {
 
@@ -36,8 +28,9 @@ bool drawsFormat(uint32_t format, const char* const messages[6]) {
 }
 
 // The colours of the 256 indices: the palette argument converted afresh for
-// this call, or the global palette when there is none.
-const uint16_t* colourTable(const uint32_t* palette, uint16_t (&local)[256]) {
+// this call, or the screen palette when there is none.
+const uint16_t* colourTable(const uint32_t* palette, const uint16_t* screenPalette,
+                            uint16_t (&local)[256]) {
     if (!palette) return screenPalette;
     ColourConverter convert = screenPixelFormat.screenColourConverter;
     for (int k = 0; k < 256; ++k)
@@ -56,95 +49,84 @@ bool clipSpan(int32_t origin, int32_t length, int32_t limit, int32_t* offset, in
     return true;
 }
 
-// The destination rectangle clipped to the display; false when nothing of it
-// is visible or there is no back buffer to draw into.
-bool clipToBackBuffer(int32_t x, int32_t y, int32_t width, int32_t height, StretchWindow* w) {
-    if (!renderTargetAddress) return false;
-    return clipSpan(x, width, kDisplayWidth, &w->firstColumn, &w->columns) &&
-           clipSpan(y, height, kDisplayHeight, &w->firstRow, &w->rows);
+// The destination rectangle clipped to the target; false when nothing of it
+// is visible or there is no surface to draw into.
+bool clipToTarget(const RenderTarget& t, int32_t x, int32_t y, int32_t width, int32_t height,
+                  StretchWindow* w) {
+    if (!t.valid || !t.address) return false;
+    return clipSpan(x, width, t.width, &w->firstColumn, &w->columns) &&
+           clipSpan(y, height, t.height, &w->firstRow, &w->rows);
 }
 
-// Byte address of screen pixel (x, y) of the back buffer; inside the display.
-uint8_t* backBufferPixel(int64_t x, int64_t y) {
-    return renderTargetAddress + y * renderTargetPitch + 2 * x;
+// Byte address of pixel (x, y) of the target; inside it.
+uint8_t* targetPixel(const RenderTarget& t, int64_t x, int64_t y) {
+    return t.address + y * t.pitch + 2 * x;
 }
 
-void plainBlt(const uint8_t* source, int32_t x, int32_t y, int32_t width, int32_t height,
-              int32_t sourcePitch, uint32_t format, const uint32_t* palette, bool keyed) {
-    if (!drawsFormat(format, keyed ? kBltCMessages : kBltMessages)) return;
+// key: null for the unkeyed kernel, else the colour the keyed one skips.
+void plainBlt(const RenderTarget& target, const uint16_t* screenPalette, const uint8_t* source,
+              int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourcePitch,
+              uint32_t format, const uint32_t* palette, const char* const messages[6],
+              const uint16_t* key) {
+    if (!drawsFormat(format, messages)) return;
     StretchWindow w;
-    if (!source || !clipToBackBuffer(x, y, width, height, &w)) return;
+    if (!source || !clipToTarget(target, x, y, width, height, &w)) return;
     uint16_t local[256];
-    const uint16_t* table = colourTable(palette, local);
+    const uint16_t* table = colourTable(palette, screenPalette, local);
     const uint8_t* s =
         source + static_cast<ptrdiff_t>(int64_t{w.firstRow} * sourcePitch) + w.firstColumn;
-    uint8_t* d = backBufferPixel(int64_t{x} + w.firstColumn, int64_t{y} + w.firstRow);
-    if (keyed)
-        blitKernels().copyIndexedKeyed(s, sourcePitch, d, renderTargetPitch, w.columns, w.rows,
-                                       table, chromaKeyScreenColour);
+    uint8_t* d = targetPixel(target, int64_t{x} + w.firstColumn, int64_t{y} + w.firstRow);
+    if (key)
+        blitKernels().copyIndexedKeyed(s, sourcePitch, d, target.pitch, w.columns, w.rows, table,
+                                       *key);
     else
-        blitKernels().copyIndexed(s, sourcePitch, d, renderTargetPitch, w.columns, w.rows, table);
+        blitKernels().copyIndexed(s, sourcePitch, d, target.pitch, w.columns, w.rows, table);
 }
 
-void stretchBlt(int32_t x, int32_t y, int32_t width, int32_t height, const uint8_t* source,
-                int32_t sourceWidth, int32_t sourceHeight, int32_t sourcePitch, uint32_t format,
-                const uint32_t* palette, bool keyed) {
-    if (!drawsFormat(format, keyed ? kStBltCMessages : kStBltMessages)) return;
+void stretchBlt(const RenderTarget& target, const uint16_t* screenPalette, int32_t x, int32_t y,
+                int32_t width, int32_t height, const uint8_t* source, int32_t sourceWidth,
+                int32_t sourceHeight, int32_t sourcePitch, uint32_t format, const uint32_t* palette,
+                const char* const messages[6], const uint16_t* key) {
+    if (!drawsFormat(format, messages)) return;
     // An image without pixels (or none at all) has nothing to read.
     if (!source || sourceWidth <= 0 || sourceHeight <= 0) return;
     // The window keeps its place in the whole rectangle, so every pixel drawn
     // takes the source pixel it would take unclipped.
     StretchWindow w;
-    if (!clipToBackBuffer(x, y, width, height, &w)) return;
+    if (!clipToTarget(target, x, y, width, height, &w)) return;
     uint16_t local[256];
-    const uint16_t* table = colourTable(palette, local);
-    uint8_t* d = backBufferPixel(int64_t{x} + w.firstColumn, int64_t{y} + w.firstRow);
-    blitKernels().stretchIndexed(source, sourcePitch, d, renderTargetPitch, width, height,
-                                 sourceWidth, sourceHeight, w, table, keyed, chromaKeyScreenColour);
+    const uint16_t* table = colourTable(palette, screenPalette, local);
+    uint8_t* d = targetPixel(target, int64_t{x} + w.firstColumn, int64_t{y} + w.firstRow);
+    blitKernels().stretchIndexed(source, sourcePitch, d, target.pitch, width, height, sourceWidth,
+                                 sourceHeight, w, table, key != nullptr, key ? *key : 0);
 }
 
 } // namespace
 
-void blt(const uint8_t* source, int32_t x, int32_t y, int32_t width, int32_t height,
-         int32_t sourcePitch, uint32_t format, const uint32_t* palette) {
-    plainBlt(source, x, y, width, height, sourcePitch, format, palette, false);
+void blt(const RenderTarget& target, const uint16_t* screenPalette, const uint8_t* source,
+         int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourcePitch, uint32_t format,
+         const uint32_t* palette) {
+    plainBlt(target, screenPalette, source, x, y, width, height, sourcePitch, format, palette,
+             kBltMessages, nullptr);
 }
 
-void bltC(const uint8_t* source, int32_t x, int32_t y, int32_t width, int32_t height,
+void bltC(const RenderTarget& target, const uint16_t* screenPalette, uint16_t key,
+          const uint8_t* source, int32_t x, int32_t y, int32_t width, int32_t height,
           int32_t sourcePitch, uint32_t format, const uint32_t* palette) {
-    plainBlt(source, x, y, width, height, sourcePitch, format, palette, true);
+    plainBlt(target, screenPalette, source, x, y, width, height, sourcePitch, format, palette,
+             kBltCMessages, &key);
 }
 
-void stBlt(int32_t x, int32_t y, int32_t width, int32_t height, const uint8_t* source,
-           int32_t sourceWidth, int32_t sourceHeight, int32_t sourcePitch, uint32_t format,
-           const uint32_t* palette) {
-    stretchBlt(x, y, width, height, source, sourceWidth, sourceHeight, sourcePitch, format, palette,
-               false);
+void stBlt(const RenderTarget& target, const uint16_t* screenPalette, int32_t x, int32_t y,
+           int32_t width, int32_t height, const uint8_t* source, int32_t sourceWidth,
+           int32_t sourceHeight, int32_t sourcePitch, uint32_t format, const uint32_t* palette) {
+    stretchBlt(target, screenPalette, x, y, width, height, source, sourceWidth, sourceHeight,
+               sourcePitch, format, palette, kStBltMessages, nullptr);
 }
 
-void stBltC(int32_t x, int32_t y, int32_t width, int32_t height, const uint8_t* source,
-            int32_t sourceWidth, int32_t sourceHeight, int32_t sourcePitch, uint32_t format,
-            const uint32_t* palette) {
-    stretchBlt(x, y, width, height, source, sourceWidth, sourceHeight, sourcePitch, format, palette,
-               true);
-}
-
-// Both entry points render the frame's scene first (once per frame), so the
-// image lies over it. Without a kernel pair (before Init) or a valid back
-// buffer they draw nothing; either way the host is told 1.
-KXAPI int KX_CDECL BltToCard(const uint8_t* source, int32_t x, int32_t y, int32_t width,
-                             int32_t height, int32_t sourcePitch, uint32_t format,
-                             const uint32_t* palette) {
-    if (activeBlt && renderSceneForBlit())
-        activeBlt(source, x, y, width, height, sourcePitch, format, palette);
-    return 1;
-}
-
-KXAPI int KX_CDECL StretchBltToCard(const uint8_t* source, int32_t x, int32_t y, int32_t width,
-                                    int32_t height, int32_t sourceWidth, int32_t sourceHeight,
-                                    int32_t sourcePitch, uint32_t format, const uint32_t* palette) {
-    if (activeStretchBlt && renderSceneForBlit())
-        activeStretchBlt(x, y, width, height, source, sourceWidth, sourceHeight, sourcePitch,
-                         format, palette);
-    return 1;
+void stBltC(const RenderTarget& target, const uint16_t* screenPalette, uint16_t key, int32_t x,
+            int32_t y, int32_t width, int32_t height, const uint8_t* source, int32_t sourceWidth,
+            int32_t sourceHeight, int32_t sourcePitch, uint32_t format, const uint32_t* palette) {
+    stretchBlt(target, screenPalette, x, y, width, height, source, sourceWidth, sourceHeight,
+               sourcePitch, format, palette, kStBltCMessages, &key);
 }

@@ -2,24 +2,24 @@
 // and the conversion of host colours 0xAARRGGBB into it.
 #include "blit/pixel_format.h"
 
-#include "display/display.h"
-#include "driver/diag.h"
+#include "diag/diag.h"
 
 ScreenPixelFormat screenPixelFormat = {};
 
-void initScreenPixelFormat() {
+void initScreenPixelFormat(const DDPIXELFORMAT& primary) {
     ScreenPixelFormat& f = screenPixelFormat;
-    ddGetPixelFormat(&f.redMask, &f.greenMask, &f.blueMask, &f.redShift, &f.greenShift,
+    ddGetPixelFormat(primary, &f.redMask, &f.greenMask, &f.blueMask, &f.redShift, &f.greenShift,
                      &f.blueShift);
     // Only a 565 display has a six-bit green.
     f.screenColourConverter = f.greenMask == 0x07E0 ? colourTo565 : colourTo555;
 }
 
-void ddGetPixelFormat(uint32_t* redMask, uint32_t* greenMask, uint32_t* blueMask, int32_t* redShift,
-                      int32_t* greenShift, int32_t* blueShift) {
-    *redMask = primaryPixelFormat.dwRBitMask;
-    *greenMask = primaryPixelFormat.dwGBitMask;
-    *blueMask = primaryPixelFormat.dwBBitMask;
+void ddGetPixelFormat(const DDPIXELFORMAT& primary, uint32_t* redMask, uint32_t* greenMask,
+                      uint32_t* blueMask, int32_t* redShift, int32_t* greenShift,
+                      int32_t* blueShift) {
+    *redMask = primary.dwRBitMask;
+    *greenMask = primary.dwGBitMask;
+    *blueMask = primary.dwBBitMask;
     // A shift moves the mask's top bit to bit 7 of an 8-bit component.
     *redShift = highestBitIndex(*redMask) - 7;
     *greenShift = highestBitIndex(*greenMask) - 7;
@@ -66,5 +66,5 @@ void colourTo555(uint16_t* destination, const uint32_t* source) {
 }
 
 int ddGetBitsPerPixel() {
-    return primaryPixelFormat.dwRBitMask == 0x7C00 ? 15 : 16;
+    return screenPixelFormat.redMask == 0x7C00 ? 15 : 16;
 }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/directdraw.h"
+
 typedef void (*ColourConverter)(uint16_t* destination, const uint32_t* source);
 
 struct ScreenPixelFormat {
@@ -10,14 +12,18 @@ struct ScreenPixelFormat {
     int32_t redShift, greenShift, blueShift;
     ColourConverter screenColourConverter;
 };
+// The display's format as Init learnt it; converter null before that.
 extern ScreenPixelFormat screenPixelFormat;
 
-void initScreenPixelFormat();
-void ddGetPixelFormat(uint32_t* redMask, uint32_t* greenMask, uint32_t* blueMask,
-                      int32_t* redShift, int32_t* greenShift, int32_t* blueShift);
+// Learns screenPixelFormat from the primary surface's pixel format.
+void initScreenPixelFormat(const DDPIXELFORMAT& primary);
+void ddGetPixelFormat(const DDPIXELFORMAT& primary, uint32_t* redMask, uint32_t* greenMask,
+                      uint32_t* blueMask, int32_t* redShift, int32_t* greenShift,
+                      int32_t* blueShift);
 int highestBitIndex(uint32_t value);
 void colourTo565(uint16_t* destination, const uint32_t* source);
 void colourTo555(uint16_t* destination, const uint32_t* source);
+// 15 on a 5-5-5 display (red mask 0x7C00), else 16.
 int ddGetBitsPerPixel();
 
 // One component of a screen pixel as an 8-bit value: (pixel & mask) moved so

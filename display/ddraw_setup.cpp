@@ -2,7 +2,7 @@
 #include "display/display.h"
 
 #include "display/display_local.h"
-#include "driver/diag.h"
+#include "diag/diag.h"
 #include "platform/win32.h"
 
 HMODULE hDDrawLibrary = nullptr;

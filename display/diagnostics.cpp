@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "display/display_local.h"
-#include "driver/diag.h"
+#include "diag/diag.h"
 #include "platform/win32.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "display/display_local.h"
-#include "driver/diag.h"
+#include "diag/diag.h"
 
 // Fills a whole surface with 0 (black in 565 and 555). No DDBLT_WAIT: a busy
 // blitter makes the clear fail, which the caller only reports.

@@ -1,10 +1,12 @@
-// Module state of the driver interface and frame cycle, shared with the
-// texture, blit and display subsystems. All of it is static storage, zero
-// when the library is loaded.
+// Module state of the driver: lifecycle, render context and states, frame
+// cycle, texture selection and the screen palette. All of it is static
+// storage, zero when the library is loaded. Only driver/ (and tests) see it;
+// the subsystems below are handed what they need.
 #pragma once
 
 #include <cstdint>
 
+#include "blit/blit.h"
 #include "platform/sgl.h"
 #include "platform/win32.h"
 
@@ -22,18 +24,26 @@ extern int32_t alphaBlendMode;
 extern int32_t chromaKeyMode;
 extern uint32_t chromaKeyColour;
 extern uint16_t chromaKeyScreenColour;
+// 1 while the blits are keyed (ssChromaKey mode 1); Init and mode 0 clear it.
+extern int keyedBlits;
 extern TextureRecord* currentTexture;
+
+// The global palette in the display's 16-bit format, for 8-bit images that
+// bring no palette of their own; zero until the first LoadPalette.
+extern uint16_t screenPalette[256];
+// Makes screenPalette from the last global palette in the display's current
+// format; Init calls it once the format is known.
+void rebuildScreenPalette();
 
 // Frame cycle. frameCounter is unsigned so that its wrap is defined; the
 // texture cache measures ages as wrapping differences of it.
 extern uint32_t frameCounter;
 extern int sceneRendered;
-extern uint8_t* renderTargetAddress;
-extern uint16_t renderTargetPitch;
-// 1 while renderTargetAddress designates the current back buffer: set by the
-// render callback, cleared when a frame starts rendering, by a flip and by
-// Shutdown. Blits write nothing while it is 0.
-extern int renderTargetValid;
+// The back buffer as the render callback last handed it to SGL; valid while
+// that address designates the current back buffer (cleared when a frame
+// starts rendering, by a flip and by Shutdown). Blits write nothing while
+// it is not valid.
+extern RenderTarget renderTarget;
 extern int32_t sglAddressStatus;
 
 void pvr_InitContext();

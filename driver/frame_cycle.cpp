@@ -1,16 +1,14 @@
 // The frame cycle: opening, rendering and flipping frames, and the two
 // callbacks through which SGL reaches the driver during a render.
 #include "blit/pixel_format.h"
+#include "diag/diag.h"
 #include "display/display.h"
-#include "driver/diag.h"
 #include "driver/driver_state.h"
 #include "driver/kxapi.h"
 
 uint32_t frameCounter;
 int sceneRendered;
-uint8_t* renderTargetAddress;
-uint16_t renderTargetPitch;
-int renderTargetValid;
+RenderTarget renderTarget;
 int32_t sglAddressStatus;
 
 static const uint32_t kWaitForever = 0xFFFFFFFFu;
@@ -21,7 +19,7 @@ int pvr_StartOfFrame() {
 
 int pvr_RenderScene() {
     // The callback marks the target valid again if it learns the address.
-    renderTargetValid = 0;
+    renderTarget.valid = 0;
     sgltri_render(&sglContext);
     return sgltri_isrendercomplete(&sglContext, kWaitForever);
 }
@@ -32,7 +30,7 @@ int renderSceneForBlit() {
         sceneRendered = 1;
         pvr_RenderScene();
     }
-    return renderTargetValid;
+    return renderTarget.valid;
 }
 
 KXAPI int KX_CDECL WaitForIdle(void) {
@@ -45,21 +43,23 @@ KXAPI int KX_CDECL PageFlip(void) {
     if (!sceneRendered) pvr_RenderScene();
     ddFlip();
     // After the flip the remembered address shows on screen: no blit may use it.
-    renderTargetValid = 0;
+    renderTarget.valid = 0;
     sceneRendered = 0;
     frameCounter++;
     return pvr_StartOfFrame();
 }
 
 int SGL_CALL pvr_RenderCallback(AddressCallbackParams* params) {
-    if (!ddGetWindowInfo(hostWindow, &renderTargetAddress, &renderTargetPitch)) {
+    uint8_t* address = nullptr;
+    uint16_t pitch = 0;
+    if (!ddGetWindowInfo(hostWindow, &address, &pitch)) {
         kxPrint("pvr_RenderCallback, ddGetWindowInfo failed\n");
         return 0;
     }
-    params->address = renderTargetAddress;
-    params->stride = renderTargetPitch;
+    renderTarget = {address, pitch, kDisplayWidth, kDisplayHeight, 1};
+    params->address = address;
+    params->stride = pitch;
     params->bitsPerPixel = static_cast<uint8_t>(ddGetBitsPerPixel());
-    renderTargetValid = 1;
     ddUnlockBackBuffer();
     return 0;
 }

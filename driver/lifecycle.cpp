@@ -1,8 +1,7 @@
 // Identification, start-up, shut-down and the render resolution.
-#include "blit/blit.h"
 #include "blit/pixel_format.h"
+#include "diag/diag.h"
 #include "display/display.h"
-#include "driver/diag.h"
 #include "driver/draw_primitive.h"
 #include "driver/driver_state.h"
 #include "driver/kxapi.h"
@@ -60,7 +59,7 @@ KXAPI int KX_CDECL Init(void) {
         kxPrint("Init, ddrawInit failure!\n");
         return failInit();
     }
-    initScreenPixelFormat();
+    initScreenPixelFormat(primaryPixelFormat);
     int result = sgl_use_address_mode(pvr_RenderCallback, &sglAddressStatus);
     if (result != 0) {
         kxPrint("Init, sgl_use_address mode returned %d!\n", result);
@@ -74,8 +73,7 @@ KXAPI int KX_CDECL Init(void) {
     }
     screenWidth = 640;
     screenHeight = 480;
-    activeStretchBlt = stBlt;
-    activeBlt = blt;
+    keyedBlits = 0;
     // A key colour and a global palette set before the first start (or on
     // another display format) are made again in this display's pixel format.
     screenPixelFormat.screenColourConverter(&chromaKeyScreenColour, &chromaKeyColour);
@@ -98,7 +96,7 @@ KXAPI void KX_CDECL Shutdown(void) {
     textureCache.Reset();
     if (sglDevice >= 0) sgl_delete_device(sglDevice);
     // The back buffer is about to go: nothing may write through its address.
-    renderTargetValid = 0;
+    renderTarget.valid = 0;
     ddrawShutdown();
     ShowCursor(TRUE);
     driverInitialised = 0;

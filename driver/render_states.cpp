@@ -1,9 +1,8 @@
 // The SGL render context and the host's render-state entry points.
 #include <cstring>
 
-#include "blit/blit.h"
 #include "blit/pixel_format.h"
-#include "driver/diag.h"
+#include "diag/diag.h"
 #include "driver/driver_state.h"
 #include "driver/kxapi.h"
 #include "texture/texture.h"
@@ -13,6 +12,7 @@ int32_t alphaBlendMode;
 int32_t chromaKeyMode;
 uint32_t chromaKeyColour;
 uint16_t chromaKeyScreenColour;
+int keyedBlits;
 TextureRecord* currentTexture;
 
 void pvr_InitContext() {
@@ -47,13 +47,8 @@ KXAPI void KX_CDECL ssChromaKey(int32_t mode, uint32_t colour) {
     if (screenPixelFormat.screenColourConverter)
         screenPixelFormat.screenColourConverter(&chromaKeyScreenColour, &chromaKeyColour);
     textureCache.SetChromaKey(static_cast<uint32_t>(mode), colour);
-    if (mode == 1) {
-        activeStretchBlt = stBltC;
-        activeBlt = bltC;
-    } else if (mode == 0) {
-        activeStretchBlt = stBlt;
-        activeBlt = blt;
-    }
+    // Other modes keep the blits as they are.
+    if (mode == 1 || mode == 0) keyedBlits = mode;
 }
 
 KXAPI void KX_CDECL ssTexture(int32_t) {}

@@ -1,5 +1,5 @@
-// Host texture records, their table, the global screen palette, and the one
-// texture cache that decides which textures live in the accelerator's memory.
+// Host texture records, their table, and the one texture cache that decides
+// which textures live in the accelerator's memory.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +20,18 @@ struct TextureRecord {
 constexpr int kTextureTableSize = 1024;
 extern TextureRecord* textureTable[kTextureTableSize];
 extern int32_t textureCount;
-extern uint16_t screenPalette[256];
 
-// Makes screenPalette from the last global palette in the display's current
-// format; Init calls it once the format is known.
-void rebuildScreenPalette();
+// A new record appended to the table; null (with a message) when the table
+// is full or the record cannot be allocated.
+TextureRecord* addTextureRecord(const void* pixels, int32_t width, int32_t height,
+                                uint32_t hostValue4, uint32_t format, uint32_t hostValue6,
+                                const uint32_t* palette);
+// Index of the record in the table, or -1.
+int32_t findTextureRecord(const TextureRecord* record);
+// Frees the record at that index; the later ones move down, keeping order.
+void removeTextureRecord(int32_t index);
+// Frees every record; the table is empty afterwards.
+void freeTextureRecords();
 
 // True when the record is one of the live records of the table.
 bool isLiveTexture(const TextureRecord* record);
@@ -71,6 +78,17 @@ class kxCache {
                             const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
                             int32_t sourcePitch);
 
+    // The name of the record's texture if it is resident, else -1; no
+    // upload, no stamp, the memo untouched.
+    int32_t ResidentName(const TextureRecord* record) const;
+    // Read-only views for the driver and the tests.
+    int32_t SlotCount() const { return slotCount; }
+    const TextureSlot& Slot(int index) const { return slots[index]; }
+    const TextureRecord* LastRecord() const { return lastRecord; }
+    int32_t LastHandle() const { return lastHandle; }
+    int32_t CurrentFrame() const { return currentFrame; }
+
+  private:
     // Fields, in order.
     uint32_t convertBuffer[256 * 256];
     uint32_t scratchBuffer[256 * 256];
@@ -85,7 +103,6 @@ class kxCache {
     TextureSlot slots[kCacheSlots];
     TextureRecord* slotRecords[kCacheSlots];
 
-  private:
     int32_t CreateTexture(uint32_t mapType, uint32_t sizeCode, sgl_intermediate_map* map,
                           int target);
     void DeleteTexture(int32_t textureName);

@@ -5,7 +5,7 @@
 // Frame numbers come from an unsigned counter that wraps; the cache keeps
 // them as int32 and compares them only through ages, wrapping differences
 // from currentFrame, so eviction is the same on both sides of the wrap.
-#include "driver/diag.h"
+#include "diag/diag.h"
 #include "texture/texture_local.h"
 
 kxCache textureCache;
@@ -100,11 +100,13 @@ int32_t kxCache::GetTextureHandle(TextureRecord* record, int32_t frame) {
         lastHandle = slots[i].textureName;
         slots[i].lastUsedFrame = frame;
     } else {
-        int32_t name = UploadTexture(record, 1);
-        if (name < 0)
+        // A record that cannot be made resident has no name: the memo must
+        // not answer it with the texture of the record selected before.
+        lastHandle = UploadTexture(record, 1);
+        if (lastHandle < 0) {
             kxPrint("kxCache::GetTextureHandle - failed to load texture\n");
-        else
-            lastHandle = name;
+            lastHandle = -1;
+        }
     }
     lastRecord = record;
     return lastHandle;
@@ -293,4 +295,10 @@ void kxCache::LoadPalette(const uint32_t* palette) {
         TextureRecord* record = slotRecords[i];
         if (!record->palette) RefreshTexture(record, slots[i].textureName, record->pixels);
     }
+}
+
+int32_t kxCache::ResidentName(const TextureRecord* record) const {
+    for (int i = 0; i < slotCount; ++i)
+        if (slotRecords[i] == record) return slots[i].textureName;
+    return -1;
 }

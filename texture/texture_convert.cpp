@@ -3,7 +3,7 @@
 // translucency test and the nearest-neighbour scaler.
 #include <cstring>
 
-#include "driver/diag.h"
+#include "diag/diag.h"
 #include "texture/texel_kernels.h"
 #include "texture/texture_local.h"
 

@@ -29,7 +29,7 @@ TEST(ScreenPixelFormat, LearntFromThe565And555Displays) {
         captureMessages();
         kxstandSetPixelFormat565(is565);
         ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-        initScreenPixelFormat();
+        initScreenPixelFormat(primaryPixelFormat);
         const ScreenPixelFormat& f = screenPixelFormat;
         uint16_t white = is565 ? 0xFFFF : 0x7FFF;
         if (is565) {
@@ -59,12 +59,12 @@ TEST(ScreenPixelFormat, LearntFromThe565And555Displays) {
     primaryPixelFormat.dwRBitMask = 0x7C00;
     primaryPixelFormat.dwGBitMask = 0x07E0;
     primaryPixelFormat.dwBBitMask = 0;
-    initScreenPixelFormat();
+    initScreenPixelFormat(primaryPixelFormat);
     EXPECT_EQ(fields(screenPixelFormat),
               std::make_tuple(0x7C00u, 0x07E0u, 0u, 7, 3, -7, &colourTo565, 15));
     primaryPixelFormat.dwRBitMask = 0xF800;
     primaryPixelFormat.dwGBitMask = 0x07C0;
-    initScreenPixelFormat();
+    initScreenPixelFormat(primaryPixelFormat);
     EXPECT_EQ(fields(screenPixelFormat),
               std::make_tuple(0xF800u, 0x07C0u, 0u, 8, 3, -7, &colourTo555, 16));
 }

@@ -38,7 +38,7 @@ TEST(FrameCycle, RenderCallbackFailureLeavesEverythingAlone) {
     ASSERT_EQ(Init(), 1);
     AddressCallbackParams params = {};
     pvr_RenderCallback(&params);
-    uint8_t* address = renderTargetAddress;
+    uint8_t* address = renderTarget.address;
 
     clearMessages();
     kxstandFailCall("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
@@ -51,7 +51,7 @@ TEST(FrameCycle, RenderCallbackFailureLeavesEverythingAlone) {
     EXPECT_EQ(untouched.address, reinterpret_cast<void*>(0x1234));
     EXPECT_EQ(untouched.stride, 77);
     EXPECT_EQ(untouched.bitsPerPixel, 9);
-    EXPECT_EQ(renderTargetAddress, address);
+    EXPECT_EQ(renderTarget.address, address);
     EXPECT_EQ(pvr_EndOfRenderCallback(), 0);
     Shutdown();
 }

@@ -74,8 +74,8 @@ TEST(Lifecycle, InitRunsItsSequence) {
     EXPECT_EQ(kxstandCursorCounter(), -1);
     EXPECT_NE(pFrontBuffer, nullptr);
     EXPECT_EQ(kxstandLockedSurfaces(), 0);
-    EXPECT_EQ(textureCache.lastHandle, -1);
-    EXPECT_EQ(textureCache.currentFrame, 1);
+    EXPECT_EQ(textureCache.LastHandle(), -1);
+    EXPECT_EQ(textureCache.CurrentFrame(), 1);
 
     // A second start does nothing at all.
     softsglClearCalls();

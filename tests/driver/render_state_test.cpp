@@ -57,12 +57,11 @@ TEST(RenderStates, AlphaBlendFlags) {
 TEST(RenderStates, ChromaKeyModeOutlivesARestartButBlitsStartUnkeyed) {
     ASSERT_EQ(Init(), 1);
     ssChromaKey(1, 0x00FF0000);
-    EXPECT_EQ(activeBlt, &bltC);
+    EXPECT_EQ(keyedBlits, 1);
     Shutdown();
     ASSERT_EQ(Init(), 1);
     EXPECT_EQ(chromaKeyMode, 1);
-    EXPECT_EQ(activeBlt, &blt);
-    EXPECT_EQ(activeStretchBlt, &stBlt);
+    EXPECT_EQ(keyedBlits, 0);
     EXPECT_EQ(chromaKeyScreenColour, 0xF800);
     Shutdown();
 }

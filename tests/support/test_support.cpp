@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "driver/diag.h"
+#include "diag/diag.h"
 #include "platform/posix/standin_control.h"
 
 static std::vector<std::string> messages;

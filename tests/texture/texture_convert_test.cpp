@@ -183,7 +183,7 @@ TEST(TextureConvert, ImagesWithoutPixelsAreRefused) {
                                LoadTexture(nullptr, 32, 32, 0, 0, 0, nullptr),
                                LoadTexture(pixels, 32, 32, 0, 6, 0, nullptr)}) {
         clearMessages();
-        EXPECT_EQ(selectIn(bad, 2), name); // the name handed out before
+        EXPECT_EQ(selectIn(bad, 2), 0); // untextured, not the texture selected before
         EXPECT_TRUE(sawMessage("kxCache::GetTextureHandle - failed to load texture\n"));
         selectIn(good, 2);
     }
@@ -194,5 +194,5 @@ TEST(TextureConvert, ImagesWithoutPixelsAreRefused) {
     EXPECT_TRUE(softsglCalls().empty());
     EXPECT_EQ(good->pixels, pixels);
     EXPECT_NE(softsglTexels(name), nullptr);
-    EXPECT_EQ(textureCache.slotCount, 1);
+    EXPECT_EQ(textureCache.SlotCount(), 1);
 }

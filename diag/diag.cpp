@@ -1,4 +1,4 @@
-#include "driver/diag.h"
+#include "diag/diag.h"
 
 #include <cstdarg>
 #include <cstdio>
