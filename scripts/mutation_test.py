@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""How many faults does the test suite catch?
+
+Applies a fixed list of single-line mutations to the product code (every
+layer of the driver and softsgl), one at a time: rebuilds the native release
+build with tests, runs the suite (the Wine and Windows table checks aside,
+they test other builds), and counts the mutations that make a test fail.
+Every file is restored afterwards, also when the run is interrupted.
+
+    nice -n 15 scripts/mutation_test.py [--build DIR] [--only TEXT]
+
+A mutation whose line is not in the tree any more is reported as "missing"
+and not counted; one that does not compile is reported as such.
+"""
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+# (file, line as it stands (unique in the file), the line mutated)
+MUTATIONS = [
+    # diag
+    ("diag/diag.cpp", "if (!diagnosticSink) return 0;", "if (diagnosticSink) return 0;"),
+    # display
+    ("display/ddraw_setup.cpp", "if (!ddSetDisplayMode(window)) return 0;",
+     "ddSetDisplayMode(window);"),
+    ("display/ddraw_setup.cpp",
+     "DWORD edge = inBlank ? DDWAITVB_BLOCKEND : DDWAITVB_BLOCKBEGIN;",
+     "DWORD edge = inBlank ? DDWAITVB_BLOCKBEGIN : DDWAITVB_BLOCKEND;"),
+    ("display/surfaces.cpp", "reinterpret_cast<uintptr_t>(base) & ~uintptr_t{3});",
+     "reinterpret_cast<uintptr_t>(base) & ~uintptr_t{1});"),
+    ("display/surfaces.cpp", "static_cast<uint32_t>(backBufferPitch) & 0xFFFFu);",
+     "static_cast<uint32_t>(backBufferPitch) & 0x7FFFu);"),
+    ("display/surfaces.cpp", "if (pFrontBuffer->IsLost() != DD_OK) {", "if (false) {"),
+    ("display/diagnostics.cpp", "if (driverCaps.dwCaps & row.bit) OutputDebugStringA(row.line);",
+     "if (!(driverCaps.dwCaps & row.bit)) OutputDebugStringA(row.line);"),
+    ("display/diagnostics.cpp", "if (code >= 0) return;", "if (code > 0) return;"),
+    # blit
+    ("blit/pixel_format.cpp",
+     "f.screenColourConverter = f.greenMask == 0x07E0 ? colourTo565 : colourTo555;",
+     "f.screenColourConverter = f.greenMask == 0x03E0 ? colourTo565 : colourTo555;"),
+    ("blit/pixel_format.cpp", "((v >> 8) & 0xF800) | ((v >> 5) & 0x07E0)",
+     "((v >> 8) & 0xF800) | ((v >> 4) & 0x07E0)"),
+    ("blit/pixel_format.cpp", "return screenPixelFormat.redMask == 0x7C00 ? 15 : 16;",
+     "return 16;"),
+    ("blit/pixel_format.cpp", "if (w & 0xAAAAAAAAu) index |= 1;",
+     "if (w & 0x55555555u) index |= 1;"),
+    ("blit/blit.cpp", "if (format <= 5) kxPrint", "if (format < 5) kxPrint"),
+    ("blit/blit.cpp", "static_cast<int64_t>(origin) + length, limit);",
+     "static_cast<int64_t>(origin) + length, limit + 1);"),
+    ("blit/blit.cpp", "convert(&local[k], &palette[k]);", "convert(&local[k], &palette[k ^ 1]);"),
+    ("blit/blit.cpp", "kBltCMessages, &key);", "kBltCMessages, nullptr);"),
+    ("blit/blit.cpp", "sourceHeight, w, table, key != nullptr, key ? *key : 0);",
+     "sourceHeight, w, table, false, key ? *key : 0);"),
+    ("blit/read_back.cpp", "width = std::min(width, screen.width);",
+     "width = std::min(width, screen.width - 1);"),
+    ("blit/blit_kernels.h", "return static_cast<int64_t>(65536 / width) * sourceWidth;",
+     "return static_cast<int64_t>(65535 / width) * sourceWidth;"),
+    ("blit/blit_kernels.cpp", "            if (c != key) store16(d + 2 * j, c);",
+     "            store16(d + 2 * j, c);"),
+    # texture
+    ("texture/texture_table.cpp", "if (textureCount >= kTextureTableSize) {",
+     "if (textureCount > kTextureTableSize) {"),
+    ("texture/texture_table.cpp", "for (int32_t i = index; i + 1 < textureCount; ++i)",
+     "for (int32_t i = index; i + 2 < textureCount; ++i)"),
+    ("texture/texture_cache.cpp", "if (record == lastRecord) return lastHandle;",
+     "if (false) return lastHandle;"),
+    ("texture/texture_cache.cpp", "slots[i].lastUsedFrame = frame;",
+     "slots[i].lastUsedFrame = frame - 1;"),
+    ("texture/texture_cache.cpp", "if (candidateAge < 5 && oldestAge > 5) {",
+     "if (candidateAge < 4 && oldestAge > 5) {"),
+    ("texture/texture_cache.cpp", "slots[candidate].lastUsedFrame = frameOffset(currentFrame, -10);",
+     "slots[candidate].lastUsedFrame = frameOffset(currentFrame, -3);"),
+    ("texture/texture_cache.cpp", "static_cast<int32_t>(age * 0.5));",
+     "static_cast<int32_t>(age * 0.4));"),
+    ("texture/texture_cache.cpp", "slots[i].mapType == mapType && age > bestAge) {",
+     "slots[i].mapType == mapType && age >= bestAge) {"),
+    ("texture/texture_cache.cpp", "if (age <= thresholdAge) {", "if (age < thresholdAge) {"),
+    ("texture/texture_cache.cpp", "    if (record == lastRecord) {", "    if (false) {"),
+    ("texture/texture_cache.cpp",
+     "if (!record->palette) RefreshTexture(record, slots[i].textureName, record->pixels);",
+     "if (record->palette) RefreshTexture(record, slots[i].textureName, record->pixels);"),
+    ("texture/texture_convert.cpp", "(keyMode == 1 && colour == keyColour)",
+     "(keyMode == 0 && colour == keyColour)"),
+    ("texture/texture_convert.cpp", "if (anyTransparent1555(pixels, count)) type",
+     "if (!anyTransparent1555(pixels, count)) type"),
+    ("texture/texel_kernels.h", "(~colour & 0xFF000000u);", "(colour & 0xFF000000u);"),
+    # driver
+    ("driver/lifecycle.cpp", "minimumLibraryVersion) >= 0 ? 1 : 0;",
+     "minimumLibraryVersion) > 0 ? 1 : 0;"),
+    ("driver/lifecycle.cpp", "if (mode >= 0 && mode < 5) size = resolutionModes[mode];",
+     "if (mode >= 0 && mode < 4) size = resolutionModes[mode];"),
+    ("driver/lifecycle.cpp", "keyedBlits = 0;", "keyedBlits = chromaKeyMode == 1;"),
+    ("driver/render_states.cpp", "sglContext.flags = SGLTT_DEFAULT_FLAGS;",
+     "sglContext.flags = SGLTT_DEFAULT_FLAGS | SGLTT_VERTEXTRANS;"),
+    ("driver/render_states.cpp", "if (mode == 1 || mode == 0) keyedBlits = mode;",
+     "keyedBlits = mode == 1;"),
+    ("driver/frame_cycle.cpp", "if (!sceneRendered) pvr_RenderScene();", "pvr_RenderScene();"),
+    ("driver/frame_cycle.cpp", "renderTarget = {address, pitch, kDisplayWidth, kDisplayHeight, 1};",
+     "renderTarget = {address, pitch, kDisplayWidth, kDisplayHeight - 1, 1};"),
+    ("driver/frame_cycle.cpp", "params->bitsPerPixel = static_cast<uint8_t>(ddGetBitsPerPixel());",
+     "params->bitsPerPixel = 16;"),
+    ("driver/draw_primitive.cpp", "while (i < count && (vertices[i].colour >> 24) == 0xFF)",
+     "while (i < count && (vertices[i].colour >> 24) >= 0xFE)"),
+    ("driver/draw_primitive.cpp", "fanIndexTable[i][2] = i + 2;", "fanIndexTable[i][2] = i + 1;"),
+    ("driver/texture_entry_points.cpp", "if (currentTexture == record) currentTexture = nullptr;",
+     "if (false) currentTexture = nullptr;"),
+    ("driver/texture_entry_points.cpp",
+     "if (currentTexture) useTextureName(textureCache.ResidentName(currentTexture));",
+     "(void)0;"),
+    # softsgl
+    ("softsgl/pixel_ops.h", "return uint16_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));",
+     "return uint16_t((r >> 3) << 11 | (g >> 3) << 5 | (b >> 3));"),
+    ("softsgl/texture_memory.cpp", "if (used + costOf(side) > budget) return",
+     "if (used + costOf(side) >= budget) return"),
+    ("softsgl/rasterizer.cpp", "if (!(q >= z)) return;", "if (!(q > z)) return;"),
+
+]
+
+
+def run(command, cwd, log):
+    with open(log, "a") as out:
+        return subprocess.call(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default="build/mutation", help="build folder (made if missing)")
+    parser.add_argument("--only", default="", help="run only mutations whose file contains TEXT")
+    args = parser.parse_args()
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    build = os.path.join(root, args.build)
+    log = os.path.join(build, "mutation.log")
+    os.makedirs(build, exist_ok=True)
+    open(log, "w").close()
+    if run(["cmake", "-S", root, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DKX_TESTS=ON",
+            "-DKX_BENCH=OFF"], root, log) != 0:
+        sys.exit("configure failed, see " + log)
+    build_cmd = ["cmake", "--build", build, "-j2"]
+    test_cmd = ["ctest", "--test-dir", build, "-j2", "-LE", "wine", "-E", "^windows\\.",
+                "--stop-on-failure", "--timeout", "300"]
+    if run(build_cmd, root, log) != 0 or run(test_cmd, root, log) != 0:
+        sys.exit("the unmutated tree does not build and pass, see " + log)
+
+    counts = {"caught": 0, "survived": 0, "missing": 0, "no build": 0}
+    for number, (name, original, mutated) in enumerate(MUTATIONS, 1):
+        if args.only not in name:
+            continue
+        path = os.path.join(root, name)
+        text = open(path).read() if os.path.exists(path) else ""
+        if text.count(original) != 1:
+            outcome = "missing"
+        else:
+            try:
+                with open(path, "w") as f:
+                    f.write(text.replace(original, mutated))
+                with open(log, "a") as out:
+                    out.write("\n=== %d %s: %s\n" % (number, name, mutated))
+                start = time.time()
+                if run(build_cmd, root, log) != 0:
+                    outcome = "no build"
+                else:
+                    outcome = "survived" if run(test_cmd, root, log) == 0 else "caught"
+            finally:
+                with open(path, "w") as f:
+                    f.write(text)
+        counts[outcome] += 1
+        print("%-8s %2d %s: %s" % (outcome, number, name, mutated.strip()), flush=True)
+    applied = counts["caught"] + counts["survived"]
+    print("caught %d of %d mutations (%d missing, %d did not build)" %
+          (counts["caught"], applied, counts["missing"], counts["no build"]))
+
+
+if __name__ == "__main__":
+    main()
