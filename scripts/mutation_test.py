@@ -159,7 +159,13 @@ def first_failure_of(command, cwd, log):
     return failed
 
 
+def stop(signum, frame):
+    # Leaves through the finally clauses, so that the mutated file is restored.
+    raise KeyboardInterrupt
+
+
 def main():
+    signal.signal(signal.SIGTERM, stop)
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build/mutation", help="build folder (made if missing)")
     parser.add_argument("--only", default="", help="run only mutations whose file contains TEXT")

@@ -11,8 +11,6 @@
 
 namespace {
 
-const char* const kUnknown88760122 = "KX: debugDDrawErrMsg, Unknown DDraw error: 0x88760122l\n";
-
 // The log lines of calls whose names start with one of `prefixes`.
 std::vector<std::string> logOf(std::initializer_list<const char*> prefixes) {
     std::vector<std::string> lines;
@@ -33,52 +31,41 @@ void expectAllGivenBack() {
 } // namespace
 
 TEST(DisplayStart, TakesTheDisplayOverAndGivesItBackInOrder) {
-    captureMessages();
-    ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-    EXPECT_TRUE(hDDrawLibrary && pfnDirectDrawCreate && pDirectDraw && pFrontBuffer && pBackBuffer);
-    EXPECT_TRUE(kxstandExclusive());
-    EXPECT_TRUE(kxstandDisplayModeSet());
-    EXPECT_EQ(kxstandCallCount("DirectDrawCreate"), 2); // the dump's temporary, then the kept one
-    EXPECT_EQ(logOf({"IDirectDraw::Set"}),
-              (std::vector<std::string>{"IDirectDraw::SetCooperativeLevel(0x11)",
-                                        "IDirectDraw::SetDisplayMode(640, 480, 16)"}));
-    int pitch = 0;
-    ASSERT_NE(kxstandChainPixels(1, &pitch), nullptr);
-    EXPECT_EQ(backBufferPitch, pitch);
-    EXPECT_EQ(kxstandLockedSurfaces(), 0); // the probe lock was undone
-    EXPECT_EQ(lastDDrawResult, DD_OK);
-    EXPECT_TRUE(driverMessages().empty());
-
-    kxstandClearCallLog();
     uint64_t before = kxstandClockMs();
-    EXPECT_EQ(ddrawShutdown(), 1);
-    EXPECT_GE(kxstandClockMs() - before, 100u);
-    // The chain goes first, then the object, each right after a blank edge.
-    EXPECT_EQ(logOf({"Sleep", "IDirectDraw::WaitForVerticalBlank", "IDirectDrawSurface::Release",
-                     "IDirectDraw::Release", "FreeLibrary"}),
-              (std::vector<std::string>{"Sleep(100)", "IDirectDraw::WaitForVerticalBlank(0x1)",
-                                        "IDirectDrawSurface::Release -> 0",
-                                        "IDirectDraw::WaitForVerticalBlank(0x4)",
-                                        "IDirectDraw::WaitForVerticalBlank(0x1)",
-                                        "IDirectDraw::Release -> 0", "FreeLibrary"}));
-    expectAllGivenBack();
-    EXPECT_FALSE(kxstandExclusive());
+    EXPECT_EQ(ddrawShutdown(), 1); // nothing made: it only pauses
+    EXPECT_EQ(kxstandClockMs() - before, 100u);
+    captureMessages();
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+        EXPECT_EQ(kxstandLibraryLoads(), round);
+        EXPECT_TRUE(kxstandExclusive() && kxstandDisplayModeSet());
+        EXPECT_EQ(logOf({"IDirectDraw::Set"}),
+                  (std::vector<std::string>{"IDirectDraw::SetCooperativeLevel(0x11)",
+                                            "IDirectDraw::SetDisplayMode(640, 480, 16)"}));
+        int pitch = 0;
+        ASSERT_NE(kxstandChainPixels(1, &pitch), nullptr);
+        EXPECT_EQ(backBufferPitch, pitch);
+        EXPECT_EQ(kxstandLockedSurfaces(), 0); // the probe lock was undone
+        EXPECT_TRUE(driverMessages().empty());
 
-    // A second start loads the library afresh.
-    ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-    EXPECT_EQ(kxstandLibraryLoads(), 2);
-    ddrawShutdown();
-    expectAllGivenBack();
-}
-
-TEST(DisplayStart, ShutdownWithNothingMadeOnlyPauses) {
-    for (int round = 0; round < 2; ++round) {
-        uint64_t before = kxstandClockMs();
+        kxstandClearCallLog();
         EXPECT_EQ(ddrawShutdown(), 1);
-        EXPECT_EQ(kxstandClockMs() - before, 100u);
+        // The chain goes first, then the object, each right after a blank
+        // edge (the stand-in's blank starts the first round at its end).
+        if (round == 1) {
+            EXPECT_EQ(
+                logOf({"Sleep", "IDirectDraw::WaitForVerticalBlank", "IDirectDrawSurface::Release",
+                       "IDirectDraw::Release", "FreeLibrary"}),
+                (std::vector<std::string>{"Sleep(100)", "IDirectDraw::WaitForVerticalBlank(0x1)",
+                                          "IDirectDrawSurface::Release -> 0",
+                                          "IDirectDraw::WaitForVerticalBlank(0x4)",
+                                          "IDirectDraw::WaitForVerticalBlank(0x1)",
+                                          "IDirectDraw::Release -> 0", "FreeLibrary"}));
+        }
+        expectAllGivenBack();
+        EXPECT_FALSE(kxstandExclusive());
+        kxstandClearCallLog();
     }
-    EXPECT_EQ(kxstandCallCount("FreeLibrary"), 0);
-    EXPECT_EQ(kxstandCallCount("IDirectDraw::WaitForVerticalBlank"), 0);
 }
 
 TEST(DisplayStart, FailedStepsStopTheStartAndKeepWhatWasMade) {
@@ -103,16 +90,16 @@ TEST(DisplayStart, FailedStepsStopTheStartAndKeepWhatWasMade) {
         kxstandFailCall(c.call, failure, c.fromCall);
         EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
         EXPECT_EQ(lastDDrawResult, failure);
-        EXPECT_EQ(countMessages(kUnknown88760122), 1);
-        EXPECT_NE(hDDrawLibrary, nullptr);
+        EXPECT_EQ(countMessages("KX: debugDDrawErrMsg, Unknown DDraw error: 0x88760122l\n"), 1);
         EXPECT_EQ(pDirectDraw != nullptr, c.objectKept);
         EXPECT_EQ(pFrontBuffer != nullptr, c.chainKept);
         EXPECT_EQ(kxstandLockedSurfaces(), 0);
+        // A start after a failed one replaces what it kept.
         kxstandClearFailures();
+        EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
         ddrawShutdown();
         expectAllGivenBack();
     }
-
     // A mode the display cannot show: object and exclusive level stay.
     kxstandSetModeSupported(false);
     EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
@@ -120,7 +107,15 @@ TEST(DisplayStart, FailedStepsStopTheStartAndKeepWhatWasMade) {
     EXPECT_TRUE(kxstandExclusive());
     ddrawShutdown();
     expectAllGivenBack();
-
+    // A kept object whose capability query fails is given up, chain first,
+    // and released rather than dropped.
+    kxstandSetModeSupported(true);
+    kxstandFailCall("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
+    EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
+    kxstandFailCall("IDirectDraw::GetCaps", DDERR_GENERIC);
+    EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
+    EXPECT_FALSE(pDirectDraw || pFrontBuffer);
+    EXPECT_EQ(kxstandLiveObjects(), 0);
     // Not a window: no message, no object, the library stays.
     HWND gone = kxstandCreateWindow();
     kxstandDestroyWindow(gone);
@@ -136,44 +131,17 @@ TEST(DisplayStart, LibraryLoadingFailuresAndReuse) {
     kxstandFailCall("LoadLibraryA", 0);
     EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
     EXPECT_TRUE(sawMessage("loadDDrawLibrary, Error loading ddraw.dll\n"));
-
     kxstandFailCall("GetProcAddress", 0);
     EXPECT_EQ(loadDDrawLibrary(), 0);
     EXPECT_TRUE(sawMessage("loadDDrawLibrary, Error getting proc address for DirectDrawCreate\n"));
-    EXPECT_EQ(hDDrawLibrary, nullptr);
     EXPECT_EQ(kxstandLibraryLoaded(), 0);
-
     EXPECT_EQ(loadDDrawLibrary(), 1);
     EXPECT_EQ(loadDDrawLibrary(), 1);
     EXPECT_EQ(kxstandCallCount("LoadLibraryA"), 3);
-    EXPECT_EQ(kxstandCallCount("GetProcAddress"), 2);
-
     kxstandFailCall("FreeLibrary", 0);
     EXPECT_EQ(ddrawShutdown(), 0);
     EXPECT_TRUE(sawMessage("freeDDrawLibrary, failed freeing DDRAW.DLL!\n"));
     EXPECT_TRUE(hDDrawLibrary && pfnDirectDrawCreate);
     EXPECT_EQ(freeDDrawLibrary(), 1);
-    expectAllGivenBack();
-}
-
-TEST(DisplayStart, RestartAfterAFailedStartLeaksNothing) {
-    ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-    const int healthy = kxstandLiveObjects();
-    ddrawShutdown();
-
-    // A start that fails late keeps its chain; the next start replaces it.
-    kxstandFailCall("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
-    EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
-    EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-    EXPECT_EQ(kxstandLiveObjects(), healthy);
-
-    // A kept object whose capability query fails is given up, chain first,
-    // and released rather than dropped.
-    kxstandFailCall("IDirectDraw::GetCaps", DDERR_GENERIC);
-    EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
-    EXPECT_EQ(lastDDrawResult, DDERR_GENERIC);
-    EXPECT_FALSE(pDirectDraw || pFrontBuffer);
-    EXPECT_EQ(kxstandLiveObjects(), 0);
-    ddrawShutdown();
     expectAllGivenBack();
 }
