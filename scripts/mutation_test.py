@@ -164,6 +164,27 @@ def stop(signum, frame):
     raise KeyboardInterrupt
 
 
+def confirmed_failure(test_cmd, root, log):
+    """The name of a test that fails and fails again when run alone, or None.
+    When the first failure does not repeat, the whole suite is run and every
+    failing test is tried again alone."""
+    failed = first_failure(test_cmd, root, log)
+    if not failed:
+        return None
+    if failed == "(the suite)" or run(test_cmd + ["-R", "^" + re.escape(failed) + "$"], root,
+                                      log) != 0:
+        return failed
+    run(test_cmd + ["-E", "^windows\\."], root, log)
+    failing = os.path.join(root, args_build, "Testing", "Temporary", "LastTestsFailed.log")
+    names = []
+    if os.path.exists(failing):
+        names = [line.strip().split(":", 1)[-1] for line in open(failing) if ":" in line]
+    for name in names:
+        if run(test_cmd + ["-R", "^" + re.escape(name) + "$"], root, log) != 0:
+            return name
+    return None
+
+
 def main():
     signal.signal(signal.SIGTERM, stop)
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -172,6 +193,8 @@ def main():
     parser.add_argument("--numbers", default="", help="run only these mutations (1,4,7)")
     args = parser.parse_args()
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    global args_build
+    args_build = args.build
     build = os.path.join(root, args.build)
     log = os.path.join(build, "mutation.log")
     os.makedirs(build, exist_ok=True)
@@ -211,17 +234,9 @@ def main():
                 if run(build_cmd, root, log) != 0:
                     outcome = "no build"
                 else:
-                    # A test that timed out on a busy machine passes when run
-                    # again; a caught fault fails again.
-                    failed = first_failure(test_cmd, root, log)
-                    if failed and failed != "(the suite)":
-                        again = run(test_cmd + ["-R", "^" + re.escape(failed) + "$"], root, log)
-                        if again == 0:
-                            failed = first_failure(test_cmd, root, log)
-                            if failed and failed != "(the suite)":
-                                again = run(test_cmd + ["-R", "^" + re.escape(failed) + "$"],
-                                            root, log)
-                                failed = failed if again != 0 else None
+                    # A test that timed out or collided on a busy machine passes
+                    # when run again; a caught fault fails again.
+                    failed = confirmed_failure(test_cmd, root, log)
                     outcome = "caught" if failed else "survived"
                     detail = failed or ""
             finally:

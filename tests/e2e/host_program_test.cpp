@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +23,8 @@
 namespace {
 
 std::string freshFolder(const std::string& name) {
-    std::string dir = ::testing::TempDir() + "kx_e2e_" + name;
+    // One folder per process: suites of other build trees may run at the same time.
+    std::string dir = ::testing::TempDir() + "kx_e2e_" + name + "_" + std::to_string(getpid());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
