@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host/host_system.h"
+#include "host/host_library.h"
 
 namespace {
 

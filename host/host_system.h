@@ -1,18 +1,12 @@
 // What the demo needs from the operating system, behind one header: loading a
-// library by name, the program's folder, and on Windows the host window that
-// the driver takes over. Kept apart from the driver's headers, which must not
-// meet <windows.h> in one translation unit.
+// library by name, the program's folder (host_library.h), and on Windows the
+// host window that the driver takes over. Kept apart from the driver's
+// headers, which must not meet <windows.h> in one translation unit.
 #pragma once
 
 #include <string>
 
-void* openLibrary(const std::string& path, std::string& error);
-void* findSymbol(void* library, const char* name);
-void closeLibrary(void* library);
-
-// The folder this program was started from, without a trailing separator.
-std::string programFolder();
-char pathSeparator();
+#include "host/host_library.h"
 
 // Windows: creates and shows the host's window and makes it the active,
 // foreground one, so that the driver finds it with GetActiveWindow. Elsewhere

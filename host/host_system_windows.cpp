@@ -27,33 +27,6 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 } // namespace
 
-void* openLibrary(const std::string& path, std::string& error) {
-    HMODULE module = LoadLibraryA(path.c_str());
-    if (!module) error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
-    return reinterpret_cast<void*>(module);
-}
-
-void* findSymbol(void* library, const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
-}
-
-void closeLibrary(void* library) {
-    FreeLibrary(static_cast<HMODULE>(library));
-}
-
-std::string programFolder() {
-    char path[MAX_PATH + 1] = {0};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return ".";
-    std::string s(path, n);
-    size_t cut = s.find_last_of("\\/");
-    return cut == std::string::npos ? "." : s.substr(0, cut);
-}
-
-char pathSeparator() {
-    return '\\';
-}
-
 bool createHostWindow(const char* title, int width, int height, std::string& error) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA windowClass = {};

@@ -23,6 +23,7 @@ namespace {
 struct Options {
     int frames = 120;
     std::string outDir = "out/demo";
+    std::string driver;        // empty: the driver beside the program
     std::set<int> writeFrames; // explicit frame numbers
     int writeEvery = 30;       // 0: none by period
     bool writeLast = true;
@@ -30,14 +31,17 @@ struct Options {
 };
 
 void usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: kxdemo [--frames N] [--out DIR] [--write LIST] [--format 565|555]\n"
-                 "  --frames N      frames to play (default 120)\n"
-                 "  --out DIR       folder for the PNG frames (default out/demo)\n"
-                 "  --write LIST    frames to save: numbers and 'last' separated by commas,\n"
-                 "                  'every:N' (every Nth frame and the last) or 'none'\n"
-                 "                  (default every:30)\n"
-                 "  --format F      pixel format of the stand-in display, 565 or 555 (Linux)\n");
+    std::fprintf(out, "usage: kxdemo [--frames N] [--out DIR] [--write LIST] [--format 565|555]\n"
+                      "              [--driver PATH]\n"
+                      "  --frames N      frames to play (default 120)\n"
+                      "  --out DIR       folder for the PNG frames (default out/demo)\n"
+                      "  --write LIST    frames to save: numbers and 'last' separated by commas,\n"
+                      "                  'every:N' (every Nth frame and the last) or 'none'\n"
+                      "                  (default every:30)\n"
+                      "  --format F      pixel format of the stand-in display, 565 or 555 (Linux)\n"
+                      "  --driver PATH   driver library to load instead of the one beside the "
+                      "program\n"
+                      "                  (the recording driver, for one)\n");
 }
 
 bool parseInt(const char* text, int& value) {
@@ -93,6 +97,8 @@ int parseOptions(int argc, char** argv, Options& o) {
             ok = ok && parseWriteList(value, o);
         else if (arg == "--format")
             ok = ok && (!std::strcmp(value, "565") || !std::strcmp(value, "555"));
+        else if (arg == "--driver")
+            ok = ok && *value;
         else {
             std::fprintf(stderr, "kxdemo: unknown option %s\n", arg.c_str());
             usage(stderr);
@@ -103,6 +109,7 @@ int parseOptions(int argc, char** argv, Options& o) {
             return 2;
         }
         if (arg == "--out") o.outDir = value;
+        if (arg == "--driver") o.driver = value;
         if (arg == "--format") o.format555 = !std::strcmp(value, "555");
         ++i;
     }
@@ -157,7 +164,7 @@ int main(int argc, char** argv) {
 
     LoadedDriver driver;
     std::string error;
-    if (!loadDriver(driver, error)) {
+    if (!loadDriver(driver, error, options.driver)) {
         std::fprintf(stderr, "kxdemo: %s\n", error.c_str());
         return 2;
     }
