@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Rewrites the golden images of the end-to-end scenes (tests/golden/*.png)
-# from what the driver draws now. Only for a change of the pictures that is
+# and of the replayed trace (tests/trace/golden/*.png) from what the driver
+# draws now. Only for a change of the pictures that is
 # meant: look at every rewritten image before committing it. The scenes' own
 # pixel checks still run and still fail on a wrong picture.
 #   scripts/regen_goldens.sh              # in build/release (configured if needed)
@@ -16,7 +17,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     exit 2
   fi
 fi
-cmake --build "$build" --target test_e2e -j"$(nproc)"
-KX_REGENERATE_GOLDENS=1 ctest --test-dir "$build" -R '^e2e\.GoldenScenes\.' --output-on-failure
+cmake --build "$build" --target test_e2e kxreplay kximgdiff -j"$(nproc)"
+KX_REGENERATE_GOLDENS=1 ctest --test-dir "$build" -R '^(e2e\.GoldenScenes\.|trace\.golden_trace)' \
+  --output-on-failure
 echo "Rewritten golden images (compare them with the previous ones before committing):"
-git status --short tests/golden
+git status --short tests/golden tests/trace/golden

@@ -1,0 +1,47 @@
+// libFuzzer harness for the trace reader: any bytes are read as a trace; a
+// trace that reads is printed call by call and played through a driver whose
+// entry points do nothing, so that replay places every call's memory. Damage
+// must end in an error message, never in a crash, an overrun or an
+// allocation beyond the limits.
+#include <cstdint>
+#include <string>
+
+#include "trace/replay.h"
+#include "trace/trace_print.h"
+#include "trace/trace_reader.h"
+
+namespace {
+
+// Entry points that do nothing and answer 0.
+template <typename R, typename... A> struct Nothing;
+template <typename R, typename... A> struct Nothing<R (*)(A...)> {
+    static R call(A...) { return R(); }
+};
+
+KxEntryPoints nothingDriver() {
+    KxEntryPoints api;
+#define KX_NOTHING(name) api.name = &Nothing<decltype(api.name)>::call;
+    KX_ENTRY_POINTS(KX_NOTHING)
+#undef KX_NOTHING
+    return api;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const KxEntryPoints api = nothingDriver();
+    TraceLimits limits;
+    limits.maxBodyBytes = 64u << 20;
+    Trace trace;
+    std::string error;
+    if (!readTraceBytes(data, size, trace, error, limits)) return 0;
+    Replay replay;
+    replay.trace = &trace;
+    replay.api = &api;
+    replay.memory.limit = 256u << 20;
+    for (size_t i = 0; i < trace.calls.size(); ++i) {
+        describeCall(trace, i);
+        if (!playCall(replay, i, error)) break;
+    }
+    return 0;
+}

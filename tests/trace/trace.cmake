@@ -1,0 +1,35 @@
+# Trace and replay tests, included by tests/CMakeLists.txt: the format and
+# bad-input tests (test_trace), and round trips of whole host programs.
+if(TARGET test_trace)
+  target_link_libraries(test_trace PRIVATE kxtrace_format kxtrace_replay)
+endif()
+
+add_executable(kxtrace_texture_host ${CMAKE_CURRENT_SOURCE_DIR}/trace/hosts/texture_host.cpp)
+target_link_libraries(kxtrace_texture_host PRIVATE kxhost kxhost_png)
+add_dependencies(kxtrace_texture_host kxpwrvr sgl kxtrace_recorder kxreplay kxtrace_tool kximgdiff)
+
+set(KX_TRACE_BIN ${CMAKE_BINARY_DIR}/bin)
+set(KX_TRACE_WORK ${CMAKE_BINARY_DIR}/trace-tests)
+add_test(NAME trace.demo_roundtrip
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/roundtrip.sh ${KX_TRACE_BIN}
+                 ${KX_TRACE_WORK}/demo demo $<TARGET_FILE:kxdemo> --driver @DRIVER@ --out @OUT@
+                 --write every:10)
+add_test(NAME trace.texture_changes
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/roundtrip.sh ${KX_TRACE_BIN}
+                 ${KX_TRACE_WORK}/textures textures $<TARGET_FILE:kxtrace_texture_host>
+                 --driver @DRIVER@ --out @OUT@)
+set_tests_properties(trace.demo_roundtrip trace.texture_changes PROPERTIES TIMEOUT 300)
+
+# A short demo session kept in the repository, replayed against golden frames
+# (scripts/regen_goldens.sh rewrites them with the others).
+add_test(NAME trace.golden_trace
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/golden_trace.sh ${KX_TRACE_BIN}
+                 ${CMAKE_CURRENT_SOURCE_DIR}/trace/data/demo_4_frames.kxtrace
+                 ${CMAKE_CURRENT_SOURCE_DIR}/trace/golden ${KX_TRACE_WORK}/golden)
+
+# The trace reader's fuzz harness over its seed corpus, in every test build.
+add_executable(trace_fuzz_replay ${CMAKE_SOURCE_DIR}/fuzz/trace_reader_fuzzer.cpp
+                                 ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+target_link_libraries(trace_fuzz_replay PRIVATE kxtrace_replay)
+file(GLOB KX_TRACE_FUZZ_SEEDS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/trace_corpus/*)
+add_test(NAME trace.fuzz_replay_corpus COMMAND trace_fuzz_replay ${KX_TRACE_FUZZ_SEEDS})

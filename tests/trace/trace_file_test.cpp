@@ -1,0 +1,237 @@
+// The trace file: what the writer stores reads back the same, packed or not,
+// and every kind of damage is refused with the offset and what is wrong.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "trace/replay.h"
+#include "trace/trace_reader.h"
+#include "trace/trace_writer.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::vector<uint32_t> testPalette() {
+    std::vector<uint32_t> p(256);
+    for (uint32_t i = 0; i < 256; ++i)
+        p[i] = 0xFF000000u | i * 0x010203u;
+    return p;
+}
+
+// A short session: a palette (a blob), a fan (inline), a selection reading
+// the same palette again (stored once), a device name, a read-back, a flip.
+Bytes writeSample(uint32_t compression, bool close = true) {
+    std::string path = ::testing::TempDir() + "/sample.kxtrace";
+    TraceWriter w;
+    std::string error;
+    EXPECT_TRUE(openTrace(w, path, compression, "program=test\n", error)) << error;
+    std::vector<uint32_t> palette = testPalette();
+    HostVertex fan[3] = {{1, 2, 0.5f, 1, 0, 0, 0xFFFFFFFF},
+                         {9, 2, 0.5f, 1, 1, 0, 0xFF00FF00},
+                         {9, 8, 0.5f, 1, 1, 1, 0x80FF0000}};
+    uint8_t readBack[2 * 9] = {1, 2, 3, 4, 5, 6, 0, 0, 0, 7, 8, 9, 10, 11, 12};
+    CallBuilder call;
+    startCall(call, kEntry_LoadPalette);
+    addArg(call, 0x1000);
+    addContents(w, call, 0x1000, reinterpret_cast<uint8_t*>(palette.data()), paletteRead());
+    finishCall(w, call);
+    startCall(call, kEntry_DrawPrimitive);
+    addArg(call, 0x2000);
+    addArg(call, 3);
+    addContents(w, call, 0x2000, reinterpret_cast<uint8_t*>(fan), verticesRead(3));
+    finishCall(w, call);
+    startCall(call, kEntry_SelectTexture);
+    addArg(call, 0x3000);
+    addContents(w, call, 0x1000, reinterpret_cast<uint8_t*>(palette.data()), paletteRead());
+    finishCall(w, call);
+    startCall(call, kEntry_GetID);
+    call.result = 0x4000;
+    addResultData(call, "ID", 2);
+    finishCall(w, call);
+    startCall(call, kEntry_BltFromCard);
+    for (uint64_t v : {0x5000u, 0u, 0u, 2u, 2u, 9u, 2u})
+        addArg(call, v);
+    call.result = 1;
+    addReadBack(call, 0x5000, readBack, readBackWritten(2, 2, 9, 2));
+    finishCall(w, call);
+    startCall(call, kEntry_PageFlip);
+    call.result = 1;
+    finishCall(w, call);
+    if (close) {
+        closeTrace(w);
+    } else {
+        flushTrace(w);
+        std::fclose(w.file);
+        w.file = nullptr;
+    }
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Offsets of the records of an uncompressed trace.
+std::vector<size_t> recordOffsets(const Bytes& b) {
+    std::vector<size_t> offsets;
+    for (size_t at = kTraceHeaderSize; at + kRecordHeaderSize <= b.size();
+         at += kRecordHeaderSize + getU32(&b[at + 4]))
+        offsets.push_back(at);
+    return offsets;
+}
+
+void fixCheck(Bytes& b, size_t record) {
+    uint32_t size = getU32(&b[record + 4]);
+    uint32_t checked = getU32(&b[record]) == kRecordBlob ? 16 : size;
+    putU32(&b[record + 8], recordCheck(&b[record + kRecordHeaderSize], checked));
+}
+
+std::string readError(const Bytes& b) {
+    Trace trace;
+    std::string error;
+    return readTraceBytes(b.data(), b.size(), trace, error) ? "" : error;
+}
+
+TEST(TraceFile, WhatIsWrittenReadsBackPackedOrNot) {
+    for (uint32_t compression : {kCompressionNone, kCompressionZstd}) {
+        SCOPED_TRACE(compression);
+        Bytes bytes = writeSample(compression);
+        Trace t;
+        std::string error;
+        ASSERT_TRUE(readTraceBytes(bytes.data(), bytes.size(), t, error)) << error;
+        EXPECT_TRUE(t.ended);
+        EXPECT_TRUE(t.notes.empty());
+        EXPECT_EQ(traceInfoValue(t, "program"), "test");
+        ASSERT_EQ(t.calls.size(), 6u);
+        // The palette read twice is one blob.
+        EXPECT_EQ(t.blobCount, 1u);
+        EXPECT_EQ(t.blobBytes, 1024u);
+        std::vector<uint32_t> palette = testPalette();
+        const TraceItem& first = t.items[t.calls[0].firstItem];
+        const TraceItem& again = t.items[t.calls[2].firstItem];
+        EXPECT_EQ(first.kind, uint32_t(kItemBlobContents));
+        EXPECT_EQ(first.data, again.data);
+        EXPECT_EQ(std::memcmp(first.data, palette.data(), 1024), 0);
+        const TraceCall& draw = t.calls[1];
+        EXPECT_EQ(draw.entry, uint32_t(kEntry_DrawPrimitive));
+        EXPECT_EQ(draw.args[0], 0x2000u);
+        EXPECT_EQ(argInt(draw.args[1]), 3);
+        const TraceItem& vertices = t.items[draw.firstItem];
+        EXPECT_EQ(vertices.kind, uint32_t(kItemInlineContents));
+        EXPECT_EQ(vertices.dataSize, 84u);
+        const TraceItem& id = t.items[t.calls[3].firstItem];
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(id.data), id.dataSize), "ID");
+        const TraceItem& readBack = t.items[t.calls[4].firstItem];
+        EXPECT_EQ(readBack.kind, uint32_t(kItemReadBack));
+        EXPECT_EQ(readBack.rows.rows, 2u);
+        EXPECT_EQ(readBack.rows.rowBytes, 6u);
+        EXPECT_EQ(readBack.rows.pitch, 9);
+        EXPECT_EQ(argInt(t.calls[5].result), 1);
+    }
+}
+
+// A host that crashed leaves a trace that ends between records, without its
+// end record: everything before is read, with a note.
+TEST(TraceFile, TraceOfACrashedHostReadsWithANote) {
+    for (uint32_t compression : {kCompressionNone, kCompressionZstd}) {
+        Bytes bytes = writeSample(compression, false);
+        Trace t;
+        std::string error;
+        ASSERT_TRUE(readTraceBytes(bytes.data(), bytes.size(), t, error)) << error;
+        EXPECT_FALSE(t.ended);
+        EXPECT_EQ(t.calls.size(), 6u);
+        EXPECT_FALSE(t.notes.empty());
+    }
+}
+
+TEST(TraceFile, DamageIsRefusedWithItsOffset) {
+    const Bytes good = writeSample(kCompressionNone);
+    const std::vector<size_t> at = recordOffsets(good);
+    ASSERT_EQ(at.size(), 9u); // information, blob, six calls, end
+    const size_t blob = at[1], draw = at[3], end = at[8];
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> damage;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"not a trace", [](Bytes& b) { b[0] = 'X'; }, "offset 0: not a trace"},
+        {"wrong version", [](Bytes& b) { putU32(&b[8], 2); }, "offset 8: wrong version"},
+        {"truncated record", [&](Bytes& b) { b.resize(draw + 20); },
+         "offset " + std::to_string(draw) + ": truncated: the call record claims"},
+        {"truncated header", [&](Bytes& b) { b.resize(draw + 5); },
+         "offset " + std::to_string(draw) + ": truncated"},
+        {"corrupted record", [&](Bytes& b) { b[draw + 30] ^= 0x40; },
+         "offset " + std::to_string(draw) + ": corrupted call record"},
+        {"corrupted blob", [&](Bytes& b) { b[blob + 100] ^= 1; },
+         "offset " + std::to_string(blob) + ": corrupted blob record"},
+        {"missing blob",
+         [&](Bytes& b) { b.erase(b.begin() + long(blob), b.begin() + long(at[2])); },
+         "(call 0): LoadPalette: blob "},
+        {"unknown record type", [&](Bytes& b) { putU32(&b[draw], 9); }, "unknown record type 9"},
+        {"absurd record size", [&](Bytes& b) { putU32(&b[draw + 4], 0xFFFFFFF0u); },
+         "call record of absurd size"},
+        {"unknown entry point",
+         [&](Bytes& b) {
+             putU32(&b[draw + 12], 99);
+             fixCheck(b, draw);
+         },
+         "unknown entry point 99"},
+        {"wrong argument count",
+         [&](Bytes& b) {
+             putU32(&b[draw + 16], 5);
+             fixCheck(b, draw);
+         },
+         "DrawPrimitive takes 2 arguments, the record gives 5"},
+        {"absurd item count",
+         [&](Bytes& b) {
+             putU32(&b[draw + 12 + 8 + 16 + 8], 0x7FFFFFFF);
+             fixCheck(b, draw);
+         },
+         "absurd item count"},
+        {"absurd rows",
+         [&](Bytes& b) {
+             putU32(&b[draw + 12 + 8 + 16 + 12 + 24], 0xFFFFFFFFu);
+             fixCheck(b, draw);
+         },
+         "absurd memory rows"},
+        {"records after the end",
+         [&](Bytes& b) {
+             b.insert(b.end(), good.begin() + long(draw), good.begin() + long(at[4]));
+         },
+         "offset " + std::to_string(end + kRecordHeaderSize + 8) + ": records after the end"},
+    };
+    ASSERT_EQ(readError(good), "");
+    for (const Case& c : cases) {
+        Bytes bad = good;
+        c.damage(bad);
+        std::string error = readError(bad);
+        EXPECT_NE(error.find(c.expected), std::string::npos)
+            << c.what << ": got \"" << error << "\", expected \"" << c.expected << "\"";
+    }
+    // Packed data damaged in the middle: the decoder or a record check sees it.
+    Bytes packed = writeSample(kCompressionZstd);
+    packed[packed.size() / 2] ^= 0x55;
+    EXPECT_NE(readError(packed).find("corrupted"), std::string::npos) << readError(packed);
+}
+
+// Replay gives the driver only memory of a sane size: a fan of a billion
+// vertices is refused before any entry point is called.
+TEST(TraceFile, ReplayRefusesAbsurdMemory) {
+    Bytes bytes = writeSample(kCompressionNone);
+    Trace t;
+    std::string error;
+    ASSERT_TRUE(readTraceBytes(bytes.data(), bytes.size(), t, error)) << error;
+    t.calls[1].args[1] = 1000000000;
+    KxEntryPoints none; // every entry point null: reaching one would crash
+    Replay replay;
+    replay.trace = &t;
+    replay.api = &none;
+    EXPECT_FALSE(playCall(replay, 1, error));
+    EXPECT_NE(error.find("call 1 DrawPrimitive: absurd size"), std::string::npos) << error;
+}
+
+} // namespace

@@ -1,0 +1,59 @@
+#include "trace/image_compare.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+bool readPng(const std::string& path, Image& image, std::string& error) {
+    png_image png = {};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str())) {
+        error = "cannot read " + path + ": " + png.message;
+        return false;
+    }
+    png.format = PNG_FORMAT_RGB;
+    image.width = int(png.width);
+    image.height = int(png.height);
+    image.rgb.resize(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
+        error = "cannot decode " + path + ": " + png.message;
+        png_image_free(&png);
+        return false;
+    }
+    return true;
+}
+
+ImageDifference compareImages(const Image& reference, const Image& test) {
+    ImageDifference d;
+    const size_t n = std::min(reference.rgb.size(), test.rgb.size()) / 3;
+    for (size_t i = 0; i < n; ++i) {
+        int largest = 0;
+        for (int c = 0; c < 3; ++c)
+            largest = std::max(largest,
+                               std::abs(int(reference.rgb[3 * i + c]) - int(test.rgb[3 * i + c])));
+        d.pixels += largest > 0;
+        d.largest = std::max(d.largest, largest);
+    }
+    return d;
+}
+
+Image differenceImage(const Image& reference, const Image& test) {
+    Image out = reference;
+    const size_t n = std::min(reference.rgb.size(), test.rgb.size()) / 3;
+    for (size_t i = 0; i < n; ++i) {
+        int largest = 0;
+        for (int c = 0; c < 3; ++c)
+            largest = std::max(largest,
+                               std::abs(int(reference.rgb[3 * i + c]) - int(test.rgb[3 * i + c])));
+        uint8_t* p = &out.rgb[3 * i];
+        if (largest) {
+            p[0] = uint8_t(std::min(255, 128 + largest));
+            p[1] = p[2] = 0;
+        } else {
+            for (int c = 0; c < 3; ++c)
+                p[c] = uint8_t(p[c] / 4);
+        }
+    }
+    return out;
+}

@@ -1,0 +1,225 @@
+#include "trace/trace_writer.h"
+
+#include <cerrno>
+#include <cstring>
+
+#if defined(KX_TRACE_ZSTD)
+#include <zstd.h>
+#endif
+
+namespace {
+
+// A fast level: recording must not slow the host down.
+constexpr int kZstdLevel = 1;
+constexpr size_t kFlushThreshold = 8u << 20;
+
+void appendRecord(TraceWriter& w, uint32_t type, const uint8_t* payload, size_t size,
+                  uint32_t check) {
+    size_t at = w.buffer.size();
+    w.buffer.resize(at + kRecordHeaderSize + size);
+    uint8_t* p = w.buffer.data() + at;
+    putU32(p, type);
+    putU32(p + 4, uint32_t(size));
+    putU32(p + 8, check);
+    if (size) std::memcpy(p + kRecordHeaderSize, payload, size);
+}
+
+void writeBytes(TraceWriter& w, const void* data, size_t size) {
+    if (w.failed || !size) return;
+    if (std::fwrite(data, 1, size, w.file) != size) w.failed = true;
+}
+
+void putRowsHeader(std::vector<uint8_t>& out, uint32_t kind, uint64_t base, const MemoryRows& r) {
+    size_t at = out.size();
+    out.resize(at + kMemoryItemFixedSize);
+    uint8_t* p = out.data() + at;
+    putU32(p, kind);
+    putU64(p + 4, base);
+    putU64(p + 12, uint64_t(r.offset));
+    putU32(p + 20, r.rowBytes);
+    putU32(p + 24, r.rows);
+    putU64(p + 28, uint64_t(r.pitch));
+}
+
+void appendRows(std::vector<uint8_t>& out, const uint8_t* first, const MemoryRows& r) {
+    size_t at = out.size();
+    out.resize(at + r.bytes());
+    for (uint32_t i = 0; i < r.rows; ++i)
+        std::memcpy(out.data() + at + size_t(i) * r.rowBytes, first + int64_t(i) * r.pitch,
+                    r.rowBytes);
+}
+
+} // namespace
+
+bool traceCanCompress() {
+#if defined(KX_TRACE_ZSTD)
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool openTrace(TraceWriter& w, const std::string& path, uint32_t compression,
+               const std::string& info, std::string& error) {
+    if (compression != kCompressionNone && !traceCanCompress()) {
+        error = "this build writes uncompressed traces only";
+        return false;
+    }
+    w.file = std::fopen(path.c_str(), "wb");
+    if (!w.file) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    w.compression = compression;
+    uint8_t header[kTraceHeaderSize] = {};
+    std::memcpy(header, kTraceMagic, 8);
+    putU32(header + 8, kTraceVersion);
+    putU32(header + 12, kTraceHeaderSize);
+    putU32(header + 16, compression);
+    putU32(header + 20, uint32_t(sizeof(void*) * 8));
+    writeBytes(w, header, sizeof header);
+#if defined(KX_TRACE_ZSTD)
+    if (compression == kCompressionZstd) {
+        ZSTD_CCtx* c = ZSTD_createCCtx();
+        ZSTD_CCtx_setParameter(c, ZSTD_c_compressionLevel, kZstdLevel);
+        ZSTD_CCtx_setParameter(c, ZSTD_c_checksumFlag, 1);
+        w.zstd = c;
+    }
+#endif
+    std::string text = info.substr(0, kMaxInfoBytes);
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(text.data());
+    appendRecord(w, kRecordInfo, p, text.size(), recordCheck(p, text.size()));
+    flushTrace(w);
+    if (w.failed) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+void flushTrace(TraceWriter& w) {
+    if (!w.file) return;
+#if defined(KX_TRACE_ZSTD)
+    if (w.zstd) {
+        ZSTD_inBuffer in = {w.buffer.data(), w.buffer.size(), 0};
+        w.packed.resize(ZSTD_CStreamOutSize());
+        size_t left;
+        do {
+            ZSTD_outBuffer out = {w.packed.data(), w.packed.size(), 0};
+            left = ZSTD_compressStream2(static_cast<ZSTD_CCtx*>(w.zstd), &out, &in, ZSTD_e_flush);
+            if (ZSTD_isError(left)) {
+                w.failed = true;
+                break;
+            }
+            writeBytes(w, w.packed.data(), out.pos);
+        } while (left != 0 || in.pos < in.size);
+    } else
+#endif
+        writeBytes(w, w.buffer.data(), w.buffer.size());
+    w.buffer.clear();
+    if (!w.failed && std::fflush(w.file) != 0) w.failed = true;
+}
+
+void closeTrace(TraceWriter& w) {
+    if (!w.file) return;
+    uint8_t payload[8];
+    putU64(payload, w.calls);
+    appendRecord(w, kRecordEnd, payload, 8, recordCheck(payload, 8));
+    flushTrace(w);
+#if defined(KX_TRACE_ZSTD)
+    if (w.zstd) {
+        ZSTD_CCtx* c = static_cast<ZSTD_CCtx*>(w.zstd);
+        ZSTD_inBuffer in = {nullptr, 0, 0};
+        size_t left;
+        do {
+            ZSTD_outBuffer out = {w.packed.data(), w.packed.size(), 0};
+            left = ZSTD_compressStream2(c, &out, &in, ZSTD_e_end);
+            if (ZSTD_isError(left)) break;
+            writeBytes(w, w.packed.data(), out.pos);
+        } while (left != 0);
+        ZSTD_freeCCtx(c);
+        w.zstd = nullptr;
+    }
+#endif
+    std::fclose(w.file);
+    w.file = nullptr;
+}
+
+void startCall(CallBuilder& call, uint32_t entry) {
+    call.entry = entry;
+    call.argCount = 0;
+    call.result = 0;
+    call.itemCount = 0;
+    call.items.clear();
+}
+
+void addArg(CallBuilder& call, uint64_t value) {
+    if (call.argCount < kMaxArgs) call.args[call.argCount++] = value;
+}
+
+void addContents(TraceWriter& w, CallBuilder& call, uint64_t base, const uint8_t* pointer,
+                 const MemoryRows& rows) {
+    if (rows.empty() || !pointer || rows.bytes() > kMaxBlobBytes) return;
+    const uint8_t* first = pointer + rows.offset;
+    ++call.itemCount;
+    if (rows.bytes() <= kInlineLimit) {
+        putRowsHeader(call.items, kItemInlineContents, base, rows);
+        appendRows(call.items, first, rows);
+        return;
+    }
+    BlobHash hash = hashRows(first, rows.rowBytes, rows.rows, rows.pitch);
+    putRowsHeader(call.items, kItemBlobContents, base, rows);
+    call.items.insert(call.items.end(), hash.bytes, hash.bytes + 16);
+    if (!w.stored.insert(hash).second) return;
+    // A new blob: its record goes before the call that refers to it.
+    size_t at = w.buffer.size();
+    w.buffer.resize(at + kRecordHeaderSize + 16);
+    uint8_t* p = w.buffer.data() + at;
+    putU32(p, kRecordBlob);
+    putU32(p + 4, uint32_t(16 + rows.bytes()));
+    putU32(p + 8, recordCheck(hash.bytes, 16));
+    std::memcpy(p + kRecordHeaderSize, hash.bytes, 16);
+    appendRows(w.buffer, first, rows);
+    w.blobBytes += rows.bytes();
+    if (w.buffer.size() > kFlushThreshold) flushTrace(w);
+}
+
+void addReadBack(CallBuilder& call, uint64_t base, const uint8_t* pointer, const MemoryRows& rows) {
+    if (rows.empty() || !pointer) return;
+    BlobHash hash = hashRows(pointer + rows.offset, rows.rowBytes, rows.rows, rows.pitch);
+    ++call.itemCount;
+    putRowsHeader(call.items, kItemReadBack, base, rows);
+    call.items.insert(call.items.end(), hash.bytes, hash.bytes + 16);
+}
+
+void addResultData(CallBuilder& call, const void* data, uint32_t size) {
+    if (!data || size > kMaxResultDataBytes) return;
+    ++call.itemCount;
+    size_t at = call.items.size();
+    call.items.resize(at + 8 + size);
+    putU32(call.items.data() + at, kItemResultData);
+    putU32(call.items.data() + at + 4, size);
+    std::memcpy(call.items.data() + at + 8, data, size);
+}
+
+void finishCall(TraceWriter& w, CallBuilder& call) {
+    if (!w.file) return;
+    const size_t size = 4 + 4 + 8 * size_t(call.argCount) + 8 + 4 + call.items.size();
+    size_t at = w.buffer.size();
+    w.buffer.resize(at + kRecordHeaderSize + size);
+    uint8_t* header = w.buffer.data() + at;
+    uint8_t* p = header + kRecordHeaderSize;
+    putU32(p, call.entry);
+    putU32(p + 4, uint32_t(call.argCount));
+    p += 8;
+    for (int i = 0; i < call.argCount; ++i, p += 8)
+        putU64(p, call.args[i]);
+    putU64(p, call.result);
+    putU32(p + 8, call.itemCount);
+    if (!call.items.empty()) std::memcpy(p + 12, call.items.data(), call.items.size());
+    putU32(header, kRecordCall);
+    putU32(header + 4, uint32_t(size));
+    putU32(header + 8, recordCheck(header + kRecordHeaderSize, size));
+    ++w.calls;
+    if (w.buffer.size() > kFlushThreshold) flushTrace(w);
+}
