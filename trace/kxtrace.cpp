@@ -91,14 +91,9 @@ int copy(const Trace& trace, const char* out, uint32_t compression) {
         flushTrace(w);
     }
     w.calls = trace.calls.size();
-    if (trace.ended)
-        closeTrace(w);
-    else {
-        flushTrace(w);
-        std::fclose(w.file);
-        w.file = nullptr;
-    }
-    if (w.failed) {
+    const bool failed = w.failed;
+    closeTrace(w, trace.ended);
+    if (failed || w.failed) {
         std::fprintf(stderr, "kxtrace: cannot write %s\n", out);
         return kCannotWrite;
     }

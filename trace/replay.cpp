@@ -70,7 +70,10 @@ bool writeContents(Replay& r, const TraceItem& item, std::string& error) {
     const MemoryRows& rows = item.rows;
     if (!bufferFor(r.memory, item.base, rows.low(), rows.high(), error)) return false;
     for (ReplayBuffer& b : r.memory.buffers[item.base]) {
-        if (b.lastData == item.data && b.lastOffset == rows.offset) continue;
+        const MemoryRows& last = b.lastRows;
+        if (b.lastData == item.data && last.offset == rows.offset && last.pitch == rows.pitch &&
+            last.rows == rows.rows && last.rowBytes == rows.rowBytes)
+            continue;
         for (uint32_t i = 0; i < rows.rows; ++i) {
             int64_t from = rows.offset + int64_t(i) * rows.pitch;
             int64_t begin = std::max(from, b.low), end = std::min(from + rows.rowBytes, b.high);
@@ -80,7 +83,7 @@ bool writeContents(Replay& r, const TraceItem& item, std::string& error) {
                             size_t(end - begin));
         }
         b.lastData = item.data;
-        b.lastOffset = rows.offset;
+        b.lastRows = rows;
     }
     return true;
 }
@@ -303,6 +306,9 @@ bool playCall(Replay& r, size_t index, std::string& error) {
         compareInt(r, index, name, call.result,
                    api.BltFromCard(p0, argInt(a[1]), argInt(a[2]), argInt(a[3]), argInt(a[4]),
                                    argInt(a[5]), uint32_t(a[6])));
+        // The driver wrote there: contents copied in before are gone.
+        for (ReplayBuffer& b : r.memory.buffers[a[0]])
+            b.lastData = nullptr;
         break;
     case kEntry_BltFromCardToCard:
         compareInt(r, index, name, call.result, api.BltFromCardToCard());

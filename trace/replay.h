@@ -17,7 +17,7 @@ struct ReplayBuffer {
     int64_t low = 0, high = 0;         // span around the pointer, [low, high)
     uint8_t* memory = nullptr;         // high - low bytes
     const uint8_t* lastData = nullptr; // contents last copied in (blobs repeat)
-    int64_t lastOffset = 0;
+    MemoryRows lastRows;
 };
 
 struct ReplayMemory {

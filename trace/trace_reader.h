@@ -45,6 +45,9 @@ struct Trace {
 
 struct TraceLimits {
     uint64_t maxBodyBytes = 4ull << 30; // the unpacked records
+    // Off only for the fuzzer, so that damaged records reach the parser
+    // behind their checks.
+    bool verifyChecks = true;
 };
 
 // True when this build can read zstd-compressed traces.

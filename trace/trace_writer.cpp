@@ -120,11 +120,24 @@ void flushTrace(TraceWriter& w) {
     if (!w.failed && std::fflush(w.file) != 0) w.failed = true;
 }
 
-void closeTrace(TraceWriter& w) {
+void abandonTrace(TraceWriter& w) {
     if (!w.file) return;
-    uint8_t payload[8];
-    putU64(payload, w.calls);
-    appendRecord(w, kRecordEnd, payload, 8, recordCheck(payload, 8));
+    flushTrace(w);
+#if defined(KX_TRACE_ZSTD)
+    ZSTD_freeCCtx(static_cast<ZSTD_CCtx*>(w.zstd));
+    w.zstd = nullptr;
+#endif
+    std::fclose(w.file);
+    w.file = nullptr;
+}
+
+void closeTrace(TraceWriter& w, bool endRecord) {
+    if (!w.file) return;
+    if (endRecord) {
+        uint8_t payload[8];
+        putU64(payload, w.calls);
+        appendRecord(w, kRecordEnd, payload, 8, recordCheck(payload, 8));
+    }
     flushTrace(w);
 #if defined(KX_TRACE_ZSTD)
     if (w.zstd) {

@@ -44,8 +44,11 @@ bool openTrace(TraceWriter& w, const std::string& path, uint32_t compression,
 // Writes what is buffered, compressed data included, so that a reader sees
 // every record so far.
 void flushTrace(TraceWriter& w);
-// Writes the end record and closes the file.
-void closeTrace(TraceWriter& w);
+// Writes the end record (unless told not to) and closes the file.
+void closeTrace(TraceWriter& w, bool endRecord = true);
+// Closes the file as a host that crashed leaves it: what was flushed is
+// there, without the end record and, compressed, inside an unfinished frame.
+void abandonTrace(TraceWriter& w);
 
 void startCall(CallBuilder& call, uint32_t entry);
 void addArg(CallBuilder& call, uint64_t value);

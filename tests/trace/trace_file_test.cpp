@@ -63,13 +63,10 @@ Bytes writeSample(uint32_t compression, bool close = true) {
     startCall(call, kEntry_PageFlip);
     call.result = 1;
     finishCall(w, call);
-    if (close) {
+    if (close)
         closeTrace(w);
-    } else {
-        flushTrace(w);
-        std::fclose(w.file);
-        w.file = nullptr;
-    }
+    else
+        abandonTrace(w);
     std::ifstream in(path, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
