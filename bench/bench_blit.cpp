@@ -1,6 +1,7 @@
-// The blit and read-back kernels on in-memory 640 x 480 buffers, with SDL2,
-// pixman and memcpy doing the same work in the same run. Items are
-// destination pixels.
+// The blit and read-back kernels on in-memory 640 x 480 buffers, every kernel
+// set this processor runs (named by level), with SDL2, pixman and memcpy
+// doing the same work in the same run. Each set's output is compared with the
+// plain reference before it is timed. Items are destination pixels.
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "blit/blit_kernels.h"
+#include "tests/blit/blit_reference.h"
 
 namespace {
 
@@ -90,17 +92,39 @@ void done(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kW * kH);
 }
 
-// ---- blt ----
+// One of our kernels on the benchmark's buffers, and the plain reference
+// doing the same: skipped with an error when the outputs differ.
+struct Operation {
+    size_t destinationBytes;
+    void (*run)(const BlitKernelSet& set, uint8_t* destination);
+    void (*reference)(uint8_t* destination);
+};
 
-void bltOurs(benchmark::State& state, const BlitKernelSet& set) {
-    std::vector<uint16_t> dst(kW * kH);
+void timeOurs(benchmark::State& state, const BlitKernelSet& set, const Operation& op) {
+    std::vector<uint8_t> dst(op.destinationBytes, 0x5A), expected(op.destinationBytes, 0x5A);
+    op.run(set, dst.data());
+    op.reference(expected.data());
+    if (dst != expected) {
+        state.SkipWithError("output differs from the plain reference");
+        return;
+    }
     for (auto _ : state) {
-        set.copyIndexed(scene().image.data(), kW, reinterpret_cast<uint8_t*>(dst.data()), 2 * kW,
-                        kW, kH, scene().table);
+        op.run(set, dst.data());
         benchmark::ClobberMemory();
     }
     done(state);
 }
+
+// ---- blt ----
+
+const Operation kBlt = {
+    2 * kW * kH,
+    [](const BlitKernelSet& set, uint8_t* d) {
+        set.copyIndexed(scene().image.data(), kW, d, 2 * kW, kW, kH, scene().table);
+    },
+    [](uint8_t* d) {
+        reference::copy(scene().image.data(), kW, d, 2 * kW, kW, kH, scene().table, false, 0);
+    }};
 
 // SDL2's 8-bit to RGB565 blit, with or without its colour key.
 void indexedSdl(benchmark::State& state, bool keyed) {
@@ -126,36 +150,30 @@ void bltMemcpy(benchmark::State& state) {
 
 // ---- bltC ----
 
-void bltcOurs(benchmark::State& state, const BlitKernelSet& set) {
-    std::vector<uint16_t> dst(kW * kH);
-    for (auto _ : state) {
-        set.copyIndexedKeyed(scene().keyed.data(), kW, reinterpret_cast<uint8_t*>(dst.data()),
-                             2 * kW, kW, kH, scene().table, scene().table[kKeyIndex]);
-        benchmark::ClobberMemory();
-    }
-    done(state);
-}
+const Operation kBltc = {2 * kW * kH,
+                         [](const BlitKernelSet& set, uint8_t* d) {
+                             set.copyIndexedKeyed(scene().keyed.data(), kW, d, 2 * kW, kW, kH,
+                                                  scene().table, scene().table[kKeyIndex]);
+                         },
+                         [](uint8_t* d) {
+                             reference::copy(scene().keyed.data(), kW, d, 2 * kW, kW, kH,
+                                             scene().table, true, scene().table[kKeyIndex]);
+                         }};
 
 // ---- stBlt, stBltC: 320 x 240 onto 640 x 480 ----
 
-void stretchOurs(benchmark::State& state, const BlitKernelSet& set, bool keyed) {
-    std::vector<uint16_t> dst(kW * kH);
-    const std::vector<uint8_t>& src = keyed ? scene().halfKeyed : scene().half;
-    for (auto _ : state) {
-        set.stretchIndexed(src.data(), kW / 2, reinterpret_cast<uint8_t*>(dst.data()), 2 * kW, kW,
-                           kH, kW / 2, kH / 2, StretchWindow{0, 0, kW, kH}, scene().table, keyed,
-                           scene().table[kKeyIndex]);
-        benchmark::ClobberMemory();
-    }
-    done(state);
+template <bool keyed> void stretchOurs(const BlitKernelSet& set, uint8_t* d) {
+    set.stretchIndexed((keyed ? scene().halfKeyed : scene().half).data(), kW / 2, d, 2 * kW, kW, kH,
+                       kW / 2, kH / 2, StretchWindow{0, 0, kW, kH}, scene().table, keyed,
+                       scene().table[kKeyIndex]);
 }
-
-void stbltOurs(benchmark::State& state, const BlitKernelSet& set) {
-    stretchOurs(state, set, false);
+template <bool keyed> void stretchReference(uint8_t* d) {
+    reference::stretch((keyed ? scene().halfKeyed : scene().half).data(), kW / 2, d, 2 * kW, kW, kH,
+                       kW / 2, kH / 2, StretchWindow{0, 0, kW, kH}, scene().table, keyed,
+                       scene().table[kKeyIndex]);
 }
-void stbltcOurs(benchmark::State& state, const BlitKernelSet& set) {
-    stretchOurs(state, set, true);
-}
+const Operation kStblt = {2 * kW * kH, stretchOurs<false>, stretchReference<false>};
+const Operation kStbltc = {2 * kW * kH, stretchOurs<true>, stretchReference<true>};
 
 void stbltSdl(benchmark::State& state) {
     SDL_Surface* src = indexedSurface(scene().half, kW / 2, kH / 2, false);
@@ -190,16 +208,15 @@ void stbltcSdl(benchmark::State& state) {
 
 // ---- read-back: 565 to 24-bit blue, green, red, bottom-up ----
 
-void readbackOurs(benchmark::State& state, const BlitKernelSet& set) {
-    std::vector<uint8_t> dst(3 * kW * kH);
-    const uint8_t* lowest =
-        reinterpret_cast<const uint8_t*>(scene().screen.data()) + (kH - 1) * 2 * kW;
-    for (auto _ : state) {
-        set.readBack888(lowest, -2 * kW, dst.data(), 3 * kW, kW, kH, k565);
-        benchmark::ClobberMemory();
-    }
-    done(state);
+const uint8_t* lowestScreenRow() {
+    return reinterpret_cast<const uint8_t*>(scene().screen.data()) + (kH - 1) * 2 * kW;
 }
+const Operation kReadback = {
+    3 * kW * kH,
+    [](const BlitKernelSet& set, uint8_t* d) {
+        set.readBack888(lowestScreenRow(), -2 * kW, d, 3 * kW, kW, kH, k565);
+    },
+    [](uint8_t* d) { reference::readBack(lowestScreenRow(), -2 * kW, d, 3 * kW, kW, kH, k565); }};
 
 void readbackPixman(benchmark::State& state) {
     std::vector<uint32_t> dst(3 * kW * kH / 4);
@@ -228,30 +245,26 @@ void readbackSdl(benchmark::State& state) {
     done(state);
 }
 
-// "ours" is the set the driver uses on this processor; "portable" the
-// baseline x86-64 code it falls back to elsewhere.
-void registerOurs(const char* name, void (*fn)(benchmark::State&, const BlitKernelSet&)) {
-    std::string base(name);
-    const BlitKernelSet* ours = &blitKernels();
-    benchmark::RegisterBenchmark((base + "/ours").c_str(),
-                                 [fn, ours](benchmark::State& state) { fn(state, *ours); });
-    if (std::strcmp(ours->name, portableBlitKernels.name) != 0)
-        benchmark::RegisterBenchmark((base + "/portable").c_str(), [fn](benchmark::State& state) {
-            fn(state, portableBlitKernels);
-        });
+// "<operation>/<level>" for every set this processor runs.
+void registerOurs(const std::string& operation, const Operation* op) {
+    for (int level = 0; level < kLevelCount; ++level)
+        if (const BlitKernelSet* set = blitKernelSet(level))
+            benchmark::RegisterBenchmark(
+                (operation + "/" + set->name).c_str(),
+                [set, op](benchmark::State& state) { timeOurs(state, *set, *op); });
 }
 
 const bool registered = [] {
-    registerOurs("blt_640x480", bltOurs);
+    registerOurs("blt_640x480", &kBlt);
     benchmark::RegisterBenchmark("blt_640x480/sdl2", indexedSdl, false);
     benchmark::RegisterBenchmark("blt_640x480/memcpy", bltMemcpy);
-    registerOurs("bltc_640x480", bltcOurs);
+    registerOurs("bltc_640x480", &kBltc);
     benchmark::RegisterBenchmark("bltc_640x480/sdl2", indexedSdl, true);
-    registerOurs("stblt_320x240_to_640x480", stbltOurs);
+    registerOurs("stblt_320x240_to_640x480", &kStblt);
     benchmark::RegisterBenchmark("stblt_320x240_to_640x480/sdl2", stbltSdl);
-    registerOurs("stbltc_320x240_to_640x480", stbltcOurs);
+    registerOurs("stbltc_320x240_to_640x480", &kStbltc);
     benchmark::RegisterBenchmark("stbltc_320x240_to_640x480/sdl2", stbltcSdl);
-    registerOurs("readback_640x480", readbackOurs);
+    registerOurs("readback_640x480", &kReadback);
     benchmark::RegisterBenchmark("readback_640x480/pixman", readbackPixman);
     benchmark::RegisterBenchmark("readback_640x480/sdl2", readbackSdl);
     return true;

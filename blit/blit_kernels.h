@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cpu/kernel_level.h"
 #include "blit/pixel_format.h"
 
 // The part of a stretch's destination rectangle that is drawn: columns
@@ -39,17 +40,18 @@ typedef void (*ReadBack888Fn)(const uint8_t* source, ptrdiff_t sourcePitch, uint
                               const ScreenPixelFormat& format);
 
 struct BlitKernelSet {
-    const char* name;
+    const char* name; // the level's name
     CopyIndexedFn copyIndexed;
     CopyIndexedKeyedFn copyIndexedKeyed;
     StretchIndexedFn stretchIndexed;
     ReadBack888Fn readBack888;
 };
 
-// The kernels the blits use: the widest set this processor runs.
+// The kernels the blits use: the set of kernelLevel().
 const BlitKernelSet& blitKernels();
-// Every set this processor runs, the portable one first; count in *count.
-const BlitKernelSet* blitKernelSets(int* count);
+// The set of one level (KernelLevel), or null where this build or this
+// processor has none.
+const BlitKernelSet* blitKernelSet(int level);
 
 // The stretch's stepping, in 64 bits so that no size overflows; for sizes
 // where the 32-bit arithmetic does not overflow the values are the same.
@@ -62,9 +64,9 @@ inline int64_t stretchSourceRow(int32_t i, int32_t height, int32_t sourceHeight)
     return ((static_cast<int64_t>(i) * 65536) / height * sourceHeight) >> 16;
 }
 
-// The portable set, and the wide one where the build has it.
-extern const BlitKernelSet portableBlitKernels;
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
-#define KX_HAVE_AVX512_BLITS 1
+// The sets, one per level; the wider ones only where KX_X86_KERNELS and
+// KX_AVX512_KERNELS say they are built.
+extern const BlitKernelSet scalarBlitKernels;
+extern const BlitKernelSet sse2BlitKernels;
+extern const BlitKernelSet avx2BlitKernels;
 extern const BlitKernelSet avx512BlitKernels;
-#endif

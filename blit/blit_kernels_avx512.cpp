@@ -7,7 +7,7 @@
 // spilled 512-bit registers there (GCC bug 54412).
 #include "blit/blit_kernels.h"
 
-#if defined(KX_HAVE_AVX512_BLITS)
+#if defined(KX_AVX512_KERNELS)
 
 // GCC 12's AVX-512 headers start some intrinsics from an undefined
 // register and then warn that it may be used uninitialised.
@@ -147,7 +147,7 @@ void copyIndexedKeyedAvx512(const uint8_t* source, ptrdiff_t sourcePitch, uint8_
 }
 
 // Windows wider than this, or reading a wider stretch of source columns, go
-// to the portable kernel; the blits clip to 640 columns.
+// to the scalar kernel; the blits clip to 640 columns.
 constexpr int32_t kMaxColumns = 1024;
 constexpr int64_t kMaxSpan = 4096;
 
@@ -163,9 +163,9 @@ KX_AVX512 void stretchIndexedAvx512(const uint8_t* source, ptrdiff_t sourcePitch
     const int64_t span =
         ((window.firstColumn + int64_t{columns} - 1) * xStep >> 16) - firstSourceColumn + 1;
     if (xStep < 0 || columns > kMaxColumns || span > kMaxSpan) {
-        portableBlitKernels.stretchIndexed(source, sourcePitch, destination, destinationPitch,
-                                           width, height, sourceWidth, sourceHeight, window, table,
-                                           hasKey, key);
+        scalarBlitKernels.stretchIndexed(source, sourcePitch, destination, destinationPitch, width,
+                                         height, sourceWidth, sourceHeight, window, table, hasKey,
+                                         key);
         return;
     }
     // Source column of every destination column, from the first one read.

@@ -1,0 +1,156 @@
+// The scalar kernels: plain C++ for any i686, no SIMD assumed (the file is
+// built without auto-vectorisation, so that x86-64 measures what an i686
+// runs). Indices are read four at a time as one 32-bit word and picked apart
+// with byte moves.
+#include "blit/kernel_parts.h"
+
+#if defined(__BYTE_ORDER__)
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "indices are picked from words");
+#endif
+
+namespace {
+
+using namespace kernel;
+
+// Pixels one 16-bit store each: for blits too small to pay for the pair
+// tables below (the stretch calls this per row).
+void copyIndexedPlain(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* destination,
+                      ptrdiff_t destinationPitch, int32_t width, int32_t height,
+                      const uint16_t* table) {
+    for (int32_t i = 0; i < height; ++i) {
+        const uint8_t* s = source + i * sourcePitch;
+        uint8_t* d = destination + i * destinationPitch;
+        int32_t j = 0;
+        for (; j + 4 <= width; j += 4) {
+            const uint32_t a = load32(s + j), ah = a >> 16;
+            store16(d + 2 * j, table[a & 0xFF]);
+            store16(d + 2 * j + 2, table[(a >> 8) & 0xFF]);
+            store16(d + 2 * j + 4, table[ah & 0xFF]);
+            store16(d + 2 * j + 6, table[ah >> 8]);
+        }
+        for (; j < width; ++j)
+            store16(d + 2 * j, table[s[j]]);
+    }
+}
+
+constexpr int64_t kPairTablePixels = 4096;
+
+void copyIndexedPairs(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* destination,
+                      ptrdiff_t destinationPitch, int32_t width, int32_t height,
+                      const uint16_t* table) {
+    if (static_cast<int64_t>(width) * height < kPairTablePixels) {
+        copyIndexedPlain(source, sourcePitch, destination, destinationPitch, width, height, table);
+        return;
+    }
+    // Pixel pairs as one 32-bit store from two lookups, the right pixel's
+    // colour already in the high half: one OR per pair and half the stores.
+    uint32_t left[256], right[256];
+    for (int k = 0; k < 256; ++k) {
+        left[k] = table[k];
+        right[k] = static_cast<uint32_t>(table[k]) << 16;
+    }
+    for (int32_t i = 0; i < height; ++i) {
+        const uint8_t* s = source + i * sourcePitch;
+        uint8_t* d = destination + i * destinationPitch;
+        int32_t j = 0;
+        for (; j + 8 <= width; j += 8) {
+            const uint32_t a = load32(s + j), b = load32(s + j + 4);
+            const uint32_t ah = a >> 16, bh = b >> 16;
+            store32(d + 2 * j, left[a & 0xFF] | right[(a >> 8) & 0xFF]);
+            store32(d + 2 * j + 4, left[ah & 0xFF] | right[ah >> 8]);
+            store32(d + 2 * j + 8, left[b & 0xFF] | right[(b >> 8) & 0xFF]);
+            store32(d + 2 * j + 12, left[bh & 0xFF] | right[bh >> 8]);
+        }
+        for (; j < width; ++j)
+            store16(d + 2 * j, table[s[j]]);
+    }
+}
+
+// Pixel by pixel, each tested: sprites key whole runs, so the branches
+// predict. (Pair tables that flag keyed pairs measured slower.)
+void copyIndexedKeyedScalar(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* destination,
+                            ptrdiff_t destinationPitch, int32_t width, int32_t height,
+                            const uint16_t* table, uint16_t key) {
+    for (int32_t i = 0; i < height; ++i) {
+        const uint8_t* s = source + i * sourcePitch;
+        uint8_t* d = destination + i * destinationPitch;
+        int32_t j = 0;
+        for (; j + 4 <= width; j += 4) {
+            storeUnlessKey(d + 2 * j, table[s[j]], key);
+            storeUnlessKey(d + 2 * j + 2, table[s[j + 1]], key);
+            storeUnlessKey(d + 2 * j + 4, table[s[j + 2]], key);
+            storeUnlessKey(d + 2 * j + 6, table[s[j + 3]], key);
+        }
+        for (; j < width; ++j)
+            storeUnlessKey(d + 2 * j, table[s[j]], key);
+    }
+}
+
+void doubleIndexedScalar(const uint8_t* indices, int32_t count, const uint16_t*,
+                         const uint32_t* doubled, uint8_t* out) {
+    int32_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const uint32_t a = load32(indices + k), ah = a >> 16;
+        store32(out + 4 * k, doubled[a & 0xFF]);
+        store32(out + 4 * k + 4, doubled[(a >> 8) & 0xFF]);
+        store32(out + 4 * k + 8, doubled[ah & 0xFF]);
+        store32(out + 4 * k + 12, doubled[ah >> 8]);
+    }
+    for (; k < count; ++k)
+        store32(out + 4 * k, doubled[indices[k]]);
+}
+
+void storeUnkeyedScalar(const uint16_t* colours, int32_t count, uint8_t* out, uint16_t key) {
+    for (int32_t j = 0; j < count; ++j)
+        storeUnlessKey(out + 2 * j, colours[j], key);
+}
+
+const StretchRowKernels kRows = {copyIndexedPairs, doubleIndexedScalar, storeUnkeyedScalar, true};
+
+void stretchIndexedScalar(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* destination,
+                          ptrdiff_t destinationPitch, int32_t width, int32_t height,
+                          int32_t sourceWidth, int32_t sourceHeight, StretchWindow window,
+                          const uint16_t* table, bool hasKey, uint16_t key) {
+    stretchIndexedRows(kRows, source, sourcePitch, destination, destinationPitch, width, height,
+                       sourceWidth, sourceHeight, window, table, hasKey, key);
+}
+
+void readBack888Scalar(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* destination,
+                       ptrdiff_t destinationPitch, int32_t width, int32_t height,
+                       const ScreenPixelFormat& f) {
+    if (width <= 0) return;
+    // Extraction is (p AND mask) shifted, so it splits over the pixel's two
+    // bytes: the 24-bit result is low[p & 0xFF] | high[p >> 8].
+    uint32_t low[256], high[256];
+    for (uint32_t b = 0; b < 256; ++b) {
+        for (int half = 0; half < 2; ++half) {
+            uint32_t p = half ? b << 8 : b;
+            uint32_t v = extractComponent(p, f.blueMask, f.blueShift) |
+                         extractComponent(p, f.greenMask, f.greenShift) << 8 |
+                         static_cast<uint32_t>(extractComponent(p, f.redMask, f.redShift)) << 16;
+            (half ? high : low)[b] = v;
+        }
+    }
+    for (int32_t i = 0; i < height; ++i) {
+        const uint8_t* s = source + i * sourcePitch;
+        uint8_t* d = destination + i * destinationPitch;
+        int32_t j = 0;
+        // Each pixel as a 4-byte store whose top byte the next pixel's store
+        // replaces; so the loop stops while a pixel remains after the four.
+        for (; j + 5 <= width; j += 4) {
+            const uint32_t a = load32(s + 2 * j), b = load32(s + 2 * j + 4);
+            const uint32_t ah = a >> 16, bh = b >> 16;
+            store32(d + 3 * j, low[a & 0xFF] | high[(a >> 8) & 0xFF]);
+            store32(d + 3 * j + 3, low[ah & 0xFF] | high[ah >> 8]);
+            store32(d + 3 * j + 6, low[b & 0xFF] | high[(b >> 8) & 0xFF]);
+            store32(d + 3 * j + 9, low[bh & 0xFF] | high[bh >> 8]);
+        }
+        for (; j < width; ++j)
+            readBackPixel(s + 2 * j, d + 3 * j, f);
+    }
+}
+
+} // namespace
+
+const BlitKernelSet scalarBlitKernels = {"scalar", copyIndexedPairs, copyIndexedKeyedScalar,
+                                         stretchIndexedScalar, readBack888Scalar};

@@ -1,0 +1,47 @@
+// Which kernel level the processor runs, and the cap on it.
+#include "cpu/kernel_level.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* const kNames[kLevelCount] = {"scalar", "sse2", "avx2", "avx512"};
+
+int detectLevel() {
+#if defined(KX_X86_KERNELS)
+    // libgcc's checks include the operating system's saving of the wider
+    // registers (XGETBV) for AVX2 and AVX-512.
+    __builtin_cpu_init();
+#if defined(KX_AVX512_KERNELS)
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512vbmi"))
+        return kLevelAvx512;
+#endif
+    if (__builtin_cpu_supports("avx2")) return kLevelAvx2;
+    if (__builtin_cpu_supports("sse2")) return kLevelSse2;
+#endif
+    return kLevelScalar;
+}
+
+} // namespace
+
+const char* kernelLevelName(int level) {
+    return level >= 0 && level < kLevelCount ? kNames[level] : nullptr;
+}
+
+int processorKernelLevel() {
+    static const int level = detectLevel();
+    return level;
+}
+
+int kernelLevel() {
+    static const int level = [] {
+        int found = processorKernelLevel();
+        const char* cap = std::getenv("KXPWRVR_KERNELS");
+        for (int k = 0; cap && k < found; ++k)
+            if (std::strcmp(cap, kNames[k]) == 0) return k;
+        return found;
+    }();
+    return level;
+}
