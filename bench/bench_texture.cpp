@@ -1,6 +1,8 @@
-// Texture conversion and scaling, with SDL2, pixman and memcpy doing the same
-// work in the same run, and one 16-vertex fan through DrawPrimitive. Items
-// are destination texels (calls for DrawPrimitive).
+// Texture conversion and scaling by every kernel set this processor runs
+// (named by level), with SDL2, pixman and memcpy doing the same work in the
+// same run, and one 16-vertex fan through DrawPrimitive. Each set's output is
+// compared with the plain reference before it is timed. Items are
+// destination texels (calls for DrawPrimitive).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -8,11 +10,14 @@
 
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "driver/driver_state.h"
 #include "driver/kxapi.h"
 #include "softsgl/softsgl_control.h"
+#include "tests/texture/texel_reference.h"
+#include "texture/texel_kernels.h"
 #include "texture/texture.h"
 
 namespace {
@@ -35,19 +40,35 @@ std::vector<uint32_t> randomTexels(size_t n) {
     return texels;
 }
 
-// Converts a 256 x 256 image of one host layout as the cache does.
-void convertOurs(benchmark::State& state, uint32_t format, int bytesPerPixel) {
-    std::vector<uint8_t> pixels = randomBytes(size_t(kSide) * kSide * bytesPerPixel);
-    std::vector<uint32_t> palette = randomTexels(256);
-    textureCache.LoadPalette(palette.data());
-    TextureRecord record = {kSide, kSide, 0, 0, format, nullptr, pixels.data(), -1};
-    std::vector<uint32_t> texels(kSide * kSide);
-    uint32_t mapType;
+// One set's conversion of a 256 x 256 image of one host layout (format 0,
+// 1 or 2), after a check against the reference.
+void convertOurs(benchmark::State& state, const TexelKernelSet& set, uint32_t format) {
+    const int bytesPerPixel = format == 0 ? 1 : format == 1 ? 4 : 3;
+    const int32_t count = kSide * kSide;
+    std::vector<uint8_t> pixels = randomBytes(size_t(count) * bytesPerPixel);
+    std::vector<uint32_t> palette = randomTexels(256), texels(count), expected(count);
+    auto run = [&] {
+        if (format == 0) set.convertIndexed(texels.data(), pixels.data(), palette.data(), count);
+        if (format == 1) set.convert8888(texels.data(), pixels.data(), count);
+        if (format == 2) set.convert888(texels.data(), pixels.data(), count);
+    };
+    // The reference takes host colours 0xAARRGGBB for the palette; the
+    // kernels take texels, so the expected texel of an index is the palette
+    // entry itself.
+    for (int32_t i = 0; i < count; ++i)
+        expected[i] = format == 0
+                          ? palette[pixels[i]]
+                          : reference::texel(format, &pixels[size_t(i) * bytesPerPixel], nullptr);
+    run();
+    if (texels != expected) {
+        state.SkipWithError("output differs from the plain reference");
+        return;
+    }
     for (auto _ : state) {
-        textureCache.ConvertTexture(&record, texels.data(), kSide, kSide, &mapType);
+        run();
         benchmark::DoNotOptimize(texels.data());
     }
-    state.SetItemsProcessed(state.iterations() * kSide * kSide);
+    state.SetItemsProcessed(state.iterations() * count);
 }
 
 void convertSdl(benchmark::State& state, uint32_t sourceFormat, int bytesPerPixel) {
@@ -83,46 +104,36 @@ void convertMemcpy(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kSide * kSide);
 }
 
-void BM_ConvertIndexedOurs(benchmark::State& s) {
-    convertOurs(s, 0, 1);
-}
 void BM_ConvertIndexedSdl(benchmark::State& s) {
     convertSdl(s, SDL_PIXELFORMAT_INDEX8, 1);
-}
-void BM_Convert8888Ours(benchmark::State& s) {
-    convertOurs(s, 1, 4);
 }
 void BM_Convert8888Sdl(benchmark::State& s) {
     convertSdl(s, SDL_PIXELFORMAT_ARGB8888, 4);
 }
-void BM_Convert888Ours(benchmark::State& s) {
-    convertOurs(s, 2, 3);
-}
 void BM_Convert888Sdl(benchmark::State& s) {
     convertSdl(s, SDL_PIXELFORMAT_BGR24, 3);
 }
-
-BENCHMARK(BM_ConvertIndexedOurs)->Name("convert_indexed_256/ours");
-BENCHMARK(BM_ConvertIndexedSdl)->Name("convert_indexed_256/sdl2");
-BENCHMARK(convertMemcpy)->Name("convert_indexed_256/memcpy");
-BENCHMARK(BM_Convert8888Ours)->Name("convert_8888_256/ours");
-BENCHMARK(BM_Convert8888Sdl)->Name("convert_8888_256/sdl2");
-BENCHMARK(convertMemcpy)->Name("convert_8888_256/memcpy");
-BENCHMARK(BM_Convert888Ours)->Name("convert_888_256/ours");
-BENCHMARK(BM_Convert888Sdl)->Name("convert_888_256/sdl2");
-BENCHMARK(convertMemcpy)->Name("convert_888_256/memcpy");
 
 struct ScaleCase {
     int sourceWidth, sourceHeight, side;
 };
 constexpr ScaleCase k100To64 = {100, 100, 64}, k640x480To256 = {640, 480, 256};
 
-void scaleOurs(benchmark::State& state, ScaleCase c) {
+void scaleOurs(benchmark::State& state, const TexelKernelSet& set, ScaleCase c) {
     std::vector<uint32_t> source = randomTexels(size_t(c.sourceWidth) * c.sourceHeight);
-    std::vector<uint32_t> texels(size_t(c.side) * c.side);
+    std::vector<uint32_t> texels(size_t(c.side) * c.side), expected(texels.size());
+    auto run = [&] {
+        scaleTexels(set, texels.data(), c.side, c.side, c.side, source.data(), c.sourceWidth,
+                    c.sourceHeight, c.sourceWidth);
+    };
+    reference::scale(expected.data(), c.side, c.side, source.data(), c.sourceWidth, c.sourceHeight);
+    run();
+    if (texels != expected) {
+        state.SkipWithError("output differs from the plain reference");
+        return;
+    }
     for (auto _ : state) {
-        kxCache::ScaleTexels(texels.data(), c.side, c.side, c.side, source.data(), c.sourceWidth,
-                             c.sourceHeight, c.sourceWidth);
+        run();
         benchmark::DoNotOptimize(texels.data());
     }
     state.SetItemsProcessed(state.iterations() * c.side * c.side);
@@ -168,27 +179,47 @@ void scalePixman(benchmark::State& state, ScaleCase c) {
     state.SetItemsProcessed(state.iterations() * c.side * c.side);
 }
 
-void BM_Scale100Ours(benchmark::State& s) {
-    scaleOurs(s, k100To64);
-}
 void BM_Scale100Sdl(benchmark::State& s) {
     scaleSdl(s, k100To64);
 }
 void BM_Scale100Pixman(benchmark::State& s) {
     scalePixman(s, k100To64);
 }
-void BM_Scale640Ours(benchmark::State& s) {
-    scaleOurs(s, k640x480To256);
-}
 void BM_Scale640Pixman(benchmark::State& s) {
     scalePixman(s, k640x480To256);
 }
 
-BENCHMARK(BM_Scale100Ours)->Name("scale_100_to_64/ours");
-BENCHMARK(BM_Scale100Sdl)->Name("scale_100_to_64/sdl2");
-BENCHMARK(BM_Scale100Pixman)->Name("scale_100_to_64/pixman");
-BENCHMARK(BM_Scale640Ours)->Name("scale_640x480_to_256/ours");
-BENCHMARK(BM_Scale640Pixman)->Name("scale_640x480_to_256/pixman");
+// "<operation>/<level>" for every set this processor runs, then the peers.
+const bool registered = [] {
+    auto ours = [](const std::string& operation, auto run) {
+        for (int level = 0; level < kLevelCount; ++level)
+            if (const TexelKernelSet* set = texelKernelSet(level))
+                benchmark::RegisterBenchmark(
+                    (operation + "/" + set->name).c_str(),
+                    [set, run](benchmark::State& state) { run(state, *set); });
+    };
+    const char* const names[3] = {"convert_indexed_256", "convert_8888_256", "convert_888_256"};
+    void (*const sdl[3])(benchmark::State&) = {BM_ConvertIndexedSdl, BM_Convert8888Sdl,
+                                               BM_Convert888Sdl};
+    for (uint32_t format = 0; format < 3; ++format) {
+        ours(names[format], [format](benchmark::State& state, const TexelKernelSet& set) {
+            convertOurs(state, set, format);
+        });
+        benchmark::RegisterBenchmark((std::string(names[format]) + "/sdl2").c_str(), sdl[format]);
+        benchmark::RegisterBenchmark((std::string(names[format]) + "/memcpy").c_str(),
+                                     convertMemcpy);
+    }
+    ours("scale_100_to_64", [](benchmark::State& state, const TexelKernelSet& set) {
+        scaleOurs(state, set, k100To64);
+    });
+    benchmark::RegisterBenchmark("scale_100_to_64/sdl2", BM_Scale100Sdl);
+    benchmark::RegisterBenchmark("scale_100_to_64/pixman", BM_Scale100Pixman);
+    ours("scale_640x480_to_256", [](benchmark::State& state, const TexelKernelSet& set) {
+        scaleOurs(state, set, k640x480To256);
+    });
+    benchmark::RegisterBenchmark("scale_640x480_to_256/pixman", BM_Scale640Pixman);
+    return true;
+}();
 
 // One 16-vertex fan per call into softsgl's frame queue; the frame is opened
 // afresh every 1,024 calls so that the queue stays small. Nothing is rendered.

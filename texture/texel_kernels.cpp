@@ -1,173 +1,31 @@
-// Pixel kernels of the texture conversion. The byte-shuffling layouts (8888,
-// 888) have SSSE3 versions chosen at run time; the plain loops serve every
-// other processor and give the same texels.
+// The choice of the texel kernel set, the plain conversions of the 16-bit
+// layouts, and the scaler's maps and row loop.
 #include "texture/texel_kernels.h"
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#define KX_TEXEL_SIMD 1
+const TexelKernelSet* texelKernelSet(int level) {
+    if (level < 0 || level > processorKernelLevel()) return nullptr;
+    switch (level) {
+    case kLevelScalar:
+        return &scalarTexelKernels;
+#if defined(KX_X86_KERNELS)
+    case kLevelSse2:
+        return &sse2TexelKernels;
+    case kLevelAvx2:
+        return &avx2TexelKernels;
 #endif
-
-void convertIndexedTexels(uint32_t* destination, const uint8_t* source, const uint32_t* palette,
-                          int32_t count) {
-    int32_t i = 0;
-    // Eight indices per load keep the loop on the palette reads and the stores.
-    for (; i + 8 <= count; i += 8) {
-        uint64_t v;
-        std::memcpy(&v, source + i, 8);
-        destination[i + 0] = palette[v & 0xFF];
-        destination[i + 1] = palette[(v >> 8) & 0xFF];
-        destination[i + 2] = palette[(v >> 16) & 0xFF];
-        destination[i + 3] = palette[(v >> 24) & 0xFF];
-        destination[i + 4] = palette[(v >> 32) & 0xFF];
-        destination[i + 5] = palette[(v >> 40) & 0xFF];
-        destination[i + 6] = palette[(v >> 48) & 0xFF];
-        destination[i + 7] = palette[v >> 56];
-    }
-    for (; i < count; ++i)
-        destination[i] = palette[source[i]];
-}
-
-static void convert8888Plain(uint32_t* destination, const uint8_t* source, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        uint32_t colour;
-        std::memcpy(&colour, source + 4 * i, 4);
-        destination[i] = texelFromHostColour(colour);
+    default:
+        return nullptr;
     }
 }
 
-static void convert888Plain(uint32_t* destination, const uint8_t* source, int32_t count) {
-    for (int32_t i = 0; i < count; ++i)
-        destination[i] = texelFrom888(source + 3 * i);
-}
-
-#if defined(KX_TEXEL_SIMD)
-// Bytes b, g, r, a of each pixel to r, g, b, a; the alpha byte is then
-// inverted by the xor (255 - a == a ^ 0xFF).
-__attribute__((target("ssse3"))) static void
-convert8888Ssse3(uint32_t* destination, const uint8_t* source, int32_t count) {
-    const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
-    const __m128i invertAlpha = _mm_set1_epi32(int32_t(0xFF000000u));
-    int32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * i));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * i + 16));
-        a = _mm_xor_si128(_mm_shuffle_epi8(a, order), invertAlpha);
-        b = _mm_xor_si128(_mm_shuffle_epi8(b, order), invertAlpha);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), a);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 4), b);
-    }
-    convert8888Plain(destination + i, source + 4 * i, count - i);
-}
-
-// Four 3-byte pixels from each 16-byte load, sixteen per round; the last
-// load ends 2 pixels past the round, so the loop stops while 18 remain.
-__attribute__((target("ssse3"))) static void convert888Ssse3(uint32_t* destination,
-                                                             const uint8_t* source, int32_t count) {
-    const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
-    const __m128i opaque = _mm_set1_epi32(int32_t(0xFF000000u));
-    int32_t i = 0;
-    for (; i + 18 <= count; i += 16) {
-        const uint8_t* s = source + 3 * i;
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 12));
-        __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 24));
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 36));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i),
-                         _mm_or_si128(_mm_shuffle_epi8(a, order), opaque));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 4),
-                         _mm_or_si128(_mm_shuffle_epi8(b, order), opaque));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 8),
-                         _mm_or_si128(_mm_shuffle_epi8(c, order), opaque));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 12),
-                         _mm_or_si128(_mm_shuffle_epi8(d, order), opaque));
-    }
-    convert888Plain(destination + i, source + 3 * i, count - i);
-}
-
-// Eight destination texels from a 16-texel window of the source row: two
-// permutes and a blend, where the window holds all eight sources (shrinks up
-// to about 2:1, every enlargement) and lies inside the row.
-__attribute__((target("avx2"))) static void gatherTexelsAvx2(uint32_t* row, const uint32_t* from,
-                                                             const int32_t* columns, int32_t count,
-                                                             int32_t rowLength) {
-    const __m256i seven = _mm256_set1_epi32(7);
-    int32_t x = 0;
-    for (; x + 8 <= count; x += 8) {
-        const int32_t base = columns[x];
-        if (columns[x + 7] - base < 16 && base + 16 <= rowLength) {
-            __m256i index =
-                _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + x)),
-                                 _mm256_set1_epi32(base));
-            __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + base));
-            __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + base + 8));
-            __m256i texels = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, index),
-                                                _mm256_permutevar8x32_epi32(high, index),
-                                                _mm256_cmpgt_epi32(index, seven));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + x), texels);
-        } else {
-            for (int32_t k = 0; k < 8; ++k)
-                row[x + k] = from[columns[x + k]];
-        }
-    }
-    for (; x < count; ++x)
-        row[x] = from[columns[x]];
-}
-
-#endif
-
-static int simdCap = 2;
-static int simdLevelFound = -1; // the driver runs on one thread
-
-// 0: the baseline, 1: SSSE3, 2: SSSE3 and AVX2.
-static int simdLevel() {
-#if defined(KX_TEXEL_SIMD)
-    if (simdLevelFound < 0) {
-        __builtin_cpu_init();
-        simdLevelFound = !__builtin_cpu_supports("ssse3") ? 0
-                         : __builtin_cpu_supports("avx2") ? 2
-                                                          : 1;
-    }
-    return simdLevelFound < simdCap ? simdLevelFound : simdCap;
-#else
-    return 0;
-#endif
-}
-
-void capTexelSimdLevel(int level) {
-    simdCap = level;
-}
-
-void gatherTexels(uint32_t* row, const uint32_t* from, const int32_t* columns, int32_t count,
-                  int32_t rowLength) {
-    int32_t x = 0;
-#if defined(KX_TEXEL_SIMD)
-    if (simdLevel() >= 2) return gatherTexelsAvx2(row, from, columns, count, rowLength);
-#if defined(__SSE2__)
-    // Four texels per store.
-    for (; x + 4 <= count; x += 4) {
-        __m128i texels = _mm_set_epi32(int32_t(from[columns[x + 3]]), int32_t(from[columns[x + 2]]),
-                                       int32_t(from[columns[x + 1]]), int32_t(from[columns[x]]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), texels);
-    }
-#endif
-#endif
-    for (; x < count; ++x)
-        row[x] = from[columns[x]];
-}
-
-void convert8888Texels(uint32_t* destination, const uint8_t* source, int32_t count) {
-#if defined(KX_TEXEL_SIMD)
-    if (simdLevel() >= 1) return convert8888Ssse3(destination, source, count);
-#endif
-    convert8888Plain(destination, source, count);
-}
-
-void convert888Texels(uint32_t* destination, const uint8_t* source, int32_t count) {
-#if defined(KX_TEXEL_SIMD)
-    if (simdLevel() >= 1) return convert888Ssse3(destination, source, count);
-#endif
-    convert888Plain(destination, source, count);
+const TexelKernelSet& texelKernels() {
+    static const TexelKernelSet* const chosen = [] {
+        int level = kernelLevel();
+        while (!texelKernelSet(level))
+            --level;
+        return texelKernelSet(level);
+    }();
+    return *chosen;
 }
 
 void convert1555Texels(uint32_t* destination, const uint8_t* source, int32_t count) {
@@ -218,4 +76,45 @@ int32_t scaleSourceIndex(int32_t destinationIndex, int32_t destinationSize, int3
     const int64_t d = destinationIndex < covered ? destinationIndex : covered - 1;
     // The last source whose block starts at or before d: its block holds d.
     return static_cast<int32_t>((((d + 1) << 16) - 1) / step);
+}
+
+void scaleTexels(const TexelKernelSet& kernels, uint32_t* destination, int32_t destinationWidth,
+                 int32_t destinationHeight, int32_t destinationPitch, const uint32_t* source,
+                 int32_t sourceWidth, int32_t sourceHeight, int32_t sourcePitch) {
+
+    if (!destination || !source || destinationWidth < 1 || destinationHeight < 1 ||
+        sourceWidth < 1 || sourceHeight < 1)
+        return;
+    // Beyond the tables' length (never for textures, at most 256 square):
+    // the same mapping, a chunk of columns at a time.
+    if (destinationWidth > kMaxScaleMap || destinationHeight > kMaxScaleMap) {
+        int32_t columns[kMaxScaleMap];
+        for (int32_t x0 = 0; x0 < destinationWidth; x0 += kMaxScaleMap) {
+            const int32_t n =
+                destinationWidth - x0 < kMaxScaleMap ? destinationWidth - x0 : kMaxScaleMap;
+            for (int32_t k = 0; k < n; ++k)
+                columns[k] = scaleSourceIndex(x0 + k, destinationWidth, sourceWidth);
+            for (int32_t y = 0; y < destinationHeight; ++y) {
+                uint32_t* row = destination + int64_t(y) * destinationPitch + x0;
+                const uint32_t* from =
+                    source +
+                    int64_t(scaleSourceIndex(y, destinationHeight, sourceHeight)) * sourcePitch;
+                for (int32_t k = 0; k < n; ++k)
+                    row[k] = from[columns[k]];
+            }
+        }
+        return;
+    }
+    int32_t columns[kMaxScaleMap], rows[kMaxScaleMap];
+    buildScaleMap(columns, destinationWidth, sourceWidth);
+    buildScaleMap(rows, destinationHeight, sourceHeight);
+    for (int32_t y = 0; y < destinationHeight; ++y) {
+        uint32_t* row = destination + int64_t(y) * destinationPitch;
+        if (y > 0 && rows[y] == rows[y - 1]) {
+            std::memcpy(row, row - destinationPitch, size_t(destinationWidth) * 4);
+            continue;
+        }
+        kernels.gatherTexels(row, source + int64_t(rows[y]) * sourcePitch, columns,
+                             destinationWidth, sourceWidth);
+    }
 }

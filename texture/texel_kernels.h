@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cpu/kernel_level.h"
+
 // A host colour 0xAARRGGBB as a texel: red, green, blue, 255 - alpha.
 inline uint32_t texelFromHostColour(uint32_t colour) {
     return ((colour >> 16) & 0xFFu) | (colour & 0xFF00u) | ((colour & 0xFFu) << 16) |
@@ -38,24 +40,40 @@ inline uint32_t texelFrom565(uint16_t p) {
     return r | (g << 8) | (b << 16);
 }
 
-// Test hook: the kernels use at most this instruction set level (0 the
-// baseline, 1 SSSE3, 2 AVX2), so that every version can be compared with the
-// plain reference on one machine.
-void capTexelSimdLevel(int level);
-
-// Runs of count pixels into count texels.
-void convertIndexedTexels(uint32_t* destination, const uint8_t* source, const uint32_t* palette,
-                          int32_t count);
-void convert8888Texels(uint32_t* destination, const uint8_t* source, int32_t count);
-void convert888Texels(uint32_t* destination, const uint8_t* source, int32_t count);
+// Runs of count pixels into count texels; the 16-bit layouts have one plain
+// version, the others one per kernel level.
 void convert1555Texels(uint32_t* destination, const uint8_t* source, int32_t count);
 void convert555Texels(uint32_t* destination, const uint8_t* source, int32_t count);
 void convert565Texels(uint32_t* destination, const uint8_t* source, int32_t count);
 
-// row[x] = from[columns[x]] for x < count; the source row holds rowLength
-// texels and columns[] never decreases.
-void gatherTexels(uint32_t* row, const uint32_t* from, const int32_t* columns, int32_t count,
-                  int32_t rowLength);
+struct TexelKernelSet {
+    const char* name; // the level's name
+    // destination[i] = palette[source[i]]
+    void (*convertIndexed)(uint32_t* destination, const uint8_t* source, const uint32_t* palette,
+                           int32_t count);
+    void (*convert8888)(uint32_t* destination, const uint8_t* source, int32_t count);
+    void (*convert888)(uint32_t* destination, const uint8_t* source, int32_t count);
+    // row[x] = from[columns[x]] for x < count; the source row holds rowLength
+    // texels and columns[] never decreases.
+    void (*gatherTexels)(uint32_t* row, const uint32_t* from, const int32_t* columns, int32_t count,
+                         int32_t rowLength);
+};
+
+// The kernels the conversion uses: the set of kernelLevel() (the AVX2 set
+// serves the AVX-512 level).
+const TexelKernelSet& texelKernels();
+// The set of one level (KernelLevel), or null where this build or this
+// processor has none.
+const TexelKernelSet* texelKernelSet(int level);
+
+extern const TexelKernelSet scalarTexelKernels;
+extern const TexelKernelSet sse2TexelKernels;
+extern const TexelKernelSet avx2TexelKernels;
+
+// The scalar indexed conversion, which the wider sets use as well: no
+// vector form of a 256-entry lookup measured faster (AVX2's gather did not).
+void convertIndexedTexelsScalar(uint32_t* destination, const uint8_t* source,
+                                const uint32_t* palette, int32_t count);
 
 // The longest dimension the scaler maps through a table on the stack.
 constexpr int32_t kMaxScaleMap = 1024;
@@ -68,3 +86,9 @@ constexpr int32_t kMaxScaleMap = 1024;
 void buildScaleMap(int32_t* map, int32_t destinationSize, int32_t sourceSize);
 // One entry of that map, computed on its own.
 int32_t scaleSourceIndex(int32_t destinationIndex, int32_t destinationSize, int32_t sourceSize);
+
+// The nearest-neighbour scaler of kxCache::ScaleTexels, with one set's row
+// gather: pitches in texels; nothing is done for sizes below 1.
+void scaleTexels(const TexelKernelSet& kernels, uint32_t* destination, int32_t destinationWidth,
+                 int32_t destinationHeight, int32_t destinationPitch, const uint32_t* source,
+                 int32_t sourceWidth, int32_t sourceHeight, int32_t sourcePitch);

@@ -45,41 +45,8 @@ void kxCache::ScaleTexels(uint32_t* destination, int32_t destinationWidth,
                           int32_t destinationHeight, int32_t destinationPitch,
                           const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
                           int32_t sourcePitch) {
-    if (!destination || !source || destinationWidth < 1 || destinationHeight < 1 ||
-        sourceWidth < 1 || sourceHeight < 1)
-        return;
-    // Beyond the tables' length (never for textures, at most 256 square):
-    // the same mapping, a chunk of columns at a time.
-    if (destinationWidth > kMaxScaleMap || destinationHeight > kMaxScaleMap) {
-        int32_t columns[kMaxScaleMap];
-        for (int32_t x0 = 0; x0 < destinationWidth; x0 += kMaxScaleMap) {
-            const int32_t n =
-                destinationWidth - x0 < kMaxScaleMap ? destinationWidth - x0 : kMaxScaleMap;
-            for (int32_t k = 0; k < n; ++k)
-                columns[k] = scaleSourceIndex(x0 + k, destinationWidth, sourceWidth);
-            for (int32_t y = 0; y < destinationHeight; ++y) {
-                uint32_t* row = destination + int64_t(y) * destinationPitch + x0;
-                const uint32_t* from =
-                    source +
-                    int64_t(scaleSourceIndex(y, destinationHeight, sourceHeight)) * sourcePitch;
-                for (int32_t k = 0; k < n; ++k)
-                    row[k] = from[columns[k]];
-            }
-        }
-        return;
-    }
-    int32_t columns[kMaxScaleMap], rows[kMaxScaleMap];
-    buildScaleMap(columns, destinationWidth, sourceWidth);
-    buildScaleMap(rows, destinationHeight, sourceHeight);
-    for (int32_t y = 0; y < destinationHeight; ++y) {
-        uint32_t* row = destination + int64_t(y) * destinationPitch;
-        if (y > 0 && rows[y] == rows[y - 1]) {
-            std::memcpy(row, row - destinationPitch, size_t(destinationWidth) * 4);
-            continue;
-        }
-        gatherTexels(row, source + int64_t(rows[y]) * sourcePitch, columns, destinationWidth,
-                     sourceWidth);
-    }
+    scaleTexels(texelKernels(), destination, destinationWidth, destinationHeight, destinationPitch,
+                source, sourceWidth, sourceHeight, sourcePitch);
 }
 
 static const int32_t bytesPerPixel[6] = {1, 4, 3, 2, 2, 2};
@@ -88,13 +55,13 @@ static void convertRun(uint32_t format, uint32_t* destination, const uint8_t* so
                        const uint32_t* palette, int32_t count) {
     switch (format) {
     case 0:
-        convertIndexedTexels(destination, source, palette, count);
+        texelKernels().convertIndexed(destination, source, palette, count);
         break;
     case 1:
-        convert8888Texels(destination, source, count);
+        texelKernels().convert8888(destination, source, count);
         break;
     case 2:
-        convert888Texels(destination, source, count);
+        texelKernels().convert888(destination, source, count);
         break;
     case 3:
         convert1555Texels(destination, source, count);
