@@ -1,8 +1,11 @@
 // Which kernel level the processor runs, and the cap on it.
 #include "cpu/kernel_level.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/win32.h"
 
 namespace {
 
@@ -39,9 +42,16 @@ int kernelLevel() {
     static const int level = [] {
         int found = processorKernelLevel();
         const char* cap = std::getenv("KXPWRVR_KERNELS");
-        for (int k = 0; cap && k < found; ++k)
-            if (std::strcmp(cap, kNames[k]) == 0) return k;
-        return found;
+        if (!cap) return found;
+        int capped = found;
+        for (int k = 0; k < found; ++k)
+            if (std::strcmp(cap, kNames[k]) == 0) capped = k;
+        // With the variable set, the level goes to the debugger output, where
+        // a test of a Windows build sees it.
+        char line[48];
+        std::snprintf(line, sizeof line, "kxpwrvr: kernels %s\n", kNames[capped]);
+        OutputDebugStringA(line);
+        return capped;
     }();
     return level;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "blit/blit_kernels.h"
+#include "platform/posix/standin_control.h"
 #include "tests/blit/blit_reference.h"
 
 namespace {
@@ -70,12 +71,19 @@ void keyRuns(std::mt19937& rng, Image& im, int rows, int width) {
 
 } // namespace
 
-TEST(BlitKernels, RunsTheCappedSet) {
+// Under a cap the driver runs that level's set (or its own best when the cap
+// is higher) and names the level on the debugger output; without one it
+// writes nothing there.
+TEST(BlitKernels, RunsTheCappedSetAndNamesIt) {
     const char* cap = std::getenv("KXPWRVR_KERNELS");
     std::string expected = kernelLevelName(processorKernelLevel());
     for (int k = 0; cap && k < processorKernelLevel(); ++k)
         if (std::string(cap) == kernelLevelName(k)) expected = cap;
+    kxstandClearDebugLines();
     EXPECT_EQ(blitKernels().name, expected);
+    EXPECT_EQ(kxstandDebugLines(),
+              cap ? std::vector<std::string>{"kxpwrvr: kernels " + expected + "\n"}
+                  : std::vector<std::string>{});
 }
 
 TEST(BlitKernels, PlainAndKeyedCopiesMatchTheReference) {
