@@ -1,4 +1,4 @@
-// Runs the fuzz harness over files (the seed corpus) without libFuzzer, so the
+// Runs a fuzz harness over files (the seed corpus) without libFuzzer, so the
 // ordinary and sanitizer test builds exercise it too.
 #include <cstdint>
 #include <cstdio>
@@ -7,8 +7,11 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+// Called first when the harness has it, as libFuzzer does.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 int main(int argc, char** argv) {
+    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
     int ran = 0;
     for (int i = 1; i < argc; ++i) {
         std::ifstream file(argv[i], std::ios::binary);
