@@ -1,18 +1,103 @@
 #!/usr/bin/env bash
-# Runs the libFuzzer harness for the given number of seconds (default 60) from
-# the seed corpus; new inputs go to build/fuzz/corpus, never into the repository.
-# With more than one worker (second argument) it runs a campaign: forked
-# workers without leak detection, which is several times faster; replay the
-# grown corpus afterwards with leak detection (see fuzz/README.md).
+# Runs a libFuzzer harness of build/fuzz (cmake --preset fuzz; cmake --build
+# build/fuzz --target kxfuzz).
+#
+#   scripts/fuzz.sh [SECONDS]
+#       One worker in the foreground (default 60 s, the CI stage) from the
+#       seed corpus; new inputs go to build/fuzz/corpus, never into the
+#       repository.
+#   scripts/fuzz.sh campaign SECONDS [WORKERS]
+#       A campaign in the background under nice -n 19, with WORKERS forked
+#       workers (default: one per core) for SECONDS. The program is copied
+#       first, so later builds do not change what runs; the commit it was
+#       built from, the log and any finding go to build/fuzz/campaigns/<time>/.
+#       At the end the grown corpus is merged into the seed corpus.
+#   scripts/fuzz.sh merge DIR...
+#       Folds the inputs of DIR... into the seed corpus: the named seeds stay,
+#       and of the other inputs the smallest set is kept that reaches every
+#       feature the seeds and DIR... reach together.
+#
+# KXFUZZ_HARNESS picks the harness by name (default "driver"); to add one,
+# add a line to the table below.
 set -eu
 cd "$(dirname "$0")/.."
-seconds=${1:-60}
-workers=${2:-1}
-mkdir -p build/fuzz/corpus
+root=$PWD
+
+# name | program in build/fuzz/bin | seed corpus | dictionary (- for none) | longest input
+harnesses="
+driver | kxfuzz | fuzz/corpus | fuzz/driver.dict | 1024
+"
+harness=${KXFUZZ_HARNESS:-driver}
+line=$(printf '%s\n' "$harnesses" | awk -F' *[|] *' -v h="$harness" '$1 == h')
+if [ -z "$line" ]; then
+  echo "fuzz.sh: no harness named $harness" >&2
+  exit 2
+fi
+IFS='|' read -r _ program seeds dictionary max_len <<<"$(echo "$line" | tr -d ' ')"
+
 # A smaller quarantine and shorter allocation stacks: the harness allocates a
 # lot and these were a fifth of the run time; reports keep their full stacks.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32:malloc_context_size=3}
-mode=()
-if [ "$workers" -gt 1 ]; then mode=(-fork="$workers" -detect_leaks=0); fi
-build/fuzz/bin/kxfuzz "${mode[@]}" -max_total_time="$seconds" -max_len=1024 -timeout=10 \
-  -rss_limit_mb=4096 -print_final_stats=1 build/fuzz/corpus fuzz/corpus
+flags=(-max_len="$max_len" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1)
+if [ "$dictionary" != "-" ]; then flags+=(-dict="$root/$dictionary"); fi
+
+# Named seeds are kept as they are; inputs named by their hash come and go.
+is_named() { ! [[ $(basename "$1") =~ ^[0-9a-f]{40}$ ]]; }
+
+merge() { # PROGRAM DIR...: merges DIR... into the seed corpus
+  local binary=$1
+  shift
+  local merged
+  merged=$(mktemp -d)
+  for f in "$seeds"/*; do
+    if is_named "$f"; then cp "$f" "$merged/"; fi
+  done
+  "$binary" -merge=1 "${flags[@]}" "$merged" "$seeds" "$@" >"$merged.log" 2>&1 || {
+    tail -20 "$merged.log" >&2
+    return 1
+  }
+  for f in "$seeds"/*; do
+    if ! is_named "$f"; then rm "$f"; fi
+  done
+  for f in "$merged"/*; do
+    if ! is_named "$f"; then cp "$f" "$seeds/"; fi
+  done
+  grep -E "MERGE-OUTER: [0-9]+ new files" "$merged.log" || true
+  echo "seed corpus: $(ls "$seeds" | wc -l) inputs, $(du -sh "$seeds" | cut -f1)"
+  rm -r "$merged" "$merged.log"
+}
+
+mode=${1:-60}
+case "$mode" in
+campaign)
+  seconds=${2:?seconds}
+  workers=${3:-$(nproc)}
+  dir=$root/build/fuzz/campaigns/$(date -u +%Y%m%d-%H%M%S)
+  mkdir -p "$dir/bin" "$dir/corpus"
+  cp "$root/build/fuzz/bin/$program" "$root"/build/fuzz/bin/*.so "$dir/bin/"
+  { git rev-parse HEAD; git status --porcelain --untracked-files=no; } >"$dir/commit"
+  echo "campaign in $dir (log: $dir/log), $workers workers for $seconds s"
+  # Findings and the inputs before a failed restart-point check land here.
+  export KXFUZZ_FINDINGS=$dir
+  nohup nice -n 19 bash -c '
+    set -u
+    "$0/bin/$1" -fork="$2" -max_total_time="$3" -artifact_prefix="$0/" "${@:6}" \
+      "$0/corpus" "$4" >"$0/log" 2>&1
+    echo "exit $?" >>"$0/log"
+    KXFUZZ_HARNESS="$5" scripts/fuzz.sh merge-with "$0/bin/$1" "$0/corpus" >>"$0/log" 2>&1
+  ' "$dir" "$program" "$workers" "$seconds" "$root/$seeds" "$harness" "${flags[@]}" \
+    >/dev/null 2>&1 &
+  ;;
+merge)
+  shift
+  merge "$root/build/fuzz/bin/$program" "$@"
+  ;;
+merge-with)
+  shift
+  merge "$@"
+  ;;
+*)
+  mkdir -p build/fuzz/corpus
+  build/fuzz/bin/"$program" -max_total_time="$mode" "${flags[@]}" build/fuzz/corpus "$seeds"
+  ;;
+esac
