@@ -82,6 +82,8 @@ class Steps {
             uint8_t step = in_.byte();
             if (step == kMachineStep) {
                 machineStep(MachineStep(in_.byte() % kMachineStepCount));
+            } else if (step % kEntrySteps == kShutdown && step != kShutdownByte) {
+                entryStep(kWaitForIdle);
             } else {
                 fill_ = kFills[step / kEntrySteps];
                 entryStep(EntryStep(step % kEntrySteps));
@@ -277,8 +279,11 @@ class Steps {
     }
 
     void loadTexture() {
-        // Mostly small images, now and then one up to 2048 pixels a side.
-        uint32_t limit = in_.byte() < 240 ? 300 : 2049;
+        // Mostly images of at most 64 pixels a side, which take the same
+        // paths as larger ones at a fraction of the conversion; often up to
+        // 299 (textures of 128 and 256), now and then up to 2048.
+        uint8_t sizes = in_.byte();
+        uint32_t limit = sizes < 160 ? 65 : sizes < 240 ? 300 : 2049;
         int32_t width = int32_t(in_.word() % limit);
         int32_t height = int32_t(in_.word() % limit);
         if (int64_t(width) * height > 1 << 20) height = (1 << 20) / (width ? width : 1);

@@ -9,7 +9,9 @@
 // stand-ins give the next start, the SGL library's version and texture
 // memory) or make a batch of calls that reaches a deep state in one step.
 // They are rare on purpose: most change what a start gets, and a restart
-// costs more than most inputs.
+// costs more than most inputs. For the same reason only the step byte
+// kShutdownByte shuts the driver down (small numbers such as 1 are common in
+// inputs); the other bytes of that step wait for the accelerator instead.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +51,8 @@ enum EntryStep : uint8_t {
 // variant (step byte / kEntrySteps).
 constexpr uint8_t kFills[11] = {0x5A, 0xFF, 0x00, 0x80, 0x5A, 0x7F, 0x5A, 0x01, 0xA5, 0x5A, 0xFE};
 
+constexpr uint8_t kShutdownByte = kShutdown + 8 * kEntrySteps; // 0xC1
+
 // Machine steps (the selector byte after kMachineStep, modulo kMachineStepCount).
 constexpr uint8_t kMachineStep = 245;
 enum MachineStep : uint8_t {
@@ -68,8 +72,9 @@ enum MachineStep : uint8_t {
 };
 
 // Pitches of 64 KiB and more (which reach the renderer cut to 16 bits) are
-// left out: a chain of them costs about a second per start under ASan.
-constexpr int kPitches[8] = {1280, 1282, 1284, 1288, 1296, 1536, 2048, 4096};
+// left out: a chain of them costs about a second per start under ASan; so
+// are other large ones, whose chains are new memory for every start.
+constexpr int kPitches[8] = {1280, 1282, 1284, 1286, 1288, 1296, 1344, 1536};
 constexpr const char* kVersions[8] = {"0046h", "0045h", "0047h", "0100h", "", "0046", "0045z", "1"};
 constexpr int kBudgets[8] = {0, 2048, 8192, 32768, 131072, 262144, 393216, 1048576};
 constexpr int kFrameCounts[16] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 16, 32, 64, 101, 128};

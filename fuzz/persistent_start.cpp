@@ -63,8 +63,8 @@ constexpr DWORD kStandInCaps = DDCAPS_BLT | DDCAPS_BLTCOLORFILL | DDCAPS_BLTSTRE
                                DDCAPS_PALETTE | DDCAPS_COLORKEY | DDCAPS_READSCANLINE;
 constexpr char kStandInVersion[] = "0046h";
 
-int restartEvery = 1000;  // inputs one start serves at most
-int leakCheckEvery = 250; // inputs between two leak checks
+int restartEvery = 1000;   // inputs one start serves at most
+int leakCheckEvery = 1000; // inputs between two leak checks
 int inputsSinceStart = 0;
 int inputsSinceLeakCheck = 0;
 int startObjects = 0; // DirectDraw objects and surfaces a start holds
@@ -173,7 +173,11 @@ void startHarness() {
     leakCheckEvery = numberFromEnvironment("KXFUZZ_LEAK_CHECK_EVERY", leakCheckEvery);
     if (restartEvery < 1) restartEvery = 1;
     if (leakCheckEvery < 1) leakCheckEvery = 1;
+    // Room for inputs of the usual length from the start: a copy that grew
+    // its storage would look like a leak of that input.
     recentInputs.resize(size_t(std::min(leakCheckEvery, 4096)));
+    for (std::vector<uint8_t>& copy : recentInputs)
+        copy.reserve(1024);
     defaultBudget = softsglTextureBudget();
     // Nobody reads the call logs while fuzzing; building them is costly.
     recordSteps(false);

@@ -43,11 +43,20 @@ struct Block {
 
 std::vector<Block> blocks;
 
-Block* freeBlockFor(size_t size) {
+// The smallest free block that holds size bytes of the fill, or else the
+// smallest free block that is large enough.
+Block* freeBlockFor(size_t size, int fill) {
     Block* best = nullptr;
-    for (Block& b : blocks)
-        if (!b.inUse && b.capacity >= size + kGuard && (!best || b.capacity < best->capacity))
+    bool bestFilled = false;
+    for (Block& b : blocks) {
+        if (b.inUse || b.capacity < size + kGuard) continue;
+        bool filled = fill != kNoFill && b.fill == fill && b.filled >= size;
+        if (!best || (filled && !bestFilled) ||
+            (filled == bestFilled && b.capacity < best->capacity)) {
             best = &b;
+            bestFilled = filled;
+        }
+    }
     if (best) return best;
     size_t capacity = (size + kGuard + kPage - 1) / kPage * kPage;
     void* at = mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -61,7 +70,7 @@ Block* freeBlockFor(size_t size) {
 
 uint8_t* pooledBuffer(size_t size, int fill) {
     size = size ? size : 1;
-    Block& b = *freeBlockFor(size);
+    Block& b = *freeBlockFor(size, fill);
     b.inUse = true;
     ASAN_UNPOISON_MEMORY_REGION(b.bytes, size);
     if (fill == kNoFill) {

@@ -46,7 +46,10 @@ class Writer {
         return *this;
     }
     Writer& init() { return step(kInit); }
-    Writer& shutdown() { return step(kShutdown); }
+    Writer& shutdown() {
+        byte(kShutdownByte);
+        return *this;
+    }
     Writer& changeResolution(int32_t mode) {
         step(kChangeResolution);
         integer(8, mode);
@@ -82,7 +85,7 @@ class Writer {
     Writer& loadTexture(int32_t width, int32_t height, uint32_t format, bool ownPalette = false,
                         int variant = 0) {
         step(kLoadTexture, variant);
-        byte(0); // sizes below 300
+        byte(width <= 64 && height <= 64 ? 0 : 200); // the sizes' range
         word(uint32_t(width));
         word(uint32_t(height));
         byte(255); // width as given
