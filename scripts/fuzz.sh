@@ -79,6 +79,10 @@ campaign)
   echo "campaign in $dir (log: $dir/log), $workers workers for $seconds s"
   # Findings and the inputs before a failed restart-point check land here.
   export KXFUZZ_FINDINGS=$dir
+  # Timeouts are measured in wall time: at nice 19 on a machine others keep
+  # busy an input may take a hundred times its CPU time, so a campaign
+  # allows 60 s (a hang still ends it).
+  flags=("${flags[@]/-timeout=10/-timeout=60}")
   nohup nice -n 19 bash -c '
     set -u
     "$0/bin/$1" -fork="$2" -max_total_time="$3" -artifact_prefix="$0/" "${@:6}" \
