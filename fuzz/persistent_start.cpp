@@ -23,9 +23,15 @@
 // the cache's frame and eviction threshold (written before they are read
 // once the cache holds nothing), the context's texture name and texturing
 // flag (every draw call overwrites them unless a texture was selected since,
-// which overwrites them too), which block of the chain is in front and what
-// the buffers hold, the last DirectDraw result, and the stand-ins' clocks,
-// counters and object serials.
+// which overwrites them too; only the frame's own SGL calls carry the stale
+// values along), the host palette kept for the next start (opaque black
+// instead of zero, the same screen colours), which block of the chain is in
+// front and what the buffers hold, the render address (marked invalid until
+// the next render), the last DirectDraw result and caps, the display's
+// vertical-blank phase (a real display's is anywhere at a start), texture
+// names and device serials (names are only compared), and the stand-ins'
+// clocks and call counts. fuzz_replay --fresh-check compares each input's
+// platform calls after a fresh start and after other inputs.
 #include "fuzz/persistent_start.h"
 
 #include <algorithm>

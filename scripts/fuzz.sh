@@ -26,6 +26,7 @@ root=$PWD
 # name | program in build/fuzz/bin | seed corpus | dictionary (- for none) | longest input
 harnesses="
 driver | kxfuzz | fuzz/corpus | fuzz/driver.dict | 1024
+trace | kxtracefuzz | fuzz/trace_corpus | - | 65536
 "
 harness=${KXFUZZ_HARNESS:-driver}
 line=$(printf '%s\n' "$harnesses" | awk -F' *[|] *' -v h="$harness" '$1 == h')
