@@ -51,6 +51,12 @@ KX_SSE2 void copyIndexedSse2(const uint8_t* source, ptrdiff_t sourcePitch, uint8
         const uint8_t* s = source + i * sourcePitch;
         uint8_t* d = destination + i * destinationPitch;
         int32_t j = 0;
+        // Sixteen pixels a step: two groups of insert chains in flight.
+        for (; j + 16 <= width; j += 16) {
+            const __m128i first = lookup8(s + j, table), second = lookup8(s + j + 8, table);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * j), first);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * j + 16), second);
+        }
         for (; j + 8 <= width; j += 8)
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * j), lookup8(s + j, table));
         for (; j < width; ++j)

@@ -47,21 +47,24 @@ void convert565Texels(uint32_t* destination, const uint8_t* source, int32_t coun
 // is floor(((d + 1) * 65536 - 1) / step): the one whose block holds d. The
 // quotient and remainder advance by those of 65536 / step per entry, which
 // keeps the loop free of divisions and of branches that the irregular block
-// lengths of a shrink would mispredict.
+// lengths of a shrink would mispredict. With at most kMaxScaleMap entries the
+// step stays below 2^26, so the loop runs in 32 bits (two instructions fewer
+// per operation on an i686).
 void buildScaleMap(int32_t* map, int32_t destinationSize, int32_t sourceSize) {
     const int64_t step = (int64_t(destinationSize) << 16) / sourceSize;
     const int64_t covered = (sourceSize * step) >> 16; // at most destinationSize
     int32_t d = 0;
     if (covered > 0) {
-        int64_t quotient = 65535 / step, remainder = 65535 % step;
-        const int64_t quotientStep = 65536 / step, remainderStep = 65536 % step;
+        const uint32_t step32 = uint32_t(step);
+        uint32_t quotient = 65535 / step32, remainder = 65535 % step32;
+        const uint32_t quotientStep = 65536 / step32, remainderStep = 65536 % step32;
         for (; d < covered; ++d) {
             map[d] = int32_t(quotient);
             quotient += quotientStep;
             remainder += remainderStep;
-            const int64_t carry = remainder >= step;
+            const uint32_t carry = remainder >= step32;
             quotient += carry;
-            remainder -= carry * step;
+            remainder -= step32 & (0u - carry);
         }
     }
     const int32_t last = d > 0 ? map[d - 1] : 0;
@@ -108,13 +111,19 @@ void scaleTexels(const TexelKernelSet& kernels, uint32_t* destination, int32_t d
     int32_t columns[kMaxScaleMap], rows[kMaxScaleMap];
     buildScaleMap(columns, destinationWidth, sourceWidth);
     buildScaleMap(rows, destinationHeight, sourceHeight);
-    for (int32_t y = 0; y < destinationHeight; ++y) {
+    for (int32_t y = 0; y < destinationHeight;) {
         uint32_t* row = destination + int64_t(y) * destinationPitch;
         if (y > 0 && rows[y] == rows[y - 1]) {
             std::memcpy(row, row - destinationPitch, size_t(destinationWidth) * 4);
+            ++y;
             continue;
         }
-        kernels.gatherTexels(row, source + int64_t(rows[y]) * sourcePitch, columns,
-                             destinationWidth, sourceWidth);
+        // With the next row too where it reads another source row.
+        const bool pair = y + 1 < destinationHeight && rows[y + 1] != rows[y];
+        const uint32_t* from = source + int64_t(rows[y]) * sourcePitch;
+        kernels.gatherTexelRows(row, pair ? row + destinationPitch : row, from,
+                                pair ? source + int64_t(rows[y + 1]) * sourcePitch : from, columns,
+                                destinationWidth, sourceWidth);
+        y += pair ? 2 : 1;
     }
 }

@@ -52,37 +52,55 @@ KX_AVX2 void convert888Avx2(uint32_t* destination, const uint8_t* source, int32_
         destination[i] = texelFrom888(source + 3 * i);
 }
 
-// Eight destination texels from a 16-texel window of the source row: two
-// permutes and a blend, where the window holds all eight sources (shrinks up
-// to about 2:1, every enlargement) and lies inside the row.
-KX_AVX2 void gatherTexelsAvx2(uint32_t* row, const uint32_t* from, const int32_t* columns,
-                              int32_t count, int32_t rowLength) {
+// Eight texels of a row from a 16-texel window of its source row: two
+// permutes and a blend.
+KX_AVX2 inline __m256i window8(const uint32_t* from, __m256i index, __m256i high) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 8));
+    return _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, index),
+                              _mm256_permutevar8x32_epi32(next, index), high);
+}
+
+// Eight destination texels of each row from one index vector, where the
+// 16-texel window holds all eight sources (shrinks up to about 2:1, every
+// enlargement) and lies inside the row. Stronger shrinks, whose windows never
+// hold eight, take the scalar loop.
+KX_AVX2 void gatherTexelRowsAvx2(uint32_t* row, uint32_t* nextRow, const uint32_t* from,
+                                 const uint32_t* nextFrom, const int32_t* columns, int32_t count,
+                                 int32_t rowLength) {
+    if (count >= 8 && columns[7] - columns[0] >= 16) {
+        scalarTexelKernels.gatherTexelRows(row, nextRow, from, nextFrom, columns, count, rowLength);
+        return;
+    }
     const __m256i seven = _mm256_set1_epi32(7);
     int32_t x = 0;
     for (; x + 8 <= count; x += 8) {
         const int32_t base = columns[x];
         if (columns[x + 7] - base < 16 && base + 16 <= rowLength) {
-            __m256i index =
+            const __m256i index =
                 _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + x)),
                                  _mm256_set1_epi32(base));
-            __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + base));
-            __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + base + 8));
-            __m256i texels = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, index),
-                                                _mm256_permutevar8x32_epi32(high, index),
-                                                _mm256_cmpgt_epi32(index, seven));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + x), texels);
+            const __m256i high = _mm256_cmpgt_epi32(index, seven);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + x),
+                                window8(from + base, index, high));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(nextRow + x),
+                                window8(nextFrom + base, index, high));
         } else {
-            for (int32_t k = 0; k < 8; ++k)
+            for (int32_t k = 0; k < 8; ++k) {
                 row[x + k] = from[columns[x + k]];
+                nextRow[x + k] = nextFrom[columns[x + k]];
+            }
         }
     }
-    for (; x < count; ++x)
+    for (; x < count; ++x) {
         row[x] = from[columns[x]];
+        nextRow[x] = nextFrom[columns[x]];
+    }
 }
 
 } // namespace
 
 const TexelKernelSet avx2TexelKernels = {"avx2", convertIndexedTexelsScalar, convert8888Avx2,
-                                         convert888Avx2, gatherTexelsAvx2};
+                                         convert888Avx2, gatherTexelRowsAvx2};
 
 #endif

@@ -56,17 +56,21 @@ void convert888Scalar(uint32_t* destination, const uint8_t* source, int32_t coun
         destination[i] = texelFrom888(source + 3 * i);
 }
 
-void gatherTexelsScalar(uint32_t* row, const uint32_t* from, const int32_t* columns, int32_t count,
-                        int32_t) {
+void gatherTexelRowsScalar(uint32_t* row, uint32_t* nextRow, const uint32_t* from,
+                           const uint32_t* nextFrom, const int32_t* columns, int32_t count,
+                           int32_t) {
     int32_t x = 0;
-    for (; x + 4 <= count; x += 4) {
-        row[x] = from[columns[x]];
-        row[x + 1] = from[columns[x + 1]];
-        row[x + 2] = from[columns[x + 2]];
-        row[x + 3] = from[columns[x + 3]];
+    for (; x + 2 <= count; x += 2) {
+        const int32_t c0 = columns[x], c1 = columns[x + 1];
+        row[x] = from[c0];
+        nextRow[x] = nextFrom[c0];
+        row[x + 1] = from[c1];
+        nextRow[x + 1] = nextFrom[c1];
     }
-    for (; x < count; ++x)
+    for (; x < count; ++x) {
         row[x] = from[columns[x]];
+        nextRow[x] = nextFrom[columns[x]];
+    }
 }
 
 } // namespace
@@ -92,4 +96,4 @@ void convertIndexedTexelsScalar(uint32_t* destination, const uint8_t* source,
 }
 
 const TexelKernelSet scalarTexelKernels = {"scalar", convertIndexedTexelsScalar, convert8888Scalar,
-                                           convert888Scalar, gatherTexelsScalar};
+                                           convert888Scalar, gatherTexelRowsScalar};

@@ -67,23 +67,31 @@ KX_SSE2 void convert888Sse2(uint32_t* destination, const uint8_t* source, int32_
         destination[i] = texelFrom888(source + 3 * i);
 }
 
-// Four texels per store.
-KX_SSE2 void gatherTexelsSse2(uint32_t* row, const uint32_t* from, const int32_t* columns,
-                              int32_t count, int32_t) {
+// Four texels of each row per store.
+KX_SSE2 void gatherTexelRowsSse2(uint32_t* row, uint32_t* nextRow, const uint32_t* from,
+                                 const uint32_t* nextFrom, const int32_t* columns, int32_t count,
+                                 int32_t) {
     int32_t x = 0;
     for (; x + 4 <= count; x += 4) {
-        const __m128i texels = _mm_set_epi32(
-            static_cast<int>(from[columns[x + 3]]), static_cast<int>(from[columns[x + 2]]),
-            static_cast<int>(from[columns[x + 1]]), static_cast<int>(from[columns[x]]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), texels);
+        const int32_t c0 = columns[x], c1 = columns[x + 1], c2 = columns[x + 2],
+                      c3 = columns[x + 3];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x),
+                         _mm_setr_epi32(static_cast<int>(from[c0]), static_cast<int>(from[c1]),
+                                        static_cast<int>(from[c2]), static_cast<int>(from[c3])));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(nextRow + x),
+            _mm_setr_epi32(static_cast<int>(nextFrom[c0]), static_cast<int>(nextFrom[c1]),
+                           static_cast<int>(nextFrom[c2]), static_cast<int>(nextFrom[c3])));
     }
-    for (; x < count; ++x)
+    for (; x < count; ++x) {
         row[x] = from[columns[x]];
+        nextRow[x] = nextFrom[columns[x]];
+    }
 }
 
 } // namespace
 
 const TexelKernelSet sse2TexelKernels = {"sse2", convertIndexedTexelsScalar, convert8888Sse2,
-                                         convert888Sse2, gatherTexelsSse2};
+                                         convert888Sse2, gatherTexelRowsSse2};
 
 #endif
