@@ -44,6 +44,10 @@ TEST(TextureCache, EvictionBranchesOnBothSidesOfTheFrameWrap) {
     const std::pair<std::vector<std::pair<uint32_t, uint32_t>>, std::vector<int>> cases[] = {
         {{{0, 20}, {0, 10}, {0, 0}}, {-1, 1, 2}}, // same kind idle 5+: its slot taken over
         {{{1, 20}, {0, 3}, {0, 1}}, {2, -1}},     // candidate idle 2..4, another older: both go
+        {{{1, 20}, {0, 2}, {0, 1}}, {2, -1}},     // ... idle 2
+        {{{1, 20}, {0, 4}, {0, 1}}, {2, -1}},     // ... idle 4
+        {{{1, 20}, {0, 5}, {0, 1}}, {0, -1, 2}},  // candidate idle 5: its slot taken over
+        {{{1, 5}, {0, 3}, {0, 1}}, {0, -1, 2}},   // ... or when none is older than 5
         {{{1, 20}, {0, 1}, {0, 0}}, {1, 2, -1}},  // candidate used last frame survives
         {{{0, 4}, {0, 0}, {0, 2}}, {-1, 1, 2}},   // all recent: least recent of the kind taken
         {{{0, 0}, {0, 0}}, {-1, 1}},              // ... even if used this frame
