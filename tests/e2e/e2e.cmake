@@ -1,8 +1,10 @@
 # The end-to-end tests' extra needs, included by tests/CMakeLists.txt once
 # test_e2e exists: the host's code (entry point table, demo scene, PNG files),
-# libpng to read the golden images, and where goldens and failures live.
+# the PNG reading and image comparison of kximgdiff, and where goldens and
+# failures live.
 if(TARGET test_e2e)
   find_package(PNG REQUIRED)
+  target_sources(test_e2e PRIVATE ${CMAKE_SOURCE_DIR}/trace/image_compare.cpp)
   target_link_libraries(test_e2e PRIVATE kxhost kxhost_png PNG::PNG)
   target_compile_definitions(test_e2e PRIVATE
     KX_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/tests/golden"

@@ -1,12 +1,11 @@
 #include "tests/e2e/e2e_support.h"
 
-#include <png.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "host/png_writer.h"
+#include "trace/image_compare.h"
 
 const KxEntryPoints& linkedDriver() {
     static const KxEntryPoints api = [] {
@@ -32,28 +31,9 @@ uint32_t rgbAt(const RgbImage& image, int x, int y) {
     return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
 }
 
-bool readPng(const std::string& path, RgbImage& image, std::string& error) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) {
-        error = png.message;
-        return false;
-    }
-    png.format = PNG_FORMAT_RGB;
-    image.width = int(png.width);
-    image.height = int(png.height);
-    image.rgb.assign(PNG_IMAGE_SIZE(png), 0);
-    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
-        error = png.message;
-        png_image_free(&png);
-        return false;
-    }
-    return true;
-}
-
 namespace {
 
-std::string writeOrNote(const std::string& path, const RgbImage& image) {
+std::string writeOrNote(const std::string& path, const Image& image) {
     std::string error;
     if (!writePng(path, image.width, image.height, image.rgb.data(), image.width * 3, error))
         return "(could not write " + path + ": " + error + ")";
@@ -62,8 +42,9 @@ std::string writeOrNote(const std::string& path, const RgbImage& image) {
 
 } // namespace
 
-::testing::AssertionResult matchesGolden(const std::string& scene, const RgbImage& actual) {
+::testing::AssertionResult matchesGolden(const std::string& scene, const RgbImage& frame) {
     const std::string golden = std::string(KX_GOLDEN_DIR) + "/" + scene + ".png";
+    const Image actual{frame.width, frame.height, frame.rgb};
     const char* regenerate = std::getenv("KX_REGENERATE_GOLDENS");
     if (regenerate && std::string(regenerate) == "1") {
         std::string written = writeOrNote(golden, actual);
@@ -78,11 +59,11 @@ std::string writeOrNote(const std::string& path, const RgbImage& image) {
     const std::string actualPath = dir + "/" + scene + "-actual.png";
     const std::string diffPath = dir + "/" + scene + "-diff.png";
 
-    RgbImage expected;
+    Image expected;
     std::string error;
     if (!readPng(golden, expected, error))
         return ::testing::AssertionFailure()
-               << "no golden image " << golden << " (" << error
+               << "no golden image (" << error
                << "); this run's frame: " << writeOrNote(actualPath, actual)
                << "; after checking it, accept it with scripts/regen_goldens.sh";
     if (expected.width != actual.width || expected.height != actual.height)
@@ -90,32 +71,10 @@ std::string writeOrNote(const std::string& path, const RgbImage& image) {
                << scene << ": golden is " << expected.width << " x " << expected.height
                << ", frame is " << actual.width << " x " << actual.height
                << "; actual: " << writeOrNote(actualPath, actual);
-
-    RgbImage diff = actual;
-    long differing = 0;
-    int firstX = -1, firstY = -1;
-    for (int y = 0; y < actual.height; ++y)
-        for (int x = 0; x < actual.width; ++x) {
-            size_t i = (size_t(y) * size_t(actual.width) + size_t(x)) * 3;
-            bool same = actual.rgb[i] == expected.rgb[i] &&
-                        actual.rgb[i + 1] == expected.rgb[i + 1] &&
-                        actual.rgb[i + 2] == expected.rgb[i + 2];
-            if (same) {
-                for (int c = 0; c < 3; ++c)
-                    diff.rgb[i + size_t(c)] = uint8_t(actual.rgb[i + size_t(c)] / 4);
-                continue;
-            }
-            if (differing++ == 0) firstX = x, firstY = y;
-            diff.rgb[i] = 255;
-            diff.rgb[i + 1] = 0;
-            diff.rgb[i + 2] = 0;
-        }
-    if (differing == 0) return ::testing::AssertionSuccess();
-    char first[96];
-    std::snprintf(first, sizeof first, "first at (%d, %d): %06X, golden %06X", firstX, firstY,
-                  rgbAt(actual, firstX, firstY), rgbAt(expected, firstX, firstY));
+    const ImageDifference d = compareImages(expected, actual);
+    if (d.pixels == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
-           << scene << ": " << differing << " pixels differ from " << golden << ", " << first
-           << "\n  actual: " << writeOrNote(actualPath, actual)
-           << "\n  diff:   " << writeOrNote(diffPath, diff);
+           << scene << ": " << d.pixels << " pixels differ from " << golden << ", by up to "
+           << d.largest << "\n  actual: " << writeOrNote(actualPath, actual)
+           << "\n  diff:   " << writeOrNote(diffPath, differenceImage(expected, actual));
 }

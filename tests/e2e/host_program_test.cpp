@@ -66,7 +66,7 @@ TEST(HostPng, BuiltInEncoderWritesFilesThatLibpngReadsBack) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 
-    RgbImage decoded;
+    Image decoded;
     std::string error;
     ASSERT_TRUE(readPng(path, decoded, error)) << error;
     ASSERT_EQ(decoded.width, width);
@@ -79,7 +79,7 @@ TEST(HostPng, BuiltInEncoderWritesFilesThatLibpngReadsBack) {
     // The libpng writer of this build gives the same pixels.
     std::string viaLibpng = freshFolder("png2") + "/libpng.png";
     ASSERT_TRUE(writePng(viaLibpng, width, height, rgb.data(), pitch, error)) << error;
-    RgbImage again;
+    Image again;
     ASSERT_TRUE(readPng(viaLibpng, again, error)) << error;
     EXPECT_EQ(again.rgb, decoded.rgb);
 }
@@ -118,7 +118,7 @@ TEST(HostProgram, PlaysTheSceneWritesTheChosenFramesAndReportsTheStages) {
 
     // Frame 2 of the program, with the driver loaded by name, is the frame
     // the same scene gives with the driver linked in.
-    RgbImage first, written;
+    Image first, written;
     std::string error;
     ASSERT_TRUE(readPng(folder + "/frames/frame_0000.png", first, error)) << error;
     ASSERT_TRUE(readPng(folder + "/frames/frame_0002.png", written, error)) << error;
@@ -139,7 +139,7 @@ TEST(HostProgram, PlaysTheSceneWritesTheChosenFramesAndReportsTheStages) {
     // The stand-in display in 555: every channel keeps five bits.
     run = runDemo("--frames 1 --write last --format 555 --out frames555", folder);
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    RgbImage frame555;
+    Image frame555;
     ASSERT_TRUE(readPng(folder + "/frames555/frame_0000.png", frame555, error)) << error;
     size_t wide = 0;
     for (uint8_t c : frame555.rgb)
