@@ -10,7 +10,7 @@
 
 #include "platform/sgl.h"
 #include "softsgl/softsgl_control.h"
-#include "tests/oracle/mesa_peer.h"
+#include "bench/mesa_peer.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "driver/kxapi.h"
 #include "host/png_writer.h"
-#include "tests/oracle/mesa_peer.h"
+#include "bench/mesa_peer.h"
 
 namespace {
 

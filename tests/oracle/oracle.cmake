@@ -1,7 +1,9 @@
 # The Mesa oracle test's needs, included by tests/CMakeLists.txt once
-# test_oracle exists: OSMesa where it is installed (without it the test
-# skips and says why), the PNG writer for its failure images.
+# test_oracle exists: the benchmark's OpenGL peer (bench/mesa_peer.cpp) on
+# OSMesa where it is installed (without it the test skips and says why), the
+# PNG writer for its failure images.
 if(TARGET test_oracle)
+  target_sources(test_oracle PRIVATE ${CMAKE_SOURCE_DIR}/bench/mesa_peer.cpp)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(KX_OSMESA IMPORTED_TARGET osmesa)
   target_link_libraries(test_oracle PRIVATE kxhost_png)

@@ -1,4 +1,4 @@
-#include "tests/oracle/mesa_peer.h"
+#include "bench/mesa_peer.h"
 
 #if defined(KX_HAVE_OSMESA)
 
