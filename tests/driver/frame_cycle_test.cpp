@@ -1,13 +1,12 @@
-// The frame cycle: render once per frame, flip, count frames, and the render
-// callback's answers to SGL.
+// The frame cycle: render once per frame, flip, count frames, and entry
+// points called outside a started driver. (A render callback that cannot
+// lock the back buffer: Blits.DrawNothingWithoutAValidBackBuffer.)
 #include <gtest/gtest.h>
 
-#include "display/display.h"
 #include "driver/driver_state.h"
 #include "driver/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
-#include "tests/support/test_support.h"
 
 TEST(FrameCycle, PageFlipRendersFlipsAndCounts) {
     ASSERT_EQ(Init(), 1);
@@ -31,28 +30,6 @@ TEST(FrameCycle, PageFlipRendersFlipsAndCounts) {
     Shutdown();
     ASSERT_EQ(Init(), 1);
     EXPECT_EQ(frameCounter, 2u); // a new start keeps the clock
-    Shutdown();
-}
-
-TEST(FrameCycle, RenderCallbackFailureLeavesEverythingAlone) {
-    ASSERT_EQ(Init(), 1);
-    AddressCallbackParams params = {};
-    pvr_RenderCallback(&params);
-    uint8_t* address = renderTarget.address;
-
-    clearMessages();
-    kxstandFailCall("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
-    AddressCallbackParams untouched;
-    untouched.address = reinterpret_cast<void*>(0x1234);
-    untouched.stride = 77;
-    untouched.bitsPerPixel = 9;
-    EXPECT_EQ(pvr_RenderCallback(&untouched), 0);
-    EXPECT_TRUE(sawMessage("pvr_RenderCallback, ddGetWindowInfo failed\n"));
-    EXPECT_EQ(untouched.address, reinterpret_cast<void*>(0x1234));
-    EXPECT_EQ(untouched.stride, 77);
-    EXPECT_EQ(untouched.bitsPerPixel, 9);
-    EXPECT_EQ(renderTarget.address, address);
-    EXPECT_EQ(pvr_EndOfRenderCallback(), 0);
     Shutdown();
 }
 
