@@ -49,12 +49,6 @@ DemoRun runDemo(const std::string& arguments, const std::string& folder) {
 } // namespace
 
 TEST(HostPng, BuiltInEncoderWritesFilesThatLibpngReadsBack) {
-    // Known check values of the two checksums.
-    const char* iend = "IEND";
-    EXPECT_EQ(pngCrc32(reinterpret_cast<const uint8_t*>(iend), 4), 0xAE426082u);
-    const char* word = "Wikipedia";
-    EXPECT_EQ(zlibAdler32(reinterpret_cast<const uint8_t*>(word), 9), 0x11E60398u);
-
     // Big enough for several stored blocks, with a padded row pitch.
     const int width = 301, height = 230, pitch = width * 3 + 5;
     std::vector<uint8_t> rgb(size_t(pitch) * height, 0xEE);
@@ -75,13 +69,6 @@ TEST(HostPng, BuiltInEncoderWritesFilesThatLibpngReadsBack) {
         ASSERT_EQ(0, std::memcmp(decoded.rgb.data() + size_t(y) * width * 3,
                                  rgb.data() + size_t(y) * pitch, size_t(width) * 3))
             << "row " << y;
-
-    // The libpng writer of this build gives the same pixels.
-    std::string viaLibpng = freshFolder("png2") + "/libpng.png";
-    ASSERT_TRUE(writePng(viaLibpng, width, height, rgb.data(), pitch, error)) << error;
-    Image again;
-    ASSERT_TRUE(readPng(viaLibpng, again, error)) << error;
-    EXPECT_EQ(again.rgb, decoded.rgb);
 }
 
 TEST(HostLoader, FindsAllEntryPointsByNameAndNamesWhatIsMissing) {
