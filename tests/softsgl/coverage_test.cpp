@@ -68,27 +68,23 @@ TEST(SoftsglCoverage, TopLeftRuleOnPixelCentresAndSixteenthNudges) {
                                                   "......\n"
                                                   "......\n");
 
-    // A lone triangle: its sloped edge through centres is a right edge.
+    // A lone triangle in either winding: its sloped edge through centres is a
+    // right edge.
     MemoryTarget t;
     setUpScreen(t, 6, 5);
     SGLCONTEXT ctx = defaultContext();
-    sgltri_startofframe(&ctx);
-    drawTriangle(ctx, vtx(0.5f, 0.5f), vtx(4.5f, 0.5f), vtx(0.5f, 4.5f));
-    renderFrame(ctx);
-    EXPECT_EQ(picture(t, 6, 5, kInk), "####..\n"
-                                      "###...\n"
-                                      "##....\n"
-                                      "#.....\n"
-                                      "......\n");
-    // The other winding covers the same pixels.
-    sgltri_startofframe(&ctx);
-    drawTriangle(ctx, vtx(0.5f, 0.5f), vtx(0.5f, 4.5f), vtx(4.5f, 0.5f));
-    renderFrame(ctx);
-    EXPECT_EQ(picture(t, 6, 5, kInk), "####..\n"
-                                      "###...\n"
-                                      "##....\n"
-                                      "#.....\n"
-                                      "......\n");
+    const SGLVERTEX b = vtx(4.5f, 0.5f), c = vtx(0.5f, 4.5f);
+    for (bool clockwise : {true, false}) {
+        sgltri_startofframe(&ctx);
+        drawTriangle(ctx, vtx(0.5f, 0.5f), clockwise ? b : c, clockwise ? c : b);
+        renderFrame(ctx);
+        EXPECT_EQ(picture(t, 6, 5, kInk), "####..\n"
+                                          "###...\n"
+                                          "##....\n"
+                                          "#.....\n"
+                                          "......\n")
+            << clockwise;
+    }
 }
 
 // Half-transparent white triangles over black: a pixel blended once is
