@@ -24,14 +24,24 @@ bool readPng(const std::string& path, Image& image, std::string& error) {
     return true;
 }
 
+namespace {
+
+// The largest difference of pixel i's three components.
+int pixelDifference(const Image& reference, const Image& test, size_t i) {
+    int largest = 0;
+    for (int c = 0; c < 3; ++c)
+        largest =
+            std::max(largest, std::abs(int(reference.rgb[3 * i + c]) - int(test.rgb[3 * i + c])));
+    return largest;
+}
+
+} // namespace
+
 ImageDifference compareImages(const Image& reference, const Image& test) {
     ImageDifference d;
     const size_t n = std::min(reference.rgb.size(), test.rgb.size()) / 3;
     for (size_t i = 0; i < n; ++i) {
-        int largest = 0;
-        for (int c = 0; c < 3; ++c)
-            largest = std::max(largest,
-                               std::abs(int(reference.rgb[3 * i + c]) - int(test.rgb[3 * i + c])));
+        const int largest = pixelDifference(reference, test, i);
         d.pixels += largest > 0;
         d.largest = std::max(d.largest, largest);
     }
@@ -42,10 +52,7 @@ Image differenceImage(const Image& reference, const Image& test) {
     Image out = reference;
     const size_t n = std::min(reference.rgb.size(), test.rgb.size()) / 3;
     for (size_t i = 0; i < n; ++i) {
-        int largest = 0;
-        for (int c = 0; c < 3; ++c)
-            largest = std::max(largest,
-                               std::abs(int(reference.rgb[3 * i + c]) - int(test.rgb[3 * i + c])));
+        const int largest = pixelDifference(reference, test, i);
         uint8_t* p = &out.rgb[3 * i];
         if (largest) {
             p[0] = uint8_t(std::min(255, 128 + largest));
