@@ -96,10 +96,9 @@ int ddSetDisplayMode(HWND window) {
 
     if (!pDirectDraw) {
         if (!ddEnsureLibrary()) return 0;
-        lastDDrawResult = pfnDirectDrawCreate(nullptr, &pDirectDraw, nullptr);
-        if (lastDDrawResult != DD_OK) {
+        if (!ddCheck(pfnDirectDrawCreate(nullptr, &pDirectDraw, nullptr)) ||
+            !ddGotObject(pDirectDraw)) {
             pDirectDraw = nullptr;
-            debugDDrawErrMsg(lastDDrawResult);
             return 0;
         }
     }

@@ -178,10 +178,9 @@ int ddDumpDriverCaps() {
     // Borrow the layer's object if there is one, else make a temporary one.
     bool temporary = false;
     if (!pDirectDraw) {
-        lastDDrawResult = pfnDirectDrawCreate(nullptr, &pDirectDraw, nullptr);
-        if (lastDDrawResult != DD_OK) {
+        if (!ddCheck(pfnDirectDrawCreate(nullptr, &pDirectDraw, nullptr)) ||
+            !ddGotObject(pDirectDraw)) {
             pDirectDraw = nullptr;
-            debugDDrawErrMsg(lastDDrawResult);
             return 0;
         }
         temporary = true;

@@ -12,6 +12,14 @@ inline bool ddCheck(HRESULT result) {
     return false;
 }
 
+// A call that reports success must also hand over what it made: a DirectDraw
+// that answers DD_OK without an object or without surface memory is taken as
+// failing (DDERR_GENERIC), so that nothing is called through a null pointer.
+inline bool ddGotObject(const void* made) {
+    if (made) return true;
+    return ddCheck(DDERR_GENERIC);
+}
+
 // Makes sure DirectDrawCreate is at hand, loading ddraw.dll if need be.
 inline bool ddEnsureLibrary() {
     return pfnDirectDrawCreate || loadDDrawLibrary();

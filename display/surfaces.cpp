@@ -37,13 +37,15 @@ int ddCreateSurfaces() {
     // surface only: release it first.
     if (pFrontBuffer) ddReleaseChain();
 
-    if (!ddCheck(pDirectDraw->CreateSurface(&desc, &pFrontBuffer, nullptr))) {
+    if (!ddCheck(pDirectDraw->CreateSurface(&desc, &pFrontBuffer, nullptr)) ||
+        !ddGotObject(pFrontBuffer)) {
         pFrontBuffer = nullptr;
         return 0;
     }
 
     DDSCAPS backCaps = {DDSCAPS_BACKBUFFER};
-    if (!ddCheck(pFrontBuffer->GetAttachedSurface(&backCaps, &pBackBuffer))) {
+    if (!ddCheck(pFrontBuffer->GetAttachedSurface(&backCaps, &pBackBuffer)) ||
+        !ddGotObject(pBackBuffer)) {
         pBackBuffer = nullptr;
         return 0;
     }
@@ -67,6 +69,10 @@ int ddLock(IDirectDrawSurface* surface, void** address, int32_t* pitch) {
     std::memset(&desc, 0, sizeof desc);
     desc.dwSize = sizeof desc;
     if (!ddCheck(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) return 0;
+    if (!desc.lpSurface) {
+        surface->Unlock(nullptr); // locked, by its own account
+        return ddGotObject(nullptr);
+    }
     *address = desc.lpSurface;
     *pitch = desc.lPitch;
     return 1;

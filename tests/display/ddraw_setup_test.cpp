@@ -100,6 +100,31 @@ TEST(DisplayStart, FailedStepsStopTheStartAndKeepWhatWasMade) {
         ddrawShutdown();
         expectAllGivenBack();
     }
+    // A call that reports success but hands over no object, surface or
+    // surface memory fails the start as DDERR_GENERIC instead of being used.
+    const Case emptyHanded[] = {
+        {"DirectDrawCreate", 1, false, false}, // the capability dump's object
+        {"DirectDrawCreate", 2, false, false},
+        {"IDirectDraw::CreateSurface", 1, true, false},
+        {"IDirectDrawSurface::GetAttachedSurface", 1, true, true},
+        {"IDirectDrawSurface::Lock", 1, true, true},
+    };
+    for (const Case& c : emptyHanded) {
+        SCOPED_TRACE(std::string(c.call) + " without a result");
+        kxstandFailCall(c.call, DD_OK, c.fromCall);
+        const bool dumpOnly = c.fromCall == 1 && std::string(c.call) == "DirectDrawCreate";
+        EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), dumpOnly ? 1 : 0);
+        if (!dumpOnly) {
+            EXPECT_EQ(lastDDrawResult, DDERR_GENERIC);
+            EXPECT_EQ(pDirectDraw != nullptr, c.objectKept);
+            EXPECT_EQ(pFrontBuffer != nullptr, c.chainKept);
+        }
+        EXPECT_EQ(kxstandLockedSurfaces(), 0);
+        kxstandClearFailures();
+        EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+        ddrawShutdown();
+        expectAllGivenBack();
+    }
     // A mode the display cannot show: object and exclusive level stay.
     kxstandSetModeSupported(false);
     EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
