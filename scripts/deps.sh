@@ -5,7 +5,7 @@
 # that run no 32-bit programs an emulator (scripts/i386.sh).
 set -u
 packages=(g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev libpng-dev
-          libsdl2-dev libpixman-1-dev libzstd-dev libxxhash-dev g++-mingw-w64-i686
+          libsdl2-dev libpixman-1-dev libzstd-dev liblz4-dev libxxhash-dev g++-mingw-w64-i686
           g++-mingw-w64-x86-64
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
           wine64 wine32:i386 xvfb xauth clang libclang-rt-14-dev libosmesa6-dev)

@@ -53,7 +53,8 @@ int info(const Trace& trace, const char* path) {
     std::printf("  driver         %s\n", traceInfoValue(trace, "driver").c_str());
     std::printf("  file           %llu bytes, %s; %llu bytes unpacked\n",
                 static_cast<unsigned long long>(trace.fileBytes),
-                trace.compression == kCompressionZstd ? "zstd" : "uncompressed",
+                trace.compression == kCompressionNone ? "uncompressed"
+                                                      : compressionName(trace.compression),
                 static_cast<unsigned long long>(trace.body.size() + kTraceHeaderSize));
     std::printf("  calls          %zu%s\n", trace.calls.size(),
                 trace.ended ? "" : " (no end record: the recording stopped early)");
@@ -134,7 +135,7 @@ int main(int argc, char** argv) {
         usage(stderr);
         return kBadUsage;
     }
-    if (command == "pack" && !traceCanCompress()) {
+    if (command == "pack" && !traceCanCompress(kCompressionZstd)) {
         std::fprintf(stderr, "kxtrace: this build cannot compress; pack on Linux\n");
         return kBadUsage;
     }

@@ -101,9 +101,10 @@ void start() {
         return;
     }
     std::string compress = environment("KXTRACE_COMPRESS");
-    uint32_t compression = traceCanCompress() && compress != "none" && compress != "0"
-                               ? kCompressionZstd
-                               : kCompressionNone;
+    uint32_t compression =
+        traceCanCompress(kCompressionZstd) && compress != "none" && compress != "0"
+            ? kCompressionZstd
+            : kCompressionNone;
 #if defined(_WIN32)
     const char* system = sizeof(void*) == 8 ? "windows-x86_64" : "windows-x86";
 #else

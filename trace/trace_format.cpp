@@ -67,3 +67,8 @@ uint64_t textureImageBytes(int32_t width, int32_t height, uint32_t format) {
     if (width <= 0 || height <= 0) return 0;
     return uint64_t(width) * uint64_t(height) * uint64_t(bytesPerPixel(format));
 }
+
+const char* compressionName(uint32_t compression) {
+    static const char* const names[] = {"none", "zstd", "lz4"};
+    return compression < 3 ? names[compression] : nullptr;
+}

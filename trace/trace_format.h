@@ -11,7 +11,14 @@
 constexpr char kTraceMagic[8] = {'K', 'X', 'T', 'R', 'A', 'C', 'E', '\0'};
 constexpr uint32_t kTraceVersion = 1;
 constexpr uint32_t kTraceHeaderSize = 32;
-enum TraceCompression : uint32_t { kCompressionNone = 0, kCompressionZstd = 1 };
+// zstd packs smaller ("kxtrace pack"); lz4 costs the recording host less.
+enum TraceCompression : uint32_t {
+    kCompressionNone = 0,
+    kCompressionZstd = 1,
+    kCompressionLz4 = 2
+};
+// The compression's name: "none", "zstd", "lz4" (null for an unknown code).
+const char* compressionName(uint32_t compression);
 
 // Record types. Every record starts with type, payload size and a check.
 enum RecordType : uint32_t {

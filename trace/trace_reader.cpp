@@ -6,7 +6,8 @@
 #include <cstring>
 #include <fstream>
 
-#if defined(KX_TRACE_ZSTD)
+#if defined(KX_TRACE_COMPRESSION)
+#include <lz4frame.h>
 #include <zstd.h>
 #endif
 
@@ -258,23 +259,34 @@ bool parseRecords(Trace& trace, std::string& error, bool verifyChecks) {
     return true;
 }
 
-bool unpackBody(const uint8_t* data, size_t size, Trace& trace, std::string& error,
+#if defined(KX_TRACE_COMPRESSION)
+// Room for `chunk` more unpacked bytes, within the reader's limit.
+bool growBody(Trace& trace, size_t chunk, size_t fileOffset, std::string& error,
+              const TraceLimits& limits) {
+    if (trace.body.size() + chunk > limits.maxBodyBytes) {
+        error = format("offset %zu of the file: the unpacked trace passes %" PRIu64
+                       " bytes, more than this reader holds",
+                       fileOffset, limits.maxBodyBytes);
+        return false;
+    }
+    trace.body.resize(trace.body.size() + chunk);
+    return true;
+}
+
+const char* kCutShort = "the compressed data stops inside a frame: the file was cut short";
+
+bool unpackZstd(const uint8_t* data, size_t size, Trace& trace, std::string& error,
                 const TraceLimits& limits) {
-#if defined(KX_TRACE_ZSTD)
     ZSTD_DCtx* d = ZSTD_createDCtx();
     ZSTD_inBuffer in = {data, size, 0};
     bool ok = true, complete = false;
     for (;;) {
         const size_t chunk = ZSTD_DStreamOutSize();
         const size_t at = trace.body.size(), taken = in.pos;
-        if (at + chunk > limits.maxBodyBytes) {
-            error = format("offset %zu of the file: the unpacked trace passes %" PRIu64
-                           " bytes, more than this reader holds",
-                           kTraceHeaderSize + in.pos, limits.maxBodyBytes);
+        if (!growBody(trace, chunk, kTraceHeaderSize + in.pos, error, limits)) {
             ok = false;
             break;
         }
-        trace.body.resize(at + chunk);
         ZSTD_outBuffer out = {trace.body.data() + at, chunk, 0};
         const size_t hint = ZSTD_decompressStream(d, &out, &in);
         trace.body.resize(at + out.pos);
@@ -292,29 +304,63 @@ bool unpackBody(const uint8_t* data, size_t size, Trace& trace, std::string& err
         if (out.pos == 0 && in.pos == taken) break; // input used up inside a frame
     }
     ZSTD_freeDCtx(d);
-    if (ok && !complete)
-        trace.notes.push_back("the compressed data stops inside a frame: the file was cut short");
+    if (ok && !complete) trace.notes.push_back(kCutShort);
     return ok;
+}
+
+bool unpackLz4(const uint8_t* data, size_t size, Trace& trace, std::string& error,
+               const TraceLimits& limits) {
+    LZ4F_dctx* d = nullptr;
+    if (LZ4F_isError(LZ4F_createDecompressionContext(&d, LZ4F_VERSION))) {
+        error = "out of memory for the lz4 decoder";
+        return false;
+    }
+    size_t pos = 0, hint = 1;
+    bool ok = true;
+    for (;;) {
+        const size_t chunk = 1u << 20;
+        const size_t at = trace.body.size();
+        if (!growBody(trace, chunk, kTraceHeaderSize + pos, error, limits)) {
+            ok = false;
+            break;
+        }
+        size_t outSize = chunk, inSize = size - pos;
+        hint = LZ4F_decompress(d, trace.body.data() + at, &outSize, data + pos, &inSize, nullptr);
+        trace.body.resize(at + outSize);
+        if (LZ4F_isError(hint)) {
+            error = format("offset %zu of the file: corrupted compressed data: %s",
+                           kTraceHeaderSize + pos, LZ4F_getErrorName(hint));
+            ok = false;
+            break;
+        }
+        pos += inSize;
+        // 0: a frame ended and everything is out; more frames may follow.
+        if (hint == 0 && pos == size) break;
+        if (outSize == 0 && inSize == 0) break; // input used up inside a frame
+    }
+    LZ4F_freeDecompressionContext(d);
+    if (ok && hint != 0) trace.notes.push_back(kCutShort);
+    return ok;
+}
+#endif
+
+bool unpackBody(const uint8_t* data, size_t size, Trace& trace, std::string& error,
+                const TraceLimits& limits) {
+#if defined(KX_TRACE_COMPRESSION)
+    if (trace.compression == kCompressionZstd) return unpackZstd(data, size, trace, error, limits);
+    return unpackLz4(data, size, trace, error, limits);
 #else
     (void)data;
     (void)size;
-    (void)trace;
     (void)limits;
-    error = "the trace is compressed with zstd, which this build cannot read: unpack it with "
-            "\"kxtrace unpack\" on Linux";
+    error = format("the trace is compressed with %s, which this build cannot read: unpack it "
+                   "with \"kxtrace unpack\" on Linux",
+                   compressionName(trace.compression));
     return false;
 #endif
 }
 
 } // namespace
-
-bool traceCanUncompress() {
-#if defined(KX_TRACE_ZSTD)
-    return true;
-#else
-    return false;
-#endif
-}
 
 bool readTraceBytes(const uint8_t* data, size_t size, Trace& trace, std::string& error,
                     const TraceLimits& limits) {
@@ -351,7 +397,7 @@ bool readTraceBytes(const uint8_t* data, size_t size, Trace& trace, std::string&
             return false;
         }
         trace.body.assign(body, body + bodySize);
-    } else if (trace.compression == kCompressionZstd) {
+    } else if (compressionName(trace.compression)) {
         if (!unpackBody(body, bodySize, trace, error, limits)) return false;
     } else {
         error = format("offset 16: corrupted header: unknown compression %u", trace.compression);

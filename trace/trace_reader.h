@@ -50,9 +50,6 @@ struct TraceLimits {
     bool verifyChecks = true;
 };
 
-// True when this build can read zstd-compressed traces.
-bool traceCanUncompress();
-
 // Reads and checks a whole trace. On failure `error` says where and what.
 bool readTraceBytes(const uint8_t* data, size_t size, Trace& trace, std::string& error,
                     const TraceLimits& limits = TraceLimits{});

@@ -1,9 +1,11 @@
 #include "trace/trace_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#if defined(KX_TRACE_ZSTD)
+#if defined(KX_TRACE_COMPRESSION)
+#include <lz4frame.h>
 #include <zstd.h>
 #endif
 
@@ -60,19 +62,127 @@ void appendRows(std::vector<uint8_t>& out, const uint8_t* first, const MemoryRow
         append(out, first + int64_t(i) * r.pitch, r.rowBytes);
 }
 
+#if defined(KX_TRACE_COMPRESSION)
+// One lz4 frame of independent blocks (of up to 4 MiB), one or more at every
+// flush, so that the compressor keeps nothing between flushes; no checksums
+// of lz4's own, as every record has its check and every blob its hash. Level
+// -1 is lz4's fast mode: the host pays for every byte compressed.
+LZ4F_preferences_t lz4Preferences() {
+    LZ4F_preferences_t p = {};
+    p.frameInfo.blockSizeID = LZ4F_max4MB;
+    p.frameInfo.blockMode = LZ4F_blockIndependent;
+    p.compressionLevel = -1;
+    p.autoFlush = 1;
+    return p;
+}
+
+bool startPacking(TraceWriter& w) {
+    if (w.compression == kCompressionZstd) {
+        ZSTD_CCtx* c = ZSTD_createCCtx();
+        w.packer = c;
+        return c && !ZSTD_isError(ZSTD_CCtx_setParameter(c, ZSTD_c_compressionLevel, kZstdLevel)) &&
+               !ZSTD_isError(ZSTD_CCtx_setParameter(c, ZSTD_c_checksumFlag, 1));
+    }
+    LZ4F_cctx* c = nullptr;
+    if (LZ4F_isError(LZ4F_createCompressionContext(&c, LZ4F_VERSION))) return false;
+    w.packer = c;
+    const LZ4F_preferences_t p = lz4Preferences();
+    w.packed.resize(LZ4F_HEADER_SIZE_MAX);
+    size_t n = LZ4F_compressBegin(c, w.packed.data(), w.packed.size(), &p);
+    if (LZ4F_isError(n)) return false;
+    writeBytes(w, w.packed.data(), n);
+    return true;
+}
+
+// Compresses `size` bytes and writes them; with `end` the stream is closed.
+void pack(TraceWriter& w, const uint8_t* data, size_t size, bool end) {
+    if (w.compression == kCompressionZstd) {
+        ZSTD_inBuffer in = {data, size, 0};
+        w.packed.resize(ZSTD_CStreamOutSize());
+        size_t left;
+        do {
+            ZSTD_outBuffer out = {w.packed.data(), w.packed.size(), 0};
+            left = ZSTD_compressStream2(static_cast<ZSTD_CCtx*>(w.packer), &out, &in,
+                                        end ? ZSTD_e_end : ZSTD_e_flush);
+            if (ZSTD_isError(left)) {
+                w.failed = true;
+                return;
+            }
+            writeBytes(w, w.packed.data(), out.pos);
+        } while (left != 0 || in.pos < in.size);
+        return;
+    }
+    LZ4F_cctx* c = static_cast<LZ4F_cctx*>(w.packer);
+    const LZ4F_preferences_t p = lz4Preferences();
+    // A block's worth at a time, so that the output buffer stays one block
+    // long however large a blob the buffer holds.
+    const size_t piece = size_t(4) << 20;
+    if (w.packed.size() < LZ4F_compressBound(piece, &p))
+        w.packed.resize(LZ4F_compressBound(piece, &p));
+    for (size_t at = 0; at < size; at += piece) {
+        const size_t n = LZ4F_compressUpdate(c, w.packed.data(), w.packed.size(), data + at,
+                                             std::min(piece, size - at), nullptr);
+        if (LZ4F_isError(n)) {
+            w.failed = true;
+            return;
+        }
+        writeBytes(w, w.packed.data(), n);
+    }
+    if (!end) return;
+    const size_t n = LZ4F_compressEnd(c, w.packed.data(), w.packed.size(), nullptr);
+    if (LZ4F_isError(n))
+        w.failed = true;
+    else
+        writeBytes(w, w.packed.data(), n);
+}
+
+void freePacker(TraceWriter& w) {
+    if (w.compression == kCompressionZstd)
+        ZSTD_freeCCtx(static_cast<ZSTD_CCtx*>(w.packer));
+    else if (w.packer)
+        LZ4F_freeCompressionContext(static_cast<LZ4F_cctx*>(w.packer));
+    w.packer = nullptr;
+}
+#else
+bool startPacking(TraceWriter&) {
+    return false;
+}
+void pack(TraceWriter& w, const uint8_t*, size_t, bool) {
+    w.failed = true;
+}
+void freePacker(TraceWriter&) {}
+#endif
+
+// Writes what is buffered; with `end` the compressed stream is closed.
+void writeOut(TraceWriter& w, bool end) {
+    if (w.packer && !w.failed)
+        pack(w, w.buffer.data(), w.buffer.size(), end);
+    else
+        writeBytes(w, w.buffer.data(), w.buffer.size());
+    w.buffer.clear();
+    if (!w.failed && std::fflush(w.file) != 0) w.failed = true;
+}
+
+void closeFile(TraceWriter& w, bool end) {
+    writeOut(w, end);
+    freePacker(w);
+    std::fclose(w.file);
+    w.file = nullptr;
+}
+
 } // namespace
 
-bool traceCanCompress() {
-#if defined(KX_TRACE_ZSTD)
-    return true;
+bool traceCanCompress(uint32_t compression) {
+#if defined(KX_TRACE_COMPRESSION)
+    return compressionName(compression) != nullptr;
 #else
-    return false;
+    return compression == kCompressionNone;
 #endif
 }
 
 bool openTrace(TraceWriter& w, const std::string& path, uint32_t compression,
                const std::string& info, std::string& error) {
-    if (compression != kCompressionNone && !traceCanCompress()) {
+    if (!traceCanCompress(compression)) {
         error = "this build writes uncompressed traces only";
         return false;
     }
@@ -89,19 +199,16 @@ bool openTrace(TraceWriter& w, const std::string& path, uint32_t compression,
     putU32(header + 16, compression);
     putU32(header + 20, uint32_t(sizeof(void*) * 8));
     writeBytes(w, header, sizeof header);
-#if defined(KX_TRACE_ZSTD)
-    if (compression == kCompressionZstd) {
-        ZSTD_CCtx* c = ZSTD_createCCtx();
-        ZSTD_CCtx_setParameter(c, ZSTD_c_compressionLevel, kZstdLevel);
-        ZSTD_CCtx_setParameter(c, ZSTD_c_checksumFlag, 1);
-        w.zstd = c;
+    if (compression != kCompressionNone && !startPacking(w)) {
+        freePacker(w);
+        w.failed = true;
     }
-#endif
     std::string text = info.substr(0, kMaxInfoBytes);
     const uint8_t* p = reinterpret_cast<const uint8_t*>(text.data());
     appendRecord(w, kRecordInfo, p, text.size(), recordCheck(p, text.size()));
     flushTrace(w);
     if (w.failed) {
+        abandonTrace(w);
         error = "cannot write " + path;
         return false;
     }
@@ -109,37 +216,11 @@ bool openTrace(TraceWriter& w, const std::string& path, uint32_t compression,
 }
 
 void flushTrace(TraceWriter& w) {
-    if (!w.file) return;
-#if defined(KX_TRACE_ZSTD)
-    if (w.zstd) {
-        ZSTD_inBuffer in = {w.buffer.data(), w.buffer.size(), 0};
-        w.packed.resize(ZSTD_CStreamOutSize());
-        size_t left;
-        do {
-            ZSTD_outBuffer out = {w.packed.data(), w.packed.size(), 0};
-            left = ZSTD_compressStream2(static_cast<ZSTD_CCtx*>(w.zstd), &out, &in, ZSTD_e_flush);
-            if (ZSTD_isError(left)) {
-                w.failed = true;
-                break;
-            }
-            writeBytes(w, w.packed.data(), out.pos);
-        } while (left != 0 || in.pos < in.size);
-    } else
-#endif
-        writeBytes(w, w.buffer.data(), w.buffer.size());
-    w.buffer.clear();
-    if (!w.failed && std::fflush(w.file) != 0) w.failed = true;
+    if (w.file) writeOut(w, false);
 }
 
 void abandonTrace(TraceWriter& w) {
-    if (!w.file) return;
-    flushTrace(w);
-#if defined(KX_TRACE_ZSTD)
-    ZSTD_freeCCtx(static_cast<ZSTD_CCtx*>(w.zstd));
-    w.zstd = nullptr;
-#endif
-    std::fclose(w.file);
-    w.file = nullptr;
+    if (w.file) closeFile(w, false);
 }
 
 void closeTrace(TraceWriter& w, bool endRecord) {
@@ -149,24 +230,7 @@ void closeTrace(TraceWriter& w, bool endRecord) {
         putU64(payload, w.calls);
         appendRecord(w, kRecordEnd, payload, 8, recordCheck(payload, 8));
     }
-    flushTrace(w);
-#if defined(KX_TRACE_ZSTD)
-    if (w.zstd) {
-        ZSTD_CCtx* c = static_cast<ZSTD_CCtx*>(w.zstd);
-        ZSTD_inBuffer in = {nullptr, 0, 0};
-        size_t left;
-        do {
-            ZSTD_outBuffer out = {w.packed.data(), w.packed.size(), 0};
-            left = ZSTD_compressStream2(c, &out, &in, ZSTD_e_end);
-            if (ZSTD_isError(left)) break;
-            writeBytes(w, w.packed.data(), out.pos);
-        } while (left != 0);
-        ZSTD_freeCCtx(c);
-        w.zstd = nullptr;
-    }
-#endif
-    std::fclose(w.file);
-    w.file = nullptr;
+    closeFile(w, true);
 }
 
 void startCall(CallBuilder& call, uint32_t entry) {

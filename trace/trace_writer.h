@@ -1,5 +1,6 @@
 // Writing a trace: records into a buffer, blobs stored once by hash, the
-// buffer written out (compressed where the build has zstd) at every flush.
+// buffer written out (compressed where the build has zstd and lz4) at every
+// flush.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,7 @@
 struct TraceWriter {
     FILE* file = nullptr;
     uint32_t compression = kCompressionNone;
-    void* zstd = nullptr;        // ZSTD_CCtx while compressing
+    void* packer = nullptr;      // the compressor's context (ZSTD_CCtx, LZ4F_cctx)
     std::vector<uint8_t> buffer; // records not written yet
     std::vector<uint8_t> packed; // compressed bytes on their way to the file
     std::unordered_set<BlobHash, BlobHashKey> stored;
@@ -35,8 +36,9 @@ struct CallBuilder {
     std::vector<uint8_t> items;
 };
 
-// True when this build can write zstd-compressed traces.
-bool traceCanCompress();
+// True when this build can write traces with this compression (Linux: all;
+// Windows: none only).
+bool traceCanCompress(uint32_t compression);
 
 // Creates the file and writes the header and the information record.
 bool openTrace(TraceWriter& w, const std::string& path, uint32_t compression,

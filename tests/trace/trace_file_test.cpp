@@ -93,7 +93,7 @@ std::string readError(const Bytes& b) {
 }
 
 TEST(TraceFile, WhatIsWrittenReadsBackPackedOrNot) {
-    for (uint32_t compression : {kCompressionNone, kCompressionZstd}) {
+    for (uint32_t compression : {kCompressionNone, kCompressionZstd, kCompressionLz4}) {
         SCOPED_TRACE(compression);
         Bytes bytes = writeSample(compression);
         Trace t;
@@ -130,10 +130,40 @@ TEST(TraceFile, WhatIsWrittenReadsBackPackedOrNot) {
     }
 }
 
+// A blob larger than the compressors' blocks and the flush threshold (a
+// large image) reads back byte for byte.
+TEST(TraceFile, LargeBlobReadsBackWhole) {
+    Bytes image(10u << 20);
+    uint32_t seed = 1;
+    for (size_t i = 0; i < image.size(); i += 4) {
+        seed = seed * 1664525u + 1013904223u;
+        image[i] = uint8_t(seed >> 24); // three quarters compressible
+    }
+    for (uint32_t compression : {kCompressionNone, kCompressionZstd, kCompressionLz4}) {
+        SCOPED_TRACE(compression);
+        std::string path = ::testing::TempDir() + "/large.kxtrace";
+        TraceWriter w;
+        std::string error;
+        ASSERT_TRUE(openTrace(w, path, compression, "program=test\n", error)) << error;
+        CallBuilder call;
+        startCall(call, kEntry_LoadPalette);
+        addArg(call, 0x1000);
+        addContents(w, call, 0x1000, image.data(), packedRows(image.size()));
+        finishCall(w, call);
+        closeTrace(w);
+        Trace t;
+        ASSERT_TRUE(readTraceFile(path, t, error)) << error;
+        ASSERT_EQ(t.calls.size(), 1u);
+        const TraceItem& item = t.items[t.calls[0].firstItem];
+        ASSERT_EQ(item.dataSize, image.size());
+        EXPECT_EQ(std::memcmp(item.data, image.data(), image.size()), 0);
+    }
+}
+
 // A host that crashed leaves a trace that ends between records, without its
 // end record: everything before is read, with a note.
 TEST(TraceFile, TraceOfACrashedHostReadsWithANote) {
-    for (uint32_t compression : {kCompressionNone, kCompressionZstd}) {
+    for (uint32_t compression : {kCompressionNone, kCompressionZstd, kCompressionLz4}) {
         Bytes bytes = writeSample(compression, false);
         Trace t;
         std::string error;
@@ -157,6 +187,8 @@ TEST(TraceFile, DamageIsRefusedWithItsOffset) {
     const std::vector<Case> cases = {
         {"not a trace", [](Bytes& b) { b[0] = 'X'; }, "offset 0: not a trace"},
         {"wrong version", [](Bytes& b) { putU32(&b[8], 2); }, "offset 8: wrong version"},
+        {"unknown compression", [](Bytes& b) { putU32(&b[16], 3); },
+         "offset 16: corrupted header: unknown compression 3"},
         {"truncated record", [&](Bytes& b) { b.resize(draw + 20); },
          "offset " + std::to_string(draw) + ": truncated: the call record claims"},
         {"truncated header", [&](Bytes& b) { b.resize(draw + 5); },
@@ -210,9 +242,11 @@ TEST(TraceFile, DamageIsRefusedWithItsOffset) {
             << c.what << ": got \"" << error << "\", expected \"" << c.expected << "\"";
     }
     // Packed data damaged in the middle: the decoder or a record check sees it.
-    Bytes packed = writeSample(kCompressionZstd);
-    packed[packed.size() / 2] ^= 0x55;
-    EXPECT_NE(readError(packed).find("corrupted"), std::string::npos) << readError(packed);
+    for (uint32_t compression : {kCompressionZstd, kCompressionLz4}) {
+        Bytes packed = writeSample(compression);
+        packed[packed.size() / 2] ^= 0x55;
+        EXPECT_NE(readError(packed).find("corrupted"), std::string::npos) << readError(packed);
+    }
 }
 
 // Replay gives the driver only memory of a sane size: a fan of a billion
