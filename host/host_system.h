@@ -15,3 +15,5 @@ bool createHostWindow(const char* title, int width, int height, std::string& err
 // Handles pending window messages; false once the window has been closed.
 bool pumpHostMessages();
 void destroyHostWindow();
+// Processor time the whole process (every thread) has used, in seconds.
+double processSeconds();

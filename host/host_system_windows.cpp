@@ -69,3 +69,12 @@ void destroyHostWindow() {
     hostWindow = nullptr;
     pumpHostMessages();
 }
+
+double processSeconds() {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    auto ticks = [](const FILETIME& t) {
+        return double(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime;
+    };
+    return (ticks(kernel) + ticks(user)) * 1e-7; // 100 ns ticks
+}
