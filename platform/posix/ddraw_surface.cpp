@@ -30,9 +30,9 @@ constexpr int kMaxBackBuffers = 3;
 
 struct PixelBlock {
     std::unique_ptr<uint8_t[]> storage;
+    size_t capacity = 0;
     uint8_t* pixels = nullptr;
     int pitch = 0;
-    int offset = 0;
 };
 
 struct Surface;
@@ -54,6 +54,7 @@ int pitchSetting = 1536;
 int offsetSetting = 0;
 bool format565 = true;
 uint32_t garbageSeed = 0x2545F491u;
+bool drawLeftovers = true;
 
 // Video memory is not cleared for anyone: new and restored surfaces hold
 // leftovers. No 16-bit word of it is 0, so a missed clear shows.
@@ -83,18 +84,30 @@ void fillGarbage(uint8_t* pixels, int pitch) {
 }
 
 // Memory of released chains, handed to the next chain as video memory is:
-// leftovers and all. Reusing it also spares a fresh mapping per start. Under
-// AddressSanitizer the pooled memory is poisoned, so a write through an
-// address of a released chain is still caught.
-std::vector<PixelBlock> freeVideoMemory;
+// leftovers and all. Reusing it also spares a fresh mapping and its page
+// faults per start, so every block holds at least a chain of the default
+// pitch and any block large enough serves. Under AddressSanitizer pooled
+// memory is poisoned, and so is what a chain of a smaller pitch leaves of a
+// block, so a write through an address of a released chain or past the
+// chain's memory is still caught.
+constexpr size_t kSlack = 32; // bytes past the rows, counted from the block's start
+constexpr size_t kPooledBlocks = 6;
+constexpr size_t kSmallestBlock = size_t{1536} * kHeight + kSlack;
+std::vector<PixelBlock> freeVideoMemory; // oldest first
+
+size_t bytesFor(int pitch) {
+    return static_cast<size_t>(pitch) * kHeight + kSlack;
+}
 
 void poison(const PixelBlock& block, bool poisoned) {
 #if KX_ASAN
-    const size_t bytes = static_cast<size_t>(block.pitch) * kHeight + 32;
-    if (poisoned)
-        __asan_poison_memory_region(block.storage.get(), bytes);
-    else
-        __asan_unpoison_memory_region(block.storage.get(), bytes);
+    if (poisoned) {
+        __asan_poison_memory_region(block.storage.get(), block.capacity);
+    } else {
+        const size_t used = bytesFor(block.pitch);
+        __asan_unpoison_memory_region(block.storage.get(), used);
+        __asan_poison_memory_region(block.storage.get() + used, block.capacity - used);
+    }
 #else
     (void)block;
     (void)poisoned;
@@ -102,21 +115,27 @@ void poison(const PixelBlock& block, bool poisoned) {
 }
 
 PixelBlock makeBlock(int pitch) {
+    const size_t bytes = bytesFor(pitch);
+    size_t best = freeVideoMemory.size();
     for (size_t i = 0; i < freeVideoMemory.size(); ++i)
-        if (freeVideoMemory[i].pitch == pitch && freeVideoMemory[i].offset == offsetSetting) {
-            PixelBlock block = std::move(freeVideoMemory[i]);
-            freeVideoMemory.erase(freeVideoMemory.begin() + static_cast<long>(i));
-            poison(block, false);
-            fillGarbage(block.pixels, pitch);
-            return block;
-        }
+        if (freeVideoMemory[i].capacity >= bytes &&
+            (best == freeVideoMemory.size() ||
+             freeVideoMemory[i].capacity < freeVideoMemory[best].capacity))
+            best = i;
     PixelBlock block;
+    bool fresh = best == freeVideoMemory.size();
+    if (fresh) {
+        block.capacity = std::max(bytes, kSmallestBlock);
+        block.storage.reset(new uint8_t[block.capacity]);
+    } else {
+        block = std::move(freeVideoMemory[best]);
+        freeVideoMemory.erase(freeVideoMemory.begin() + static_cast<long>(best));
+    }
     block.pitch = pitch;
-    block.offset = offsetSetting;
-    block.storage.reset(new uint8_t[static_cast<size_t>(pitch) * kHeight + 32]);
+    poison(block, false);
     const auto start = reinterpret_cast<uintptr_t>(block.storage.get());
     block.pixels = block.storage.get() + ((16 - start % 16) % 16) + offsetSetting;
-    fillGarbage(block.pixels, pitch);
+    if (fresh || drawLeftovers) fillGarbage(block.pixels, pitch);
     return block;
 }
 
@@ -204,11 +223,13 @@ void freeChain(Chain* chain) {
         surface->state = surface->refs > 0 ? SurfaceState::Zombie : SurfaceState::Freed;
         surface->locked = false;
     }
-    for (PixelBlock& block : chain->blocks)
-        if (freeVideoMemory.size() < 6) {
-            poison(block, true);
-            freeVideoMemory.push_back(std::move(block));
-        }
+    for (PixelBlock& block : chain->blocks) {
+        poison(block, true);
+        freeVideoMemory.push_back(std::move(block));
+    }
+    if (freeVideoMemory.size() > kPooledBlocks)
+        freeVideoMemory.erase(freeVideoMemory.begin(),
+                              freeVideoMemory.end() - static_cast<long>(kPooledBlocks));
     chain->blocks.clear();
     chain->live = false;
     if (primaryChain == chain) primaryChain = nullptr;
@@ -481,8 +502,9 @@ HRESULT Surface::Restore() {
     if (position != 0) return kImplicitlyCreated;
     for (Surface* surface : chain->surfaces)
         surface->lost = false;
-    for (PixelBlock& block : chain->blocks)
-        fillGarbage(block.pixels, chain->pitch);
+    if (drawLeftovers)
+        for (PixelBlock& block : chain->blocks)
+            fillGarbage(block.pixels, chain->pitch);
     return DD_OK;
 }
 
@@ -613,6 +635,10 @@ void kxstandSetPitch(int bytes) {
 
 void kxstandSetSurfaceOffset(int bytes) {
     offsetSetting = bytes < 0 ? 0 : bytes % 16;
+}
+
+void kxstandSetLeftovers(bool drawn) {
+    drawLeftovers = drawn;
 }
 
 void kxstandLoseSurfaces() {

@@ -62,6 +62,11 @@ int kxstandLibraryLoaded(); // loads minus frees
 // ---- DirectDraw ----
 // Surfaces are 640 x 480 at 16 bits per pixel. New and restored surfaces hold
 // garbage in which no 16-bit word is 0.
+// Leftovers drawn (default) as above. Not drawn: memory made for a new chain
+// before holds what the last chain left in it, and a restored chain its own
+// pixels; for programs that never look at pixels a driver has not drawn and
+// start or restore chains often (the fuzz harness).
+void kxstandSetLeftovers(bool drawn);
 void kxstandSetPixelFormat565(bool is565); // 565 (default) or 555, for surfaces made from now on
 void kxstandSetPitch(int bytes); // row pitch of every surface made from now on; 1536 by default
 // Surfaces made from now on start `bytes` (0 to 15) past a 16-byte boundary; 0 by default.

@@ -188,3 +188,81 @@ TEST(FlippingChain, LocksFillsLossAndRestore) {
     EXPECT_EQ(directDraw->Release(), 0u);
     EXPECT_EQ(kxstandLiveObjects(), 0);
 }
+
+namespace {
+
+// Zero words in the rows of every surface of the chain.
+int chainZeros() {
+    int zeros = 0, pitch = 0;
+    for (int p = 0; const uint8_t* pixels = kxstandChainPixels(p, &pitch); ++p)
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                zeros += pixelAt(pixels, pitch, x, y) == 0;
+    return zeros;
+}
+
+// What a driver's clear leaves: every surface of the chain black.
+void clearChain() {
+    int pitch = 0;
+    for (int p = 0; uint8_t* pixels = kxstandChainPixels(p, &pitch); ++p)
+        for (int y = 0; y < 480; ++y)
+            std::memset(pixels + y * pitch, 0, 2 * 640);
+}
+
+} // namespace
+
+// Leftovers drawn: a missed clear shows in new and restored memory, also in
+// memory a cleared chain gave back. Kept: both hold what was there.
+TEST(FlippingChain, LeftoversDrawnIntoNewAndRestoredMemoryOrKept) {
+    constexpr int kWholeChain = 3 * 640 * 480;
+    for (bool drawn : {true, false}) {
+        SCOPED_TRACE(drawn ? "drawn" : "kept");
+        kxstandSetLeftovers(drawn);
+        FullScreenChain chain;
+        ASSERT_NO_FATAL_FAILURE(makeFullScreenChain(&chain));
+        auto [directDraw, front, back] = chain;
+        // The first pass leaves its memory cleared for the second.
+        EXPECT_EQ(chainZeros(), drawn ? 0 : kWholeChain);
+        clearChain();
+        kxstandLoseSurfaces();
+        ASSERT_EQ(front->Restore(), DD_OK);
+        EXPECT_EQ(chainZeros(), drawn ? 0 : kWholeChain);
+        clearChain();
+        EXPECT_EQ(back->Release(), 1u);
+        EXPECT_EQ(front->Release(), 0u);
+        front = createChain(directDraw);
+        ASSERT_NE(front, nullptr);
+        EXPECT_EQ(chainZeros(), drawn ? 0 : kWholeChain);
+        clearChain();
+        EXPECT_EQ(front->Release(), 0u);
+        EXPECT_EQ(directDraw->Release(), 0u);
+    }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KX_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KX_TEST_ASAN 1
+#endif
+#endif
+#if KX_TEST_ASAN
+// Chain memory comes in blocks of at least the default pitch's size, and a
+// narrow chain may get a wider one's: what lies past its rows stays out of
+// bounds either way.
+TEST(FlippingChainDeathTest, ANarrowChainEndsAtItsRowsInLargerMemory) {
+    IDirectDraw* directDraw = createFullScreen();
+    ASSERT_NE(directDraw, nullptr);
+    for (int pitch : {1280, 4096, 2000}) {
+        SCOPED_TRACE(pitch);
+        kxstandSetPitch(pitch);
+        IDirectDrawSurface* front = createChain(directDraw);
+        ASSERT_NE(front, nullptr);
+        volatile uint8_t* pixels = kxstandChainPixels(0);
+        pixels[pitch * 479 + 1279] = 1;
+        EXPECT_DEATH(pixels[pitch * 480 + 32] = 1, "use-after-poison|heap-buffer-overflow");
+        EXPECT_EQ(front->Release(), 0u);
+    }
+    EXPECT_EQ(directDraw->Release(), 0u);
+}
+#endif
