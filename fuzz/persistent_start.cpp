@@ -185,6 +185,10 @@ void startHarness() {
     for (std::vector<uint8_t>& copy : recentInputs)
         copy.reserve(1024);
     defaultBudget = softsglTextureBudget();
+    // Nothing here looks at pixels the driver did not draw, and starts and
+    // restores are frequent: leftovers drawn into every new or restored chain
+    // cost more than the driver's own work.
+    kxstandSetLeftovers(false);
     // Nobody reads the call logs while fuzzing; building them is costly.
     recordSteps(false);
     restart();
