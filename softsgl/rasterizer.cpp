@@ -19,6 +19,11 @@ namespace {
 constexpr double kGuardBand = 1 << 20;
 
 std::vector<float> depthBuffer;
+// Depth rows are cleared when a primitive first reaches them: a frame with
+// little on it (a menu, a blit, a flip with nothing queued) then costs no
+// more than the clear of its colours.
+std::vector<uint8_t> depthRowReady;
+std::vector<float> farRow; // one row of the clear depth, copied from
 
 // A vertex as the rasterizer sees it: position in pixels, 1/w, texel
 // coordinates over w (already scaled by the texture side) and colour.
@@ -38,10 +43,18 @@ struct Style {
 struct Surface {
     const RenderTarget* target;
     float* depth;
+    uint8_t* rowReady; // per row: its depth has been cleared this frame
     uint16_t* row(int y) const {
         return reinterpret_cast<uint16_t*>(target->base + size_t(y) * target->stride);
     }
-    float* depthRow(int y) const { return depth + size_t(y) * target->width; }
+    float* depthRow(int y) const {
+        float* row = depth + size_t(y) * target->width;
+        if (!rowReady[y]) {
+            std::memcpy(row, farRow.data(), size_t(target->width) * sizeof(float));
+            rowReady[y] = 1;
+        }
+        return row;
+    }
 };
 
 // floor(n / d) for d > 0.
@@ -431,13 +444,10 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
         std::memset(target.base + size_t(y) * target.stride, 0, size_t(target.width) * 2);
     size_t pixels = size_t(target.width) * target.height;
     if (depthBuffer.size() < pixels) depthBuffer.resize(pixels);
-    // One row filled, the others copied from it: block copies stay fast
-    // where an element loop is slowed by instrumentation (sanitizer builds).
-    float* depth = depthBuffer.data();
-    std::fill(depth, depth + target.width, -std::numeric_limits<float>::infinity());
-    for (int y = 1; y < target.height; ++y)
-        std::memcpy(depth + size_t(y) * target.width, depth, size_t(target.width) * sizeof(float));
-    Surface surf{&target, depthBuffer.data()};
+    if (farRow.size() < size_t(target.width))
+        farRow.resize(size_t(target.width), -std::numeric_limits<float>::infinity());
+    depthRowReady.assign(size_t(target.height), 0);
+    Surface surf{&target, depthBuffer.data(), depthRowReady.data()};
     for (const QueuedPrimitive& p : frame.primitives)
         drawPrimitive(frame, p, false, surf);
     for (const QueuedPrimitive& p : frame.primitives)

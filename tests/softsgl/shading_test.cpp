@@ -69,6 +69,28 @@ TEST(SoftsglShading, TranslucentPrimitivesComeAfterOpaqueOnesAndDoNotWriteDepth)
     EXPECT_EQ(t.at(7, 0), 0x07FF);
 }
 
+TEST(SoftsglShading, EveryFrameStartsWithClearDepthWhereverItDraws) {
+    MemoryTarget t;
+    setUpScreen(t, 8, 4);
+    SGLCONTEXT ctx = defaultContext();
+    // Frame 1: red in front over rows 0-2.
+    sgltri_startofframe(&ctx);
+    drawRect(ctx, 0, 0, 8, 3, 0xFFFF0000, 0.9f);
+    renderFrame(ctx);
+    ASSERT_EQ(t.at(0, 2), 0xF800);
+    // Frame 2: blue in front over rows 2-3, then green far behind over rows
+    // 1-3. Frame 1's depth is gone, and the blue one's stays for the frame.
+    sgltri_startofframe(&ctx);
+    drawRect(ctx, 0, 2, 8, 4, 0xFF0000FF, 0.9f);
+    drawRect(ctx, 0, 1, 8, 4, 0xFF00FF00, 0.1f);
+    renderFrame(ctx);
+    EXPECT_EQ(picture(t, 8, 4, {{0, '.'}, {0x07E0, 'g'}, {0x001F, 'b'}}),
+              "........\n"
+              "gggggggg\n"
+              "bbbbbbbb\n"
+              "bbbbbbbb\n");
+}
+
 TEST(SoftsglShading, BlendingArithmeticMatchesTheReferenceForManyColoursAndAlphas) {
     // Background colours in opaque columns, then one translucent layer per
     // column with its own colour and alpha; every column is checked.
