@@ -75,23 +75,26 @@ static void convertRun(uint32_t format, uint32_t* destination, const uint8_t* so
     }
 }
 
-static uint32_t convertOne(uint32_t format, const uint8_t* pixel, const uint32_t* palette) {
-    switch (format) {
-    case 0:
-        return palette[*pixel];
-    case 1: {
-        uint32_t colour;
-        std::memcpy(&colour, pixel, 4);
-        return texelFromHostColour(colour);
-    }
+// Copies the pixels at columns[0..count) of a source row next to each other.
+static void pickColumns(uint8_t* picked, const uint8_t* from, const int32_t* columns,
+                        int32_t count, int64_t bpp) {
+    switch (bpp) {
+    case 1:
+        for (int32_t x = 0; x < count; ++x)
+            picked[x] = from[columns[x]];
+        break;
     case 2:
-        return texelFrom888(pixel);
+        for (int32_t x = 0; x < count; ++x)
+            std::memcpy(picked + 2 * x, from + 2 * int64_t(columns[x]), 2);
+        break;
     case 3:
-        return texelFrom1555(load16(pixel));
-    case 4:
-        return texelFrom555(load16(pixel));
+        for (int32_t x = 0; x < count; ++x)
+            std::memcpy(picked + 3 * x, from + 3 * int64_t(columns[x]), 3);
+        break;
     default:
-        return texelFrom565(load16(pixel));
+        for (int32_t x = 0; x < count; ++x)
+            std::memcpy(picked + 4 * x, from + 4 * int64_t(columns[x]), 4);
+        break;
     }
 }
 
@@ -141,9 +144,9 @@ void kxCache::ConvertPixels(const TextureRecord* record, const uint32_t* palette
             std::memcpy(row, row - textureWidth, size_t(textureWidth) * 4);
             continue;
         }
-        const uint8_t* from = source + int64_t(rows[y]) * width * bpp;
-        for (int32_t x = 0; x < textureWidth; ++x)
-            row[x] = convertOne(format, from + columns[x] * bpp, palette);
+        uint8_t picked[256 * 4];
+        pickColumns(picked, source + int64_t(rows[y]) * width * bpp, columns, textureWidth, bpp);
+        convertRun(format, row, picked, palette, textureWidth);
     }
 }
 
