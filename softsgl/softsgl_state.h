@@ -54,7 +54,8 @@ struct Frame {
 };
 
 // Logs a call (unless logging is off) and tells whether it is to fail, with
-// the result to return then.
+// the result to return then. `name` must outlive the library (a literal):
+// the counts keep the pointer.
 bool enterCall(const char* name, std::initializer_list<int64_t> args, int* failResult,
                const SGLCONTEXT* context = nullptr, const SGLVERTEX* vertices = nullptr,
                size_t vertexCount = 0, const int32_t* indices = nullptr, size_t indexCount = 0);

@@ -14,7 +14,8 @@
 bool standinLoggingCalls();
 // Records a call in the log and the counts. True when the call is to fail;
 // *result then holds the result to return. `argsFormat` (printf style) gives
-// the arguments shown in the log, null for none.
+// the arguments shown in the log, null for none. `name` must outlive the
+// library (a literal): the counts keep the pointer.
 bool standinCallFails(const char* name, HRESULT* result, const char* argsFormat = nullptr, ...)
     __attribute__((format(printf, 3, 4)));
 // Appends " -> <count>" to the latest log line (the count a Release returned).
