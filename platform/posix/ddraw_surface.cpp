@@ -341,6 +341,11 @@ HRESULT Surface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT*, DWORD fl
     uint8_t* pixels = chain->pixelsAt(position);
     uint8_t* first = pixels + area.top * chain->pitch + 2 * area.left;
     const size_t rowBytes = 2 * static_cast<size_t>(area.right - area.left);
+    if ((colour & 0xFF) == colour >> 8) { // one byte twice, as black is
+        for (LONG y = area.top; y < area.bottom; ++y)
+            std::memset(pixels + y * chain->pitch + 2 * area.left, colour & 0xFF, rowBytes);
+        return DD_OK;
+    }
     for (size_t x = 0; x < rowBytes; x += 2)
         std::memcpy(first + x, &colour, 2);
     for (LONG y = area.top + 1; y < area.bottom; ++y)
