@@ -97,6 +97,10 @@ class Steps {
     // Calls the batch steps may still make in this input: beyond a few
     // thousand an input only gets slower, not deeper.
     int batchCalls_ = 4000;
+    // Frames the batch steps may still render: a frame costs far more than
+    // any other call, and the driver after a few hundred frames is in the
+    // state it is in after a few thousand.
+    int batchFrames_ = 256;
     std::vector<TextureRecord*> handles_; // live, unloaded and reset alike
     std::vector<size_t> imageBytes_;      // bytes of each handle's image
 
@@ -452,7 +456,8 @@ class Steps {
         case kFrames: {
             int frames = kFrameCounts[in_.byte() % 16];
             trace("%d frames", frames);
-            for (int i = 0; i < frames && batchCalls_ > 0; ++i, --batchCalls_)
+            for (int i = 0; i < frames && batchCalls_ > 0 && batchFrames_ > 0;
+                 ++i, --batchCalls_, --batchFrames_)
                 PageFlip();
             if (effects.started) effects.frameTouched = false;
             break;
@@ -504,7 +509,7 @@ class Steps {
                 DrawPrimitive(fan, 4);
                 effects.frameTouched = true;
             }
-            if (how & 2) pageFlip();
+            if (how & 2 && batchFrames_-- > 0) pageFlip();
         }
     }
 };

@@ -39,7 +39,11 @@ IFS='|' read -r _ program seeds dictionary max_len <<<"$(echo "$line" | tr -d ' 
 # A smaller quarantine and shorter allocation stacks: the harness allocates a
 # lot and these were a fifth of the run time; reports keep their full stacks.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32:malloc_context_size=3}
-flags=(-max_len="$max_len" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1)
+# Inputs are picked less often the longer they run: the deep inputs are the
+# slow ones, and without this the fuzzer spends most of its time replaying
+# them (twice the executions in the same time, the same features).
+flags=(-max_len="$max_len" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1
+  -entropic_scale_per_exec_time=1)
 if [ "$dictionary" != "-" ]; then flags+=(-dict="$root/$dictionary"); fi
 
 # Named seeds are kept as they are; inputs named by their hash come and go.
