@@ -1,5 +1,6 @@
 #include "trace/trace_reader.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -260,15 +261,20 @@ bool parseRecords(Trace& trace, std::string& error, bool verifyChecks) {
 }
 
 #if defined(KX_TRACE_COMPRESSION)
-// Room for `chunk` more unpacked bytes, within the reader's limit.
-bool growBody(Trace& trace, size_t chunk, size_t fileOffset, std::string& error,
+// Room for up to `chunk` more unpacked bytes, within the reader's limit;
+// `chunk` becomes the room given. Only a body already at the limit that
+// needs more is refused.
+bool growBody(Trace& trace, size_t& chunk, size_t fileOffset, std::string& error,
               const TraceLimits& limits) {
-    if (trace.body.size() + chunk > limits.maxBodyBytes) {
+    const uint64_t size = trace.body.size();
+    const uint64_t room = limits.maxBodyBytes > size ? limits.maxBodyBytes - size : 0;
+    if (room == 0) {
         error = format("offset %zu of the file: the unpacked trace passes %" PRIu64
                        " bytes, more than this reader holds",
                        fileOffset, limits.maxBodyBytes);
         return false;
     }
+    chunk = size_t(std::min<uint64_t>(chunk, room));
     trace.body.resize(trace.body.size() + chunk);
     return true;
 }
@@ -281,7 +287,7 @@ bool unpackZstd(const uint8_t* data, size_t size, Trace& trace, std::string& err
     ZSTD_inBuffer in = {data, size, 0};
     bool ok = true, complete = false;
     for (;;) {
-        const size_t chunk = ZSTD_DStreamOutSize();
+        size_t chunk = ZSTD_DStreamOutSize();
         const size_t at = trace.body.size(), taken = in.pos;
         if (!growBody(trace, chunk, kTraceHeaderSize + in.pos, error, limits)) {
             ok = false;
@@ -318,7 +324,9 @@ bool unpackLz4(const uint8_t* data, size_t size, Trace& trace, std::string& erro
     size_t pos = 0, hint = 1;
     bool ok = true;
     for (;;) {
-        const size_t chunk = 1u << 20;
+        // Room grows with the body (zero-filled, so not a megabyte for a
+        // trace of a few kilobytes).
+        size_t chunk = std::clamp<size_t>(trace.body.size(), 64u << 10, 1u << 20);
         const size_t at = trace.body.size();
         if (!growBody(trace, chunk, kTraceHeaderSize + pos, error, limits)) {
             ok = false;

@@ -249,6 +249,27 @@ TEST(TraceFile, DamageIsRefusedWithItsOffset) {
     }
 }
 
+// The reader's limit on the unpacked size holds to the byte: a trace that
+// unpacks to exactly the limit reads, one byte less refuses it.
+TEST(TraceFile, UnpackedSizeLimitHoldsToTheByte) {
+    for (uint32_t compression : {kCompressionZstd, kCompressionLz4}) {
+        SCOPED_TRACE(compression);
+        const Bytes packed = writeSample(compression);
+        Trace whole;
+        std::string error;
+        ASSERT_TRUE(readTraceBytes(packed.data(), packed.size(), whole, error)) << error;
+        TraceLimits limits;
+        limits.maxBodyBytes = whole.body.size();
+        Trace t;
+        EXPECT_TRUE(readTraceBytes(packed.data(), packed.size(), t, error, limits)) << error;
+        EXPECT_EQ(t.body, whole.body);
+        limits.maxBodyBytes = whole.body.size() - 1;
+        Trace cut;
+        EXPECT_FALSE(readTraceBytes(packed.data(), packed.size(), cut, error, limits));
+        EXPECT_NE(error.find("more than this reader holds"), std::string::npos) << error;
+    }
+}
+
 // Replay gives the driver only memory of a sane size: a fan of a billion
 // vertices is refused before any entry point is called.
 TEST(TraceFile, ReplayRefusesAbsurdMemory) {
