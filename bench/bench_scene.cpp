@@ -130,7 +130,7 @@ void BM_FrameSceneLlvmpipe(benchmark::State& state) {
     const std::vector<SGLVERTEX> quads = sceneQuads();
     auto frame = [&] {
         mesaClear();
-        mesaState(texture, false);
+        mesaState(texture, PeerPass::Opaque);
         for (size_t k = 0; k < quads.size(); k += 4)
             mesaFan(&quads[k], 4);
         mesaFinish();

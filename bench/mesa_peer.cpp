@@ -24,7 +24,7 @@ struct Peer {
     std::vector<uint8_t> window; // the context's own buffer; drawing goes to the FBO
     int width = 0, height = 0;
     GLuint framebuffer = 0, colour = 0, depth = 0, program = 0;
-    GLint textured = -1;
+    GLint textured = -1, pass = -1;
 };
 Peer peer;
 
@@ -50,13 +50,25 @@ void main() {
     texCoord = texCoordOverW * w;
 }
 )";
+// Under blending a fragment's alpha is rounded as the renderer rounds it
+// (vertex alpha to 8 bits, times the texel's, to nearest): full alpha is
+// opaque, none is nothing, the rest blends. `pass` draws a primitive's
+// opaque fragments (1) or its partial ones (2); 0 draws it all, opaque.
 const char* kFragmentShader = R"(#version 130
 noperspective in vec4 shade;
 in vec2 texCoord;
 uniform sampler2D texels;
 uniform bool textured;
+uniform int pass;
 void main() {
-    gl_FragColor = textured ? texture(texels, texCoord) * shade : shade;
+    vec4 texel = textured ? texture(texels, texCoord) : vec4(1.0);
+    vec4 colour = texel * shade;
+    if (pass != 0) {
+        float a = floor(floor(shade.a * 255.0 + 0.5) * floor(texel.a * 255.0 + 0.5) / 255.0 + 0.5);
+        if (pass == 1 ? a < 255.0 : (a >= 255.0 || a <= 0.0)) discard;
+        colour.a = a / 255.0;
+    }
+    gl_FragColor = colour;
 }
 )";
 
@@ -138,6 +150,7 @@ bool mesaOpen(int width, int height, std::string& why) {
                 -2.0f / float(height));
     glUniform1i(glGetUniformLocation(peer.program, "texels"), 0);
     peer.textured = glGetUniformLocation(peer.program, "textured");
+    peer.pass = glGetUniformLocation(peer.program, "pass");
     glViewport(0, 0, width, height);
     glDisable(GL_DITHER);
     glEnable(GL_DEPTH_TEST);
@@ -182,9 +195,11 @@ void mesaClear() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void mesaState(unsigned texture, bool blend) {
+void mesaState(unsigned texture, PeerPass pass) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glUniform1i(peer.textured, texture != 0);
+    glUniform1i(peer.pass, int(pass));
+    const bool blend = pass == PeerPass::PartialFragments;
     if (blend)
         glEnable(GL_BLEND);
     else
@@ -229,7 +244,7 @@ unsigned mesaTexture(const void*, int, PeerTexels) {
     return 0;
 }
 void mesaClear() {}
-void mesaState(unsigned, bool) {}
+void mesaState(unsigned, PeerPass) {}
 void mesaFan(const SGLVERTEX*, int) {}
 void mesaFinish() {}
 std::vector<uint16_t> mesaRead565() {

@@ -24,9 +24,15 @@ unsigned mesaTexture(const void* texels, int side, PeerTexels order);
 
 // Clears colour to black and depth to 0 (nothing drawn yet).
 void mesaClear();
-// How the next fans are drawn: texture 0 is none; blending on draws source
-// over destination by alpha and writes no depth, off draws opaque.
-void mesaState(unsigned texture, bool blend);
+// What of a primitive the next fans draw: all of it opaque (blending off,
+// or nothing less than opaque in it), or under blending its fragments of
+// full alpha (depth written) or those of partial alpha (blended source over
+// destination, no depth written). A translucent primitive is drawn in the
+// two passes one after the other.
+enum class PeerPass { Opaque, OpaqueFragments, PartialFragments };
+
+// How the next fans are drawn: texture 0 is none.
+void mesaState(unsigned texture, PeerPass pass);
 // One triangle fan of n vertices; u/w and v/w in texture widths.
 void mesaFan(const SGLVERTEX* vertices, int n);
 void mesaFinish();

@@ -24,6 +24,8 @@ std::vector<float> depthBuffer;
 // more than the clear of its colours.
 std::vector<uint8_t> depthRowReady;
 std::vector<float> farRow; // one row of the clear depth, copied from
+// The frame's translucent primitives, in queue order, for the second pass.
+std::vector<const QueuedPrimitive*> translucentQueue;
 
 // A vertex as the rasterizer sees it: position in pixels, 1/w, texel
 // coordinates over w (already scaled by the texture side) and colour.
@@ -34,10 +36,10 @@ struct RasterVertex {
 // How one primitive is drawn.
 struct Style {
     const Texture* texture; // null: untextured
-    bool textureAlpha;      // translucent map: texel opacity counts
-    bool translucent;
-    bool constantColour; // every vertex has the same colour (and alpha)
-    uint32_t r, g, b, a; // that colour
+    bool textureAlpha;      // translucent map with a transparent texel: texel opacity counts
+    bool translucent;       // some pixel may be less than opaque: drawn in the second pass
+    bool constantColour;    // every vertex has the same colour (and alpha)
+    uint32_t r, g, b, a;    // that colour
 };
 
 struct Surface {
@@ -310,7 +312,8 @@ void plot(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a,
     }
     uint16_t& p = surf.row(y)[x];
     bool is555 = surf.target->is555;
-    if (st.translucent) {
+    if (st.translucent && a == 0) return;
+    if (st.translucent && a < 255) {
         uint32_t dr, dg, db;
         if (is555)
             unpack555(p, dr, dg, db);
@@ -382,9 +385,12 @@ bool prepare(const SGLCONTEXT& ctx, const SGLVERTEX* in, int n, Style& st, Raste
     st.texture = (ctx.flags & SGLTT_TEXTURE) ? findTexture(ctx.textureName) : nullptr;
     // With blending off the primitive is opaque, whatever its map and alphas:
     // texel transparency and vertex alpha count only while blending is on.
+    // A translucent map none of whose texels is transparent is opaque too,
+    // so that the primitive keeps the opaque pass and its fast spans.
     const bool blending = (ctx.flags & SGLTT_NOBLEND) == 0;
     bool vertexAlpha = blending && (ctx.flags & SGLTT_VERTEXTRANS) != 0;
-    st.textureAlpha = blending && st.texture && st.texture->mapType == SGL_MAP_TRANSLUCENT;
+    st.textureAlpha = blending && st.texture && st.texture->mapType == SGL_MAP_TRANSLUCENT &&
+                      st.texture->anyTransparent;
     st.translucent = st.textureAlpha;
     double side = st.texture ? st.texture->side : 0;
     uint32_t alphaMask = vertexAlpha ? 0 : 0xFF000000u; // alpha counts only with the flag
@@ -415,14 +421,16 @@ bool prepare(const SGLCONTEXT& ctx, const SGLVERTEX* in, int n, Style& st, Raste
     return true;
 }
 
-void drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucentPass,
+// Draws the primitive if it belongs to this pass; true when it belongs to
+// the translucent one.
+bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucentPass,
                    const Surface& surf) {
     const SGLVERTEX* vs = &frame.vertices[p.firstVertex];
     int n = p.kind == PrimitiveKind::Point ? 1 : p.kind == PrimitiveKind::Line ? 2 : 3;
     Style st;
     RasterVertex rv[3];
-    if (!prepare(frame.contexts[p.context], vs, n, st, rv)) return;
-    if (st.translucent != translucentPass) return;
+    if (!prepare(frame.contexts[p.context], vs, n, st, rv)) return false;
+    if (st.translucent != translucentPass) return st.translucent;
     switch (p.kind) {
     case PrimitiveKind::Point:
         drawPoint(rv[0], st, surf);
@@ -434,6 +442,7 @@ void drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucen
         drawTriangle(rv, st, surf);
         break;
     }
+    return st.translucent;
 }
 
 } // namespace
@@ -448,10 +457,13 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
         farRow.resize(size_t(target.width), -std::numeric_limits<float>::infinity());
     depthRowReady.assign(size_t(target.height), 0);
     Surface surf{&target, depthBuffer.data(), depthRowReady.data()};
+    // Opaque primitives first; the translucent ones are noted as they are
+    // met and drawn after them, in queue order.
+    translucentQueue.clear();
     for (const QueuedPrimitive& p : frame.primitives)
-        drawPrimitive(frame, p, false, surf);
-    for (const QueuedPrimitive& p : frame.primitives)
-        drawPrimitive(frame, p, true, surf);
+        if (drawPrimitive(frame, p, false, surf)) translucentQueue.push_back(&p);
+    for (const QueuedPrimitive* p : translucentQueue)
+        drawPrimitive(frame, *p, true, surf);
 }
 
 } // namespace softsgl

@@ -16,7 +16,8 @@ struct RenderTarget {
 };
 
 // Clears the target area to black and draws every primitive of the frame:
-// opaque ones first with depth, then the translucent ones in queue order.
+// opaque ones first with depth, then the translucent ones in queue order,
+// each pixel opaque, blended or left alone by its alpha.
 void renderFrame(const Frame& frame, const RenderTarget& target);
 
 } // namespace softsgl

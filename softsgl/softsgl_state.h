@@ -27,6 +27,10 @@ struct Texture {
     int side = 0;
     int shift = 0; // log2 side
     int mapType = SGL_MAP_OPAQUE;
+    // Some texel's transparency byte is not 0: found whenever the texels
+    // are stored, so that a translucent map whose texels are all opaque is
+    // drawn as an opaque one, by the fast spans.
+    bool anyTransparent = false;
     std::vector<uint32_t> texels; // bytes red, green, blue, transparency
 };
 

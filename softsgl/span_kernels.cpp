@@ -15,7 +15,8 @@ inline uint32_t channel(int32_t base, int i, int32_t step) {
     return uint32_t(c < 0 ? 0 : c > 255 ? 255 : c);
 }
 
-// Pixels first..n-1 of a span, one at a time: the reference.
+// Pixels first..n-1 of a span, one at a time: the reference. Blend is the
+// translucent pass, where each pixel's alpha decides what it writes.
 template <bool Textured, bool Gouraud, bool Blend, bool Is555>
 void plainSpan(uint16_t* dst, float* z, int first, int n, const Span& s, const SpanStyle& st) {
     for (int i = first; i < n; ++i) {
@@ -40,14 +41,21 @@ void plainSpan(uint16_t* dst, float* z, int first, int n, const Span& s, const S
             if (Blend && st.textureAlpha) a = mul255(a, 255 - (t >> 24));
         }
         if (Blend) {
-            uint32_t dr, dg, db;
-            if (Is555)
-                unpack555(dst[i], dr, dg, db);
-            else
-                unpack565(dst[i], dr, dg, db);
-            r = blend255(r, dr, a);
-            g = blend255(g, dg, a);
-            b = blend255(b, db, a);
+            // Per pixel: full alpha is opaque (colour and depth), none
+            // writes nothing, partial blends without writing depth.
+            if (a == 0) continue;
+            if (a == 255) {
+                z[i] = q;
+            } else {
+                uint32_t dr, dg, db;
+                if (Is555)
+                    unpack555(dst[i], dr, dg, db);
+                else
+                    unpack565(dst[i], dr, dg, db);
+                r = blend255(r, dr, a);
+                g = blend255(g, dg, a);
+                b = blend255(b, db, a);
+            }
         } else {
             z[i] = q;
         }

@@ -12,7 +12,7 @@ struct SpanStyle {
     int32_t mask;           // side - 1
     int shift;              // log2 side
     bool textureAlpha;      // texel opacity counts (translucent map)
-    bool translucent;       // blend, do not write depth
+    bool translucent;       // per pixel by alpha: opaque, blended without depth, or nothing
     bool constantColour;    // r, g, b, a below instead of the interpolated ones
     bool is555;
     uint32_t r, g, b, a;

@@ -28,6 +28,13 @@ bool mapFits(const sgl_intermediate_map* map, int side) {
 
 // Names count up from 1 and are not reused while the counter lasts, so a
 // stale name never picks up somebody else's texels.
+bool anyTransparentTexel(const std::vector<uint32_t>& texels) {
+    uint32_t any = 0;
+    for (uint32_t t : texels)
+        any |= t;
+    return (any >> 24) != 0;
+}
+
 int newName() {
     do {
         lastName = lastName == INT32_MAX ? 1 : lastName + 1;
@@ -77,6 +84,7 @@ SGL_API int SGL_CALL sgl_create_texture(int mapType, int mapSize, int mipmap, in
         }
     const uint32_t* texels = static_cast<const uint32_t*>(map->pixels);
     t.texels.assign(texels, texels + side * side);
+    t.anyTransparent = anyTransparentTexel(t.texels);
     used += costOf(side);
     return name;
 }
@@ -92,6 +100,7 @@ SGL_API int SGL_CALL sgl_set_texture(int name, int mipLevel, int regenerate,
     Texture& t = it->second;
     if (mipLevel != 0 || !mapFits(map, t.side)) return kErrBadParameter;
     std::memcpy(t.texels.data(), map->pixels, t.texels.size() * sizeof(uint32_t));
+    t.anyTransparent = anyTransparentTexel(t.texels);
     return 0;
 }
 
