@@ -46,14 +46,16 @@ uint32_t zlibAdler32(const uint8_t* data, size_t size, uint32_t adler) {
     return (b << 16) | a;
 }
 
-std::vector<uint8_t> encodePngStored(int width, int height, const uint8_t* rgb, int pitch) {
+std::vector<uint8_t> encodePngStored(int width, int height, const uint8_t* rgb, int pitch,
+                                     int channels) {
     // Scanlines with filter type 0 (none) in front of each row.
+    const size_t rowBytes = size_t(width) * size_t(channels);
     std::vector<uint8_t> raw;
-    raw.reserve(size_t(height) * (size_t(width) * 3 + 1));
+    raw.reserve(size_t(height) * (rowBytes + 1));
     for (int y = 0; y < height; ++y) {
         raw.push_back(0);
         const uint8_t* row = rgb + size_t(y) * size_t(pitch);
-        raw.insert(raw.end(), row, row + size_t(width) * 3);
+        raw.insert(raw.end(), row, row + rowBytes);
     }
 
     // A zlib stream of stored blocks of at most 65,535 bytes each.
@@ -76,7 +78,8 @@ std::vector<uint8_t> encodePngStored(int width, int height, const uint8_t* rgb, 
     std::vector<uint8_t> header;
     putBig32(header, uint32_t(width));
     putBig32(header, uint32_t(height));
-    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, deflate, no filter, no interlace
+    // 8 bits, RGB (2) or RGBA (6), deflate, no filter, no interlace.
+    header.insert(header.end(), {8, uint8_t(channels == 4 ? 6 : 2), 0, 0, 0});
     putChunk(png, "IHDR", header);
     putChunk(png, "IDAT", z);
     putChunk(png, "IEND", {});

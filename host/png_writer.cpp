@@ -6,43 +6,30 @@
 #include <png.h>
 #endif
 
+std::vector<uint8_t> encodePng(int width, int height, int channels, const uint8_t* pixels,
+                               int pitch) {
 #if defined(KX_HAVE_LIBPNG)
-
-bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, int pitch,
-              std::string& error) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot create " + path;
-        return false;
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(width);
+    image.height = png_uint_32(height);
+    image.format = channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    if (png_image_write_get_memory_size(image, size, 0, pixels, pitch, nullptr)) {
+        std::vector<uint8_t> bytes(size);
+        if (png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels, pitch, nullptr)) {
+            bytes.resize(size);
+            return bytes;
+        }
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, info ? &info : nullptr);
-        std::fclose(file);
-        error = "libpng failed to write " + path;
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, const_cast<png_bytep>(rgb + size_t(y) * size_t(pitch)));
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        error = "cannot finish " + path;
-        return false;
-    }
-    return true;
+    png_image_free(&image);
+#endif
+    return encodePngStored(width, height, pixels, pitch, channels);
 }
 
-#else
-
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, int pitch,
               std::string& error) {
-    std::vector<uint8_t> bytes = encodePngStored(width, height, rgb, pitch);
+    const std::vector<uint8_t> bytes = encodePng(width, height, 3, rgb, pitch);
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         error = "cannot create " + path;
@@ -53,5 +40,3 @@ bool writePng(const std::string& path, int width, int height, const uint8_t* rgb
     if (!ok) error = "cannot write " + path;
     return ok;
 }
-
-#endif

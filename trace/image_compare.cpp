@@ -64,3 +64,27 @@ Image differenceImage(const Image& reference, const Image& test) {
     }
     return out;
 }
+
+Image shrinkImage(const Image& image, int factor) {
+    Image out;
+    if (factor < 1) factor = 1;
+    out.width = image.width / factor;
+    out.height = image.height / factor;
+    out.rgb.resize(size_t(out.width) * size_t(out.height) * 3);
+    const uint32_t area = uint32_t(factor) * uint32_t(factor);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                uint32_t sum = 0;
+                for (int dy = 0; dy < factor; ++dy) {
+                    const uint8_t* row = &image.rgb[(size_t(y * factor + dy) * size_t(image.width) +
+                                                     size_t(x * factor)) *
+                                                    3];
+                    for (int dx = 0; dx < factor; ++dx)
+                        sum += row[3 * dx + c];
+                }
+                out.rgb[(size_t(y) * size_t(out.width) + size_t(x)) * 3 + c] =
+                    uint8_t((sum + area / 2) / area);
+            }
+    return out;
+}

@@ -22,3 +22,6 @@ ImageDifference compareImages(const Image& reference, const Image& test);
 // The reference darkened to a quarter, with every differing pixel drawn red,
 // brighter the larger its difference.
 Image differenceImage(const Image& reference, const Image& test);
+// The image made `factor` times smaller each way, each pixel the mean of the
+// block it stands for (a thumbnail).
+Image shrinkImage(const Image& image, int factor);

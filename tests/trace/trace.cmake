@@ -1,7 +1,10 @@
 # Trace and replay tests, included by tests/CMakeLists.txt: the format and
 # bad-input tests (test_trace), and round trips of whole host programs.
 if(TARGET test_trace)
-  target_link_libraries(test_trace PRIVATE kxtrace_format kxtrace_replay)
+  target_link_libraries(test_trace PRIVATE kxtrace_format kxtrace_replay kxtrace_images)
+  # The programs under test, run from the build's bin/ folder.
+  target_compile_definitions(test_trace PRIVATE KX_TRACE_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  add_dependencies(test_trace kximgdiff)
 endif()
 
 add_executable(kxtrace_texture_host ${CMAKE_CURRENT_SOURCE_DIR}/trace/hosts/texture_host.cpp)

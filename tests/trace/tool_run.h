@@ -1,0 +1,30 @@
+// Running the trace programs as a developer does, from the build's bin/
+// folder, with their output and exit code.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+struct ToolResult {
+    int exitCode = -1;
+    std::string output; // stdout and stderr together
+};
+
+// `command` starts with the program's name in bin/, e.g. "kximgdiff a.png b.png".
+inline ToolResult runTool(const std::string& command) {
+    ToolResult r;
+    FILE* pipe = popen((std::string(KX_TRACE_BIN_DIR) + "/" + command + " 2>&1").c_str(), "r");
+    if (!pipe) return r;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        r.output.append(buffer, n);
+    int status = pclose(pipe);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+inline bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
