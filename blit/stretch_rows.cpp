@@ -226,7 +226,8 @@ void stretchIndexedRows(const StretchRowKernels& rows, const uint8_t* source, pt
                     std::memcpy(d + 2 * runStart[k], keyedRow + runStart[k],
                                 2 * static_cast<size_t>(runEnd[k] - runStart[k]));
             } else if (s == previousSource) {
-                std::memcpy(d, previousRow, 2 * static_cast<size_t>(plan.columns));
+                // Defined for any two rows, overlapping ones included.
+                std::memmove(d, previousRow, 2 * static_cast<size_t>(plan.columns));
             } else {
                 drawRow(rows, plan, enlarging, s, table, doubled, d);
             }

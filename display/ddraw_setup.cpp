@@ -24,11 +24,10 @@ int ddrawInit(HWND window) {
     if (!ddSetDisplayMode(window)) return 0;
     if (!ddCreateSurfaces()) return 0;
 
-    // Probe lock: proves the chain can be locked and learns its pitch.
-    IDirectDrawSurface* surface = pBackBuffer ? pBackBuffer : pFrontBuffer;
+    // Probe lock: proves the back buffer can be locked and learns its pitch.
     void* address = nullptr;
-    if (!ddLock(surface, &address, &backBufferPitch)) return 0;
-    ddUnlock(surface);
+    if (!ddLock(pBackBuffer, &address, &backBufferPitch)) return 0;
+    ddUnlock(pBackBuffer);
     return 1;
 }
 

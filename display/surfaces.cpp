@@ -87,20 +87,41 @@ int ddUnlock(IDirectDrawSurface* surface) {
     return 1;
 }
 
-int ddGetWindowInfo(HWND /*window*/, uint8_t** address, uint16_t* pitch) {
-    if (!pFrontBuffer) return 0;
+// The renderer takes the back buffer's address and the low 16 bits of its
+// pitch, and the blits write through the same two: a surface they cannot
+// address exactly (an address that is not a multiple of 4, a pitch that is
+// negative, odd, shorter than a row or wider than 16 bits) is not drawn into
+// at all, rather than drawn beside or across its rows.
+static bool addressableExactly(const void* base, int32_t rowPitch) {
+    const auto misalignment = static_cast<int>(reinterpret_cast<uintptr_t>(base) & 3);
+    if (misalignment != 0) {
+        kxPrint("ddGetWindowInfo, back buffer starts %d bytes past a multiple of 4\n",
+                misalignment);
+        return false;
+    }
+    if (rowPitch < 2 * kDisplayWidth || rowPitch > 0xFFFF || rowPitch % 2 != 0) {
+        kxPrint("ddGetWindowInfo, unusable back buffer pitch %d (an even 1280 to 65534 is "
+                "needed)\n",
+                static_cast<int>(rowPitch));
+        return false;
+    }
+    return true;
+}
 
+int ddGetWindowInfo(HWND /*window*/, uint8_t** address, uint16_t* pitch) {
     // Restoring the primary surface restores the whole chain.
     if (pFrontBuffer->IsLost() != DD_OK) {
         if (!ddCheck(pFrontBuffer->Restore())) return 0;
     }
 
     void* base = nullptr;
-    if (!ddLock(pBackBuffer ? pBackBuffer : pFrontBuffer, &base, &backBufferPitch)) return 0;
-
-    // The renderer takes a 4-byte aligned address and a 16-bit pitch.
-    *address = reinterpret_cast<uint8_t*>(reinterpret_cast<uintptr_t>(base) & ~uintptr_t{3});
-    *pitch = static_cast<uint16_t>(static_cast<uint32_t>(backBufferPitch) & 0xFFFFu);
+    if (!ddLock(pBackBuffer, &base, &backBufferPitch)) return 0;
+    if (!addressableExactly(base, backBufferPitch)) {
+        ddUnlock(pBackBuffer);
+        return 0;
+    }
+    *address = static_cast<uint8_t*>(base);
+    *pitch = static_cast<uint16_t>(backBufferPitch);
     return 1;
 }
 

@@ -69,7 +69,7 @@ constexpr DWORD kStandInCaps = DDCAPS_BLT | DDCAPS_BLTCOLORFILL | DDCAPS_BLTSTRE
                                DDCAPS_PALETTE | DDCAPS_COLORKEY | DDCAPS_READSCANLINE;
 constexpr char kStandInVersion[] = "0046h";
 
-int restartEvery = 1000;   // inputs one start serves at most
+int restartEvery = 1000; // inputs one start serves at most
 // A leak check takes tens of milliseconds (it scans the whole heap): every
 // 4,000 inputs it costs a few hundredths of a run, every 1,000 a sixth.
 int leakCheckEvery = 4000; // inputs between two leak checks
@@ -204,6 +204,7 @@ void endInput(const InputEffects& effects, const uint8_t* data, size_t size) {
     ++inputsSinceLeakCheck;
     if (kxstandDeadCalls() != deadCallsSeen)
         finding("a DirectDraw method was called on a released object");
+    if (kxstandStrayWrites() != 0) finding("a write landed outside a surface, before its rows");
     bool restartNow =
         !effects.started || effects.restartAsked || ++inputsSinceStart >= restartEvery;
     if (!restartNow) {

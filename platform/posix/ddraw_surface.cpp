@@ -31,7 +31,8 @@ constexpr int kMaxBackBuffers = 3;
 struct PixelBlock {
     std::unique_ptr<uint8_t[]> storage;
     size_t capacity = 0;
-    uint8_t* pixels = nullptr;
+    uint8_t* base = nullptr;   // lowest byte of the rows
+    uint8_t* pixels = nullptr; // first byte of row 0
     int pitch = 0;
 };
 
@@ -58,7 +59,7 @@ bool drawLeftovers = true;
 
 // Video memory is not cleared for anyone: new and restored surfaces hold
 // leftovers. No 16-bit word of it is 0, so a missed clear shows.
-void fillGarbage(uint8_t* pixels, int pitch) {
+void fillGarbage(uint8_t* bytes, size_t count) {
     // A pool of leftovers made once, copied in from a different place each
     // time: surfaces are made and restored often (every start, every fuzz
     // input), and drawing fresh random words for each cost most of a run.
@@ -73,14 +74,23 @@ void fillGarbage(uint8_t* pixels, int pitch) {
         }
         poolMade = true;
     }
-    const size_t words = static_cast<size_t>(pitch) * kHeight / 2;
+    const size_t words = count / 2;
     size_t start = (garbageSeed += 0x9E3779B9u) % 4096;
     for (size_t done = 0; done < words;) {
         const size_t run = std::min(words - done, sizeof pool / 2 - start);
-        std::memcpy(pixels + 2 * done, pool + start, 2 * run);
+        std::memcpy(bytes + 2 * done, pool + start, 2 * run);
         done += run;
         start = 0;
     }
+}
+
+// Bytes from one row's start to the next in memory: the pitch's size, but
+// at least a row of pixels. A pitch of a smaller size (a DirectDraw that
+// misdescribes its surface) makes rows overlap inside that memory; a
+// negative one lays the rows out bottom-up.
+size_t rowSpan(int pitch) {
+    const size_t size = pitch < 0 ? 0 - static_cast<size_t>(pitch) : static_cast<size_t>(pitch);
+    return std::max(size, size_t{2} * kWidth);
 }
 
 // Memory of released chains, handed to the next chain as video memory is:
@@ -90,28 +100,63 @@ void fillGarbage(uint8_t* pixels, int pitch) {
 // memory is poisoned, and so is what a chain of a smaller pitch leaves of a
 // block, so a write through an address of a released chain or past the
 // chain's memory is still caught.
-constexpr size_t kSlack = 32; // bytes past the rows, counted from the block's start
+constexpr size_t kSlack = 32; // room for the alignment and the offset of the rows
 constexpr size_t kPooledBlocks = 6;
 constexpr size_t kSmallestBlock = size_t{1536} * kHeight + kSlack;
 std::vector<PixelBlock> freeVideoMemory; // oldest first
 
 size_t bytesFor(int pitch) {
-    return static_cast<size_t>(pitch) * kHeight + kSlack;
+    return rowSpan(pitch) * kHeight + kSlack;
+}
+
+// The bytes between a block's start and its rows (alignment and offset) are
+// the surface's guard: a driver that writes there wrote outside the surface.
+// Under AddressSanitizer every 8-byte granule of them that holds no byte of
+// the rows is poisoned and caught at the write; a granule shares its start
+// with the rows' first bytes only as a whole, so those few bytes hold a
+// pattern that the stand-in checks at every call on the chain.
+constexpr uint8_t kGuardByte = 0xC3;
+int strayWrites = 0;
+
+uint8_t* guardStart(const PixelBlock& block) {
+#if KX_ASAN
+    const auto granule = reinterpret_cast<uintptr_t>(block.base) & ~uintptr_t{7};
+    return std::max(block.storage.get(), reinterpret_cast<uint8_t*>(granule));
+#else
+    return block.storage.get();
+#endif
 }
 
 void poison(const PixelBlock& block, bool poisoned) {
 #if KX_ASAN
-    if (poisoned) {
-        __asan_poison_memory_region(block.storage.get(), block.capacity);
-    } else {
-        const size_t used = bytesFor(block.pitch);
-        __asan_unpoison_memory_region(block.storage.get(), used);
-        __asan_poison_memory_region(block.storage.get() + used, block.capacity - used);
-    }
+    __asan_poison_memory_region(block.storage.get(), block.capacity);
+    if (!poisoned) __asan_unpoison_memory_region(block.base, rowSpan(block.pitch) * kHeight);
 #else
     (void)block;
     (void)poisoned;
 #endif
+}
+
+void armGuard(const PixelBlock& block) {
+    uint8_t* first = guardStart(block);
+    std::memset(first, kGuardByte, static_cast<size_t>(block.base - first));
+}
+
+void checkGuard(const PixelBlock& block) {
+    for (const uint8_t* at = guardStart(block); at < block.base; ++at) {
+        if (*at == kGuardByte) continue;
+        ++strayWrites;
+        std::fprintf(stderr,
+                     "DirectDraw stand-in: a write outside a surface, %d byte(s) before its rows\n",
+                     static_cast<int>(block.base - at));
+        armGuard(block);
+        return;
+    }
+}
+
+void checkGuards(const Chain& chain) {
+    for (const PixelBlock& block : chain.blocks)
+        checkGuard(block);
 }
 
 PixelBlock makeBlock(int pitch) {
@@ -132,10 +177,12 @@ PixelBlock makeBlock(int pitch) {
         freeVideoMemory.erase(freeVideoMemory.begin() + static_cast<long>(best));
     }
     block.pitch = pitch;
-    poison(block, false);
     const auto start = reinterpret_cast<uintptr_t>(block.storage.get());
-    block.pixels = block.storage.get() + ((16 - start % 16) % 16) + offsetSetting;
-    if (fresh || drawLeftovers) fillGarbage(block.pixels, pitch);
+    block.base = block.storage.get() + ((16 - start % 16) % 16) + offsetSetting;
+    block.pixels = block.base + (pitch < 0 ? rowSpan(pitch) * (kHeight - 1) : 0);
+    poison(block, false);
+    armGuard(block);
+    if (fresh || drawLeftovers) fillGarbage(block.base, rowSpan(pitch) * kHeight);
     return block;
 }
 
@@ -223,6 +270,7 @@ void freeChain(Chain* chain) {
         surface->state = surface->refs > 0 ? SurfaceState::Zombie : SurfaceState::Freed;
         surface->locked = false;
     }
+    checkGuards(*chain);
     for (PixelBlock& block : chain->blocks) {
         poison(block, true);
         freeVideoMemory.push_back(std::move(block));
@@ -330,6 +378,7 @@ HRESULT Surface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT*, DWORD fl
     HRESULT result;
     if (!enter("IDirectDrawSurface::Blt", &result, "0x%x", static_cast<unsigned>(flags)))
         return result;
+    checkGuards(*chain);
     if (!(flags & DDBLT_COLORFILL)) return DDERR_UNSUPPORTED; // only fills are served
     if (!fx || fx->dwSize != sizeof(DDBLTFX) || source) return DDERR_INVALIDPARAMS;
     if (!rectValid(destRect)) return kInvalidRect;
@@ -377,6 +426,7 @@ HRESULT Surface::Flip(IDirectDrawSurface* target, DWORD flags) {
     HRESULT result;
     if (!enter("IDirectDrawSurface::Flip", &result, "0x%x", static_cast<unsigned>(flags)))
         return result;
+    checkGuards(*chain);
     const int count = static_cast<int>(chain->surfaces.size());
     if (position != 0 || count < 2) return DDERR_NOTFLIPPABLE;
     int targetPosition = 1;
@@ -482,6 +532,7 @@ HRESULT Surface::Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, HANDLE) {
     HRESULT result;
     if (!enter("IDirectDrawSurface::Lock", &result, "0x%x", static_cast<unsigned>(flags)))
         return result;
+    checkGuards(*chain);
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
     if (!rectValid(rect)) return kInvalidRect;
     if (lost) return DDERR_SURFACELOST;
@@ -509,7 +560,7 @@ HRESULT Surface::Restore() {
         surface->lost = false;
     if (drawLeftovers)
         for (PixelBlock& block : chain->blocks)
-            fillGarbage(block.pixels, chain->pitch);
+            fillGarbage(block.base, rowSpan(block.pitch) * kHeight);
     return DD_OK;
 }
 
@@ -532,6 +583,7 @@ HRESULT Surface::SetPalette(IDirectDrawPalette*) {
 HRESULT Surface::Unlock(void*) {
     HRESULT result;
     if (!enter("IDirectDrawSurface::Unlock", &result)) return result;
+    checkGuards(*chain);
     if (!locked) return DDERR_NOTLOCKED;
     locked = false;
     return DD_OK;
@@ -625,7 +677,7 @@ uint32_t surfaceBytesInUse() {
     uint32_t bytes = 0;
     for (const auto& chain : chains)
         if (chain->live)
-            bytes += static_cast<uint32_t>(chain->pitch) * kHeight *
+            bytes += static_cast<uint32_t>(rowSpan(chain->pitch)) * kHeight *
                      static_cast<uint32_t>(chain->blocks.size());
     return bytes;
 }
@@ -635,7 +687,7 @@ void kxstandSetPixelFormat565(bool is565) {
 }
 
 void kxstandSetPitch(int bytes) {
-    pitchSetting = bytes < 2 * kWidth ? 2 * kWidth : bytes;
+    pitchSetting = bytes;
 }
 
 void kxstandSetSurfaceOffset(int bytes) {
@@ -659,6 +711,11 @@ uint8_t* kxstandChainPixels(int position, int* pitch, int* width, int* height) {
     if (width) *width = kWidth;
     if (height) *height = kHeight;
     return primaryChain->pixelsAt(position);
+}
+
+int kxstandStrayWrites() {
+    if (primaryChain) checkGuards(*primaryChain);
+    return strayWrites;
 }
 
 int kxstandLockedSurfaces() {

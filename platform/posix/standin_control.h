@@ -68,9 +68,16 @@ int kxstandLibraryLoaded(); // loads minus frees
 // start or restore chains often (the fuzz harness).
 void kxstandSetLeftovers(bool drawn);
 void kxstandSetPixelFormat565(bool is565); // 565 (default) or 555, for surfaces made from now on
-void kxstandSetPitch(int bytes); // row pitch of every surface made from now on; 1536 by default
+// Row pitch of every surface made from now on; 1536 by default. A negative
+// pitch lays the rows out bottom-up; one smaller than a row of pixels (1280
+// bytes) describes rows that overlap: a DirectDraw a driver must not trust.
+void kxstandSetPitch(int bytes);
 // Surfaces made from now on start `bytes` (0 to 15) past a 16-byte boundary; 0 by default.
 void kxstandSetSurfaceOffset(int bytes);
+// Writes found in the bytes just before a surface's rows (its alignment
+// padding), checked at every call on the chain and here: a program that
+// wrote outside the surface. Each is reported on stderr. 0 for a sound program.
+int kxstandStrayWrites();
 void kxstandSetDriverCaps(DWORD dwCaps); // DDCAPS::dwCaps reported for the driver
 void kxstandSetModeSupported(bool ok); // false: SetDisplayMode(640,480,16) gives DDERR_UNSUPPORTED
 void kxstandLoseSurfaces();            // every live surface becomes lost

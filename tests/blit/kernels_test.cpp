@@ -157,6 +157,37 @@ TEST(BlitKernels, StretchesMatchTheReferenceInEveryWindow) {
     }
 }
 
+// Destination rows closer together than a row is wide overlap: each row is
+// drawn whole after the one before it, as the reference draws them, rows
+// that repeat a source row included (no copy that overlapping rows make
+// undefined).
+TEST(BlitKernels, StretchesOntoOverlappingRowsDrawRowAfterRow) {
+    const BlitKernelSet* set = &blitKernels();
+    std::mt19937 rng(31);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(std::string(set->name) + " round " + std::to_string(round));
+        const int w = between(rng, 1, 200), h = between(rng, 2, 30);
+        const int sw = between(rng, 1, 2 * w), sh = between(rng, 1, h / 2 + 1);
+        const ptrdiff_t pitch = 2 * between(rng, 0, w - 1) * (rng() % 4 == 0 ? -1 : 1);
+        const StretchWindow win{0, 0, w, h};
+        const bool keyed = round % 3 == 0;
+        Image src = makeImage(rng, sh, sw, 8, false, 0, false);
+        if (keyed) keyRuns(rng, src, sh, sw);
+        std::vector<uint8_t> dst(size_t(h) * size_t(std::abs(pitch)) + 2 * size_t(w) + 16);
+        for (auto& b : dst)
+            b = static_cast<uint8_t>(rng());
+        std::vector<uint8_t> expected = dst;
+        const size_t origin = pitch < 0 ? size_t(h - 1) * size_t(-pitch) : 0;
+        std::vector<uint16_t> table = randomTable(rng);
+        reference::stretch(src.first(), src.pitch, expected.data() + origin, pitch, w, h, sw, sh,
+                           win, table.data(), keyed, table[0]);
+        set->stretchIndexed(src.first(), src.pitch, dst.data() + origin, pitch, w, h, sw, sh, win,
+                            table.data(), keyed, table[0]);
+        ASSERT_EQ(expected, dst) << w << "x" << h << " from " << sw << "x" << sh << ", pitch "
+                                 << pitch;
+    }
+}
+
 TEST(BlitKernels, StretchSteppingKeepsItsTruncations) {
     // 320 -> 640 columns: step 102 x 320, column 639 reads 318, 319 is never read.
     EXPECT_EQ(stretchColumnStep(640, 320), 102 * 320);

@@ -239,6 +239,42 @@ TEST(FlippingChain, LeftoversDrawnIntoNewAndRestoredMemoryOrKept) {
     }
 }
 
+// Pitches of any sign and size describe the rows as given: bottom-up, or
+// overlapping in at least a row's memory each. Bytes written just before the
+// rows are found at the next call on the chain, once each.
+TEST(FlippingChain, PitchesOfAnySizeAndWritesBeforeTheRows) {
+    IDirectDraw* directDraw = createFullScreen();
+    ASSERT_NE(directDraw, nullptr);
+    for (int pitch : {-1536, 1000, 2, 1537}) {
+        SCOPED_TRACE(pitch);
+        kxstandSetPitch(pitch);
+        kxstandSetSurfaceOffset(6);
+        IDirectDrawSurface* front = createChain(directDraw);
+        ASSERT_NE(front, nullptr);
+        LONG lockPitch = 0;
+        uint8_t* pixels = lockSurface(front, &lockPitch);
+        EXPECT_EQ(lockPitch, pitch);
+        EXPECT_EQ(pixels, kxstandChainPixels(0));
+        EXPECT_EQ(front->Unlock(nullptr), DD_OK);
+        // The fill reaches every row as described, the last one included.
+        ASSERT_EQ(fill(front, 0x0707), DD_OK);
+        EXPECT_EQ(pixelAt(pixels, pitch, 639, 479), 0x0707);
+        EXPECT_EQ(pixelAt(pixels, pitch, 0, 0), 0x0707);
+        const int before = kxstandStrayWrites();
+        if (pitch > 0) {
+            pixels[-2] = 1;
+            pixels[-1] = 2;
+            EXPECT_EQ(fill(front, 0), DD_OK); // a call on the chain checks
+            EXPECT_EQ(kxstandStrayWrites(), before + 1);
+            EXPECT_EQ(kxstandStrayWrites(), before + 1);
+            pixels[-1] = 3;
+        }
+        EXPECT_EQ(front->Release(), 0u);
+        EXPECT_EQ(kxstandStrayWrites(), before + (pitch > 0 ? 2 : 0));
+    }
+    EXPECT_EQ(directDraw->Release(), 0u);
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 #define KX_TEST_ASAN 1
 #elif defined(__has_feature)

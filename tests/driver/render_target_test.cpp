@@ -1,0 +1,122 @@
+// The back buffer as the frame is drawn into it: only a surface the renderer
+// and the blits can address exactly is drawn into, a lost one not at all,
+// and what the host asks of a blit is answered whatever the surface.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/kxapi.h"
+#include "platform/posix/standin_control.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+constexpr uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F;
+
+// Index 1 red, 2 green.
+const uint32_t* palette() {
+    static uint32_t p[256] = {0, 0xFFFF0000, 0xFF00FF00};
+    return p;
+}
+
+// The rows of the three buffers of the chain as the stand-in describes them
+// (1280 bytes from each row's start): the pixels a display would show.
+std::vector<uint8_t> chainRows() {
+    std::vector<uint8_t> rows;
+    for (int position = 0; position < 3; ++position) {
+        int pitch = 0;
+        const uint8_t* pixels = kxstandChainPixels(position, &pitch);
+        for (int y = 0; pixels && y < 480; ++y)
+            rows.insert(rows.end(), pixels + ptrdiff_t{y} * pitch,
+                        pixels + ptrdiff_t{y} * pitch + 1280);
+    }
+    return rows;
+}
+
+// A frame with a blue fan, a red 8 x 8 blit and a green 4 x 4 image
+// stretched over 40 x 40 (its rows repeat); rendered by the first blit.
+void drawFrame() {
+    const HostVertex fan[4] = {{200, 200, 0.5f, 1, 0, 0, 0xFF0000FF},
+                               {300, 200, 0.5f, 1, 0, 0, 0xFF0000FF},
+                               {300, 300, 0.5f, 1, 0, 0, 0xFF0000FF},
+                               {200, 300, 0.5f, 1, 0, 0, 0xFF0000FF}};
+    static const std::vector<uint8_t> reds(8 * 8, 1), greens(4 * 4, 2);
+    DrawPrimitive(fan, 4);
+    EXPECT_EQ(BltToCard(reds.data(), 10, 20, 8, 8, 8, 0, nullptr), 1);
+    EXPECT_EQ(StretchBltToCard(greens.data(), 100, 100, 40, 40, 4, 4, 4, 0, nullptr), 1);
+}
+
+// The shown frame's pixel (x, y), read back as the host reads it.
+uint16_t readBack(int x, int y) {
+    static uint8_t screen[480][640 * 3];
+    if (BltFromCard(&screen[0][0], 0, 0, 640, 480, 640 * 3, 2) != 1) return 0xDEAD;
+    const uint8_t* p = &screen[479 - y][3 * x];
+    return to565(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+}
+
+// A started driver on a display made with this pitch and offset draws the
+// frame and shows it, or refuses the surface with these messages and
+// writes nothing into the chain.
+void expectFrame(int pitch, int offset, const std::vector<std::string>& refusal) {
+    SCOPED_TRACE("pitch " + std::to_string(pitch) + ", offset " + std::to_string(offset));
+    kxstandSetPitch(pitch);
+    kxstandSetSurfaceOffset(offset);
+    ASSERT_EQ(Init(), 1);
+    LoadPalette(palette());
+    const std::vector<uint8_t> before = chainRows();
+    clearMessages();
+    drawFrame();
+    EXPECT_EQ(kxstandLockedSurfaces(), 0);
+    if (refusal.empty()) {
+        EXPECT_TRUE(driverMessages().empty());
+        PageFlip();
+        EXPECT_EQ(readBack(250, 250), kBlue);
+        EXPECT_EQ(readBack(10, 20), kRed);
+        EXPECT_EQ(readBack(17, 27), kRed);
+        EXPECT_EQ(readBack(18, 27), 0);
+        EXPECT_EQ(readBack(139, 139), kGreen);
+        EXPECT_EQ(readBack(140, 139), 0);
+    } else {
+        EXPECT_EQ(driverMessages(), refusal);
+        EXPECT_TRUE(chainRows() == before) << "the chain was drawn into";
+        PageFlip(); // the scene was rendered (into nothing): the flip only flips
+        EXPECT_EQ(readBack(250, 250), 0);
+    }
+    EXPECT_EQ(kxstandStrayWrites(), 0);
+    Shutdown();
+}
+
+const std::string kNoTarget = "pvr_RenderCallback, ddGetWindowInfo failed\n";
+
+std::vector<std::string> pitchRefused(int pitch) {
+    return {"ddGetWindowInfo, unusable back buffer pitch " + std::to_string(pitch) +
+                " (an even 1280 to 65534 is needed)\n",
+            kNoTarget};
+}
+
+} // namespace
+
+// The renderer is handed 16 bits of the pitch and the blits write through
+// the same: a pitch that these cannot carry, or rows that it cannot
+// describe, would send them into the rows' padding, across rows, or tens of
+// megabytes past the surface.
+TEST(RenderTarget, PitchesTheRendererCannotCarryAreRefused) {
+    for (int pitch : {1280, 1282, 4096, 65534})
+        expectFrame(pitch, 0, {});
+    for (int pitch : {65536 + 2, 65536 + 1536, 65536, -1536, 1537, 1000})
+        expectFrame(pitch, 0, pitchRefused(pitch));
+}
+
+// The renderer takes a multiple of 4: a back buffer that starts elsewhere is
+// refused rather than drawn into from the multiple below its start, which
+// lies before the surface (the stand-in's guard sees such a write).
+TEST(RenderTarget, BackBuffersThatDoNotStartOnAMultipleOfFourAreRefused) {
+    for (int offset : {4, 8, 12})
+        expectFrame(1536, offset, {});
+    for (int offset : {1, 2, 3, 5, 6, 7, 14})
+        expectFrame(1536, offset,
+                    {"ddGetWindowInfo, back buffer starts " + std::to_string(offset % 4) +
+                         " bytes past a multiple of 4\n",
+                     kNoTarget});
+}
