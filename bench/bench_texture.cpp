@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "api/kxapi.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/texture/texel_reference.h"
 #include "texture/texel_kernels.h"
@@ -43,7 +43,7 @@ std::vector<uint32_t> randomTexels(size_t n) {
 // One set's conversion of a 256 x 256 image of one host layout (format 0,
 // 1 or 2), after a check against the reference.
 void convertOurs(benchmark::State& state, const TexelKernelSet& set, uint32_t format) {
-    const int bytesPerPixel = format == 0 ? 1 : format == 1 ? 4 : 3;
+    const int bytesPerPixel = hostBytesPerPixel(format);
     const int32_t count = kSide * kSide;
     std::vector<uint8_t> pixels = randomBytes(size_t(count) * bytesPerPixel);
     std::vector<uint32_t> palette = randomTexels(256), texels(count), expected(count);

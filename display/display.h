@@ -4,11 +4,13 @@
 
 #include <cstdint>
 
+#include "api/kxapi_records.h"
 #include "platform/directdraw.h"
 
-// Size of the display mode and of every surface of the flipping chain.
-constexpr int kDisplayWidth = 640;
-constexpr int kDisplayHeight = 480;
+// Size of the display mode and of every surface of the flipping chain: the
+// screen of the interface.
+constexpr int kDisplayWidth = kxScreenWidth;
+constexpr int kDisplayHeight = kxScreenHeight;
 constexpr int kDisplayBitsPerPixel = 16;
 
 // Module state of the layer.

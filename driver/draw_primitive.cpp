@@ -1,8 +1,8 @@
 // DrawPrimitive: host points, lines and triangle fans into the open SGL frame.
 #include "driver/draw_primitive.h"
 
+#include "api/kxapi.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 
 int32_t fanIndexTable[14][3];
 

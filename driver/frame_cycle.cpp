@@ -1,10 +1,10 @@
 // The frame cycle: opening, rendering and flipping frames, and the two
 // callbacks through which SGL reaches the driver during a render.
+#include "api/kxapi.h"
 #include "blit/pixel_format.h"
 #include "diag/diag.h"
 #include "display/display.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 
 uint32_t frameCounter;
 int sceneRendered;

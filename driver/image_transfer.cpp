@@ -2,11 +2,11 @@
 // (BltToCard, StretchBltToCard) and the screen back into the host's memory
 // (BltFromCard). The blits and the read-back are handed the surface, the key
 // colour and the screen palette.
+#include "api/kxapi.h"
 #include "blit/blit.h"
 #include "diag/diag.h"
 #include "display/display.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 
 // Both blits render the frame's scene first (once per frame), so the image
 // lies over it. Without a valid back buffer (before Init, or when the render

@@ -1,10 +1,10 @@
 // Identification, start-up, shut-down and the render resolution.
+#include "api/kxapi.h"
 #include "blit/pixel_format.h"
 #include "diag/diag.h"
 #include "display/display.h"
 #include "driver/draw_primitive.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 #include "platform/directdraw.h"
 #include "texture/texture.h"
 

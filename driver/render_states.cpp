@@ -1,10 +1,10 @@
 // The SGL render context and the host's render-state entry points.
 #include <cstring>
 
+#include "api/kxapi.h"
 #include "blit/pixel_format.h"
 #include "diag/diag.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 #include "texture/texture.h"
 
 SGLCONTEXT sglContext;

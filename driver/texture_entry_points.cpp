@@ -3,10 +3,10 @@
 // context. The context never names a texture the cache has deleted.
 #include <cstring>
 
+#include "api/kxapi.h"
 #include "blit/pixel_format.h"
 #include "diag/diag.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 #include "texture/texture.h"
 
 uint16_t screenPalette[256];

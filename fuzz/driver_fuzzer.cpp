@@ -17,7 +17,7 @@
 #include <limits>
 #include <vector>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "fuzz/input_layout.h"
 #include "fuzz/persistent_start.h"
 #include "fuzz/pooled_buffers.h"
@@ -69,8 +69,6 @@ class Input {
     size_t size_;
     size_t pos_ = 0;
 };
-
-const int kBytesPerPixel[6] = {1, 4, 3, 2, 2, 2};
 
 class Steps {
   public:
@@ -293,7 +291,7 @@ class Steps {
         if (int64_t(width) * height > 1 << 20) height = (1 << 20) / (width ? width : 1);
         if (in_.byte() < 8) width = -width;
         uint32_t format = in_.byte() < 230 ? in_.byte() % 6 : in_.word();
-        int bpp = format < 6 ? kBytesPerPixel[format] : 4;
+        int bpp = format < kxFormatCount ? hostBytesPerPixel(format) : 4;
         const uint8_t* pixels = in_.byte() < 8 ? nullptr : image(width, height, width * bpp, bpp);
         const uint32_t* ownPalette = in_.byte() & 1 ? palette() : nullptr;
         uint32_t hostValue4 = in_.word();
@@ -486,7 +484,7 @@ class Steps {
         int count = 1 + in_.byte() % 16;
         int side = kTextureSides[in_.byte() % 8];
         uint32_t format = in_.byte() % 6;
-        size_t bytes = size_t(side) * side * kBytesPerPixel[format];
+        size_t bytes = size_t(side) * side * hostBytesPerPixel(format);
         const uint8_t* pixels = pooledBuffer(bytes, fill_);
         trace("%d textures of %d x %d, format %u", count, side, side, format);
         for (int i = 0; i < count && batchCalls_ > 0; ++i, --batchCalls_)

@@ -57,8 +57,8 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#include "api/kxapi.h"
 #include "diag/diag.h"
-#include "driver/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 

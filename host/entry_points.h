@@ -2,7 +2,7 @@
 // holds once it has found every export by name.
 #pragma once
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 
 #include "host/entry_point_list.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 
 struct Vec3 {
     float x, y, z;

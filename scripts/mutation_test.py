@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """How many faults does the test suite catch?
 
-Applies a fixed list of single-line mutations to the product code (every
-layer of the driver and softsgl), one at a time: rebuilds the native release
-build with tests, runs the suite (the Wine and Windows table checks aside,
-they test other builds), and counts the mutations that make a test fail.
-Every file is restored afterwards, also when the run is interrupted.
+Applies a fixed list of single-line mutations to the product code (the
+interface, every layer of the driver, softsgl), one at a time: rebuilds the
+native release build with tests, runs the suite (the Wine and Windows table
+checks aside, they test other builds), and counts the mutations that make a
+test fail. Every file is restored afterwards, also when the run is
+interrupted.
 
     nice -n 15 scripts/mutation_test.py [--build DIR] [--only TEXT] [--numbers 1,4,7]
 
@@ -47,16 +48,17 @@ MUTATIONS = [
      "return 16;"),
     ("blit/pixel_format.cpp", "if (w & 0xAAAAAAAAu) index |= 1;",
      "if (w & 0x55555555u) index |= 1;"),
-    ("blit/blit.cpp", "if (format <= 5) kxPrint", "if (format < 5) kxPrint"),
-    ("blit/blit.cpp", "static_cast<int64_t>(origin) + length, limit);",
+    ("api/kxapi_records.h", "return format < kxFormatCount ? kxFormats[format].layout : nullptr;",
+     "return format < kxFormatCount - 1 ? kxFormats[format].layout : nullptr;"),
+    ("blit/host_bytes.h", "static_cast<int64_t>(origin) + length, limit);",
      "static_cast<int64_t>(origin) + length, limit + 1);"),
     ("blit/blit.cpp", "convert(&local[k], &palette[k]);", "convert(&local[k], &palette[k ^ 1]);"),
-    ("blit/blit.cpp", "kBltCMessages, &key);", "kBltCMessages, nullptr);"),
+    ("blit/blit.cpp", "\"bltC\", &key);", "\"bltC\", nullptr);"),
     ("blit/blit.cpp", "sourceHeight, w, table, key != nullptr, key ? *key : 0);",
      "sourceHeight, w, table, false, key ? *key : 0);"),
-    ("blit/read_back.cpp", "width = std::min(width, screen.width);",
-     "width = std::min(width, screen.width - 1);"),
-    ("blit/blit_kernels.h", "return static_cast<int64_t>(65536 / width) * sourceWidth;",
+    ("blit/host_bytes.h", "*columns = std::min(width, screenWidth);",
+     "*columns = std::min(width, screenWidth - 1);"),
+    ("blit/host_bytes.h", "return static_cast<int64_t>(65536 / width) * sourceWidth;",
      "return static_cast<int64_t>(65535 / width) * sourceWidth;"),
     ("blit/kernel_parts.h", "if (colour != key) store16(at, colour);", "store16(at, colour);"),
     # texture

@@ -1,21 +1,12 @@
-// Host texture records, their table, and the one texture cache that decides
+// Host texture records (the record itself is the interface's, in
+// api/kxapi_records.h), their table, and the one texture cache that decides
 // which textures live in the accelerator's memory.
 #pragma once
 
 #include <cstdint>
 
+#include "api/kxapi_records.h"
 #include "platform/sgl.h"
-
-struct TextureRecord {
-    int32_t width;
-    int32_t height;
-    uint32_t hostValue4;
-    uint32_t hostValue6;
-    uint32_t format;
-    const uint32_t* palette; // null: the global palette
-    const void* pixels;
-    int32_t translucency; // -1 unknown, 0 all opaque, 1 some texel not opaque
-};
 
 constexpr int kTextureTableSize = 1024;
 extern TextureRecord* textureTable[kTextureTableSize];

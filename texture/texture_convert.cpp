@@ -49,8 +49,6 @@ void kxCache::ScaleTexels(uint32_t* destination, int32_t destinationWidth,
                 source, sourceWidth, sourceHeight, sourcePitch);
 }
 
-static const int32_t bytesPerPixel[6] = {1, 4, 3, 2, 2, 2};
-
 static void convertRun(uint32_t format, uint32_t* destination, const uint8_t* source,
                        const uint32_t* palette, int32_t count) {
     switch (format) {
@@ -134,7 +132,7 @@ void kxCache::ConvertPixels(const TextureRecord* record, const uint32_t* palette
     }
     // Too large for scratchBuffer: convert only the pixels the scaler would
     // keep, which gives the texels of converting everything and then scaling.
-    const int64_t bpp = bytesPerPixel[format];
+    const int64_t bpp = hostBytesPerPixel(format);
     int32_t columns[256], rows[256];
     buildScaleMap(columns, textureWidth, width);
     buildScaleMap(rows, textureHeight, height);
@@ -156,14 +154,8 @@ void kxCache::ConvertTexture(TextureRecord* record, uint32_t* destination, int32
     if (!isConvertibleTexture(record) || !destination || textureWidth < 1 || textureHeight < 1 ||
         textureWidth > 256 || textureHeight > 256)
         return;
-    static const char* const layoutMessages[6] = {nullptr,
-                                                  "convert: 8888 used\n",
-                                                  "convert: 888 used\n",
-                                                  "convert: 1555 used\n",
-                                                  "convert: 555 used\n",
-                                                  "convert: 565 used\n"};
     const uint32_t format = record->format;
-    if (layoutMessages[format]) kxPrint("%s", layoutMessages[format]);
+    if (format != kxIndexed8) kxPrint("convert: %s used\n", hostFormatLayout(format));
 
     uint32_t ownPalette[256];
     const uint32_t* palette = globalPalette;

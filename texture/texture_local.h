@@ -3,9 +3,9 @@
 
 #include "texture/texture.h"
 
-// The record has an image the conversion can read: a size, pixels and one of
-// the six host formats.
+// The record has an image the conversion can read: pixels, a size and one of
+// the host formats.
 inline bool isConvertibleTexture(const TextureRecord* record) {
-    return record && record->width > 0 && record->height > 0 && record->pixels &&
-           record->format <= 5;
+    return record && record->pixels &&
+           hostImageBytes(record->width, record->height, record->format) != 0;
 }

@@ -1,20 +1,8 @@
 #include "trace/host_reads.h"
 
-#include <algorithm>
-
-#include "trace/trace_format.h"
+#include "blit/host_bytes.h"
 
 namespace {
-
-// [first, first + count) of [origin, origin + length) inside [0, limit).
-bool clipSpan(int32_t origin, int32_t length, int32_t limit, int64_t& first, int64_t& count) {
-    int64_t begin = std::max<int64_t>(origin, 0);
-    int64_t end = std::min<int64_t>(int64_t(origin) + length, limit);
-    if (end <= begin) return false;
-    first = begin - origin;
-    count = end - begin;
-    return true;
-}
 
 MemoryRows rows(int64_t offset, int64_t rowBytes, int64_t rows, int64_t pitch) {
     MemoryRows m;
@@ -24,6 +12,11 @@ MemoryRows rows(int64_t offset, int64_t rowBytes, int64_t rows, int64_t pitch) {
     m.rows = uint32_t(rows);
     m.pitch = rows == 1 ? rowBytes : pitch;
     return m;
+}
+
+// The box of an 8-bit image's pixels as rows of its bytes.
+MemoryRows boxRows(const SourceBox& box, int32_t pitch) {
+    return rows(box.firstRow * pitch + box.firstColumn, box.columns, box.rows, pitch);
 }
 
 } // namespace
@@ -37,46 +30,38 @@ MemoryRows verticesRead(int32_t count) {
 }
 
 MemoryRows textureRead(int32_t width, int32_t height, uint32_t format) {
-    if (!textureImageBytes(width, height, format)) return MemoryRows{};
-    int64_t row = int64_t(width) * bytesPerPixel(format);
+    if (!hostImageBytes(width, height, format)) return MemoryRows{};
+    int64_t row = int64_t(width) * hostBytesPerPixel(format);
     return rows(0, row, height, row);
 }
 
 MemoryRows paletteRead() {
-    return packedRows(kPaletteBytes);
+    return packedRows(kxPaletteBytes);
 }
 
 MemoryRows bltSourceRead(int32_t x, int32_t y, int32_t width, int32_t height, int32_t pitch,
                          uint32_t format) {
-    int64_t column, columns, row, rowCount;
-    if (format != 0 || !clipSpan(x, width, kTraceDisplayWidth, column, columns) ||
-        !clipSpan(y, height, kTraceDisplayHeight, row, rowCount))
+    StretchWindow window;
+    SourceBox box;
+    if (!plainBlitReach(x, y, width, height, format, kxScreenWidth, kxScreenHeight, &window, &box))
         return MemoryRows{};
-    return rows(row * pitch + column, columns, rowCount, pitch);
+    return boxRows(box, pitch);
 }
 
 MemoryRows stretchSourceRead(int32_t x, int32_t y, int32_t width, int32_t height,
                              int32_t sourceWidth, int32_t sourceHeight, int32_t pitch,
                              uint32_t format) {
-    int64_t column, columns, row, rowCount;
-    if (format != 0 || sourceWidth <= 0 || sourceHeight <= 0 ||
-        !clipSpan(x, width, kTraceDisplayWidth, column, columns) ||
-        !clipSpan(y, height, kTraceDisplayHeight, row, rowCount))
+    StretchWindow window;
+    SourceBox box;
+    if (!stretchBlitReach(x, y, width, height, sourceWidth, sourceHeight, format, kxScreenWidth,
+                          kxScreenHeight, &window, &box))
         return MemoryRows{};
-    // Both steps grow with the destination position, so the first and last
-    // visible pixels bound what is read.
-    const int64_t xStep = int64_t(65536 / width) * sourceWidth;
-    auto sourceRow = [&](int64_t i) { return ((i * 65536) / height * sourceHeight) >> 16; };
-    int64_t firstColumn = (column * xStep) >> 16;
-    int64_t lastColumn = ((column + columns - 1) * xStep) >> 16;
-    int64_t firstRow = sourceRow(row), lastRow = sourceRow(row + rowCount - 1);
-    return rows(firstRow * pitch + firstColumn, lastColumn - firstColumn + 1,
-                lastRow - firstRow + 1, pitch);
+    return boxRows(box, pitch);
 }
 
 MemoryRows readBackWritten(int32_t width, int32_t height, int32_t pitch, uint32_t format) {
-    width = std::min(width, kTraceDisplayWidth);
-    height = std::min(height, kTraceDisplayHeight);
-    if (format != 2 || width <= 0 || height <= 0) return MemoryRows{};
-    return rows(0, int64_t(width) * 3, height, pitch);
+    int32_t columns = 0, count = 0;
+    if (!readBackReach(width, height, format, kxScreenWidth, kxScreenHeight, &columns, &count))
+        return MemoryRows{};
+    return rows(0, int64_t(columns) * hostBytesPerPixel(kx888), count, pitch);
 }

@@ -1,17 +1,14 @@
 // What each entry point reads from (or writes to) the host's memory, as
 // rows relative to the pointer it is given. The recorder stores these bytes;
 // replay gives the driver buffers that hold them. Both use these rules, so a
-// replayed driver never reaches past what replay provides.
+// replayed driver never reaches past what replay provides. The rules are the
+// driver's own: the interface's image sizes (api/kxapi_records.h) and the
+// blits' clipping and stepping (blit/host_bytes.h).
 #pragma once
 
 #include <cstdint>
 
-#include "driver/kxapi.h"
-
-// The display the blits and the read-back are clipped to.
-constexpr int32_t kTraceDisplayWidth = 640;
-constexpr int32_t kTraceDisplayHeight = 480;
-constexpr uint32_t kPaletteBytes = 256 * 4;
+#include "api/kxapi.h"
 
 struct MemoryRows {
     int64_t offset = 0; // of the first row's first byte from the pointer
@@ -35,7 +32,7 @@ MemoryRows paletteRead();
 MemoryRows bltSourceRead(int32_t x, int32_t y, int32_t width, int32_t height, int32_t pitch,
                          uint32_t format);
 // The source rows and columns a StretchBltToCard takes for the part of its
-// rectangle on the display (16.16 steps, as the stretch is defined).
+// rectangle on the display.
 MemoryRows stretchSourceRead(int32_t x, int32_t y, int32_t width, int32_t height,
                              int32_t sourceWidth, int32_t sourceHeight, int32_t pitch,
                              uint32_t format);

@@ -142,7 +142,7 @@ double seconds(Clock::duration d) {
 }
 
 bool dumpFrame(const KxEntryPoints& api, const std::string& dir, long frame, std::string& error) {
-    RgbImage image = readBackFrame(api, kTraceDisplayWidth, kTraceDisplayHeight);
+    RgbImage image = readBackFrame(api, kxScreenWidth, kxScreenHeight);
     char name[32];
     std::snprintf(name, sizeof name, "frame_%04ld.png", frame);
     return writePng((std::filesystem::path(dir) / name).string(), image.width, image.height,
@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
         return kBadUsage;
     }
-    if (!createHostWindow("kxreplay", kTraceDisplayWidth, kTraceDisplayHeight, error)) {
+    if (!createHostWindow("kxreplay", kxScreenWidth, kxScreenHeight, error)) {
         std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
         unloadDriver(driver);
         return kBadUsage;

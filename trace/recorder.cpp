@@ -19,27 +19,17 @@ extern "C" __declspec(dllimport) void __stdcall OutputDebugStringA(const char* t
 
 namespace {
 
-// The texture handle is the address of the driver's record of the texture,
-// laid out as the interface describes it. The recorder reads its image
-// pointer to know which pixels a conversion will read: ModifyTexture moves
-// the record to a new image only when the texture is resident.
-struct TextureRecordView {
-    int32_t width;
-    int32_t height;
-    uint32_t hostValue4;
-    uint32_t hostValue6;
-    uint32_t format;
-    const uint32_t* palette;
-    const void* pixels;
-    int32_t translucency;
-};
-
 struct TrackedTexture {
     int32_t width, height;
     uint32_t format;
     const uint32_t* palette;
-    const void* pixels;              // as last given, for a record that cannot be read
-    const TextureRecordView* record; // null: its layout did not match
+    const void* pixels; // as last given, for a record that cannot be read
+    // The driver's record, which the handle points to: the recorder reads
+    // its image pointer to know which pixels a conversion reads, since
+    // ModifyTexture moves the record to a new image only when the texture is
+    // resident. Null when the record does not hold what LoadTexture was
+    // given (a driver that does not keep the interface's record).
+    const TextureRecord* record;
 };
 
 struct Recorder {
@@ -328,18 +318,19 @@ KXAPI TextureRecord* KX_CDECL LoadTexture(const void* pixels, int32_t width, int
         real->LoadTexture(pixels, width, height, hostValue4, format, hostValue6, palette);
     call.result(static_cast<const void*>(handle));
     if (handle && recorder.recording) {
-        // Trust the record's layout only where it holds what was just given.
-        auto* view = reinterpret_cast<const TextureRecordView*>(handle);
-        bool matches = view->width == width && view->height == height &&
-                       view->hostValue4 == hostValue4 && view->hostValue6 == hostValue6 &&
-                       view->format == format && view->palette == palette && view->pixels == pixels;
+        // Trust the record only where it holds what was just given.
+        const TextureRecord* record = handle;
+        bool matches = record->width == width && record->height == height &&
+                       record->hostValue4 == hostValue4 && record->hostValue6 == hostValue6 &&
+                       record->format == format && record->palette == palette &&
+                       record->pixels == pixels;
         if (!matches && !recorder.warnedLayout) {
             recorder.warnedLayout = true;
             say("the driver's texture handles are not laid out as expected; images changed "
                 "by ModifyTexture are recorded as if the texture were resident");
         }
         recorder.textures[uintptr_t(handle)] =
-            TrackedTexture{width, height, format, palette, pixels, matches ? view : nullptr};
+            TrackedTexture{width, height, format, palette, pixels, matches ? record : nullptr};
     }
     return handle;
 }

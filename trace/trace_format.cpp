@@ -58,16 +58,6 @@ const EntryInfo& entryInfo(uint32_t entry) {
     return kEntries[entry < kEntryCount ? entry : 0];
 }
 
-int bytesPerPixel(uint32_t format) {
-    static const int bytes[6] = {1, 4, 3, 2, 2, 2};
-    return format <= 5 ? bytes[format] : 0;
-}
-
-uint64_t textureImageBytes(int32_t width, int32_t height, uint32_t format) {
-    if (width <= 0 || height <= 0) return 0;
-    return uint64_t(width) * uint64_t(height) * uint64_t(bytesPerPixel(format));
-}
-
 const char* compressionName(uint32_t compression) {
     static const char* const names[] = {"none", "zstd", "lz4"};
     return compression < 3 ? names[compression] : nullptr;

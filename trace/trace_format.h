@@ -86,12 +86,6 @@ struct EntryInfo {
 // Table of the entry points, indexed by EntryId.
 const EntryInfo& entryInfo(uint32_t entry);
 
-// Bytes of a host image format's pixel; 0 for codes above 5.
-int bytesPerPixel(uint32_t format);
-// Bytes of a texture image the driver may read: width x height pixels, or 0
-// when the driver reads nothing (no size, or no valid format).
-uint64_t textureImageBytes(int32_t width, int32_t height, uint32_t format);
-
 // The little-endian encoding used throughout.
 inline void putU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i)

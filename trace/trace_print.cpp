@@ -6,8 +6,8 @@
 namespace {
 
 const char* formatName(uint32_t format) {
-    static const char* const names[6] = {"8-bit indexed", "8888", "888", "1555", "555", "565"};
-    return format <= 5 ? names[format] : "invalid";
+    const char* layout = hostFormatLayout(format);
+    return layout ? layout : "invalid";
 }
 
 std::string argText(ArgKind kind, uint64_t v) {

@@ -9,7 +9,7 @@
 // The driver's header declares a GUID of its own, which <windows.h> also
 // defines; its declarations live in a namespace here and serve as types only.
 namespace kx {
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 }
 
 #include "host/entry_point_list.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/blit/blit_reference.h"

@@ -3,8 +3,8 @@
 // lock the back buffer: Blits.DrawNothingWithoutAValidBackBuffer.)
 #include <gtest/gtest.h>
 
+#include "api/kxapi.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 

@@ -2,7 +2,7 @@
 // the platform see them.
 #include <gtest/gtest.h>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/support/test_support.h"

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "api/kxapi.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/support/test_support.h"

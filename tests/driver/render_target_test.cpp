@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "tests/support/test_support.h"
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/support/test_support.h"
 

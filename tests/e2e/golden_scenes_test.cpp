@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 #include "host/font.h"

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace {

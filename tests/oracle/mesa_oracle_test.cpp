@@ -15,7 +15,7 @@
 #include <map>
 #include <vector>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "host/png_writer.h"
 #include "bench/mesa_peer.h"
 

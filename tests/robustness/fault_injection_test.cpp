@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 #include "texture/texture.h"

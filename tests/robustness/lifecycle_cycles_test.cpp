@@ -5,7 +5,7 @@
 
 #include <malloc.h>
 
-#include "driver/kxapi.h"
+#include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/support/test_support.h"

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "api/kxapi.h"
 #include "driver/driver_state.h"
-#include "driver/kxapi.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/support/test_support.h"
 #include "texture/texture.h"

@@ -64,3 +64,12 @@ foreach(arch win32 win64)
                          SKIP_RETURN_CODE 77)
   endif()
 endforeach()
+
+# The recorder stores exactly the bytes the driver reads: a program of its
+# own, which loads the recorder and the driver by name as a host does (the
+# test programs above link a driver in).
+add_executable(test_trace_reads ${CMAKE_CURRENT_SOURCE_DIR}/trace/recorded_reads/recorded_reads_test.cpp)
+target_link_libraries(test_trace_reads PRIVATE kxtrace_format kxhost_loader kxwin32 GTest::gtest_main)
+add_dependencies(test_trace_reads kxpwrvr kxtrace_recorder sgl)
+gtest_discover_tests(test_trace_reads TEST_PREFIX "trace." DISCOVERY_TIMEOUT 60
+                     PROPERTIES ${KX_GTEST_PROPERTIES})

@@ -1,9 +1,13 @@
-// The driver's exported entry points, as a host engine sees them. Plain C
-// functions, arguments on the stack, found by name.
+// The driver's interface as a host engine sees it: the 28 exported entry
+// points, plain C functions with their arguments on the stack, found by name
+// (driver/exports.txt lists them), and the records they exchange
+// (kxapi_records.h). A host or tool includes this header and nothing of the
+// driver's own folders.
 #pragma once
 
 #include <cstdint>
 
+#include "api/kxapi_records.h"
 #include "platform/callconv.h"
 
 #if defined(KX_BUILDING_DRIVER)
@@ -13,16 +17,6 @@
 #endif
 
 struct GUID;
-struct TextureRecord;
-
-// The host's vertex: 28 bytes, screen space.
-struct HostVertex {
-    float x, y, z;
-    float invW;
-    float u, v;
-    uint32_t colour; // 0xAARRGGBB
-};
-static_assert(sizeof(HostVertex) == 28, "HostVertex is 7 words");
 
 KXAPI const GUID* KX_CDECL GetGuid(void);
 KXAPI const char* KX_CDECL GetID(void);
