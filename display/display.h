@@ -38,6 +38,8 @@ int ddLock(IDirectDrawSurface* surface, void** address, int32_t* pitch);
 int ddUnlock(IDirectDrawSurface* surface);
 int ddGetWindowInfo(HWND window, uint8_t** address, uint16_t* pitch);
 int ddUnlockBackBuffer();
+// 1 when the back buffer's memory was lost (no longer the surface's).
+int ddBackBufferLost();
 int ddLockFrontBuffer(void** address, int32_t* pitch);
 int ddUnlockFrontBuffer();
 int ddFlip();

@@ -129,6 +129,10 @@ int ddUnlockBackBuffer() {
     return ddUnlock(pBackBuffer);
 }
 
+int ddBackBufferLost() {
+    return pBackBuffer->IsLost() != DD_OK;
+}
+
 int ddLockFrontBuffer(void** address, int32_t* pitch) {
     return ddLock(pFrontBuffer, address, pitch);
 }

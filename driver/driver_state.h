@@ -41,8 +41,8 @@ extern uint32_t frameCounter;
 extern int sceneRendered;
 // The back buffer as the render callback last handed it to SGL; valid while
 // that address designates the current back buffer (cleared when a frame
-// starts rendering, by a flip and by Shutdown). Blits write nothing while
-// it is not valid.
+// starts rendering, by a flip, by a lost chain and by Shutdown). Blits write
+// nothing while it is not valid.
 extern RenderTarget renderTarget;
 extern int32_t sglAddressStatus;
 
@@ -53,5 +53,6 @@ int SGL_CALL pvr_RenderCallback(AddressCallbackParams* params);
 int SGL_CALL pvr_EndOfRenderCallback(void);
 
 // The render step the blits share: renders the frame's scene once (the first
-// blit of a frame), then answers whether the back buffer may be written.
-int renderSceneForBlit();
+// blit of a frame); renderTarget is then valid while the back buffer may be
+// written.
+void renderSceneForBlit();

@@ -24,13 +24,15 @@ int pvr_RenderScene() {
     return sgltri_isrendercomplete(&sglContext, kWaitForever);
 }
 
-int renderSceneForBlit() {
-    if (!driverInitialised) return 0;
+void renderSceneForBlit() {
+    if (!driverInitialised) return;
     if (!sceneRendered) {
         sceneRendered = 1;
         pvr_RenderScene();
     }
-    return renderTarget.valid;
+    // A chain lost since the render (the player switched away between two
+    // blits) holds memory that may no longer be the back buffer.
+    if (renderTarget.valid && ddBackBufferLost()) renderTarget.valid = 0;
 }
 
 KXAPI int KX_CDECL WaitForIdle(void) {

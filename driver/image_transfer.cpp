@@ -9,12 +9,13 @@
 #include "driver/driver_state.h"
 
 // Both blits render the frame's scene first (once per frame), so the image
-// lies over it. Without a valid back buffer (before Init, or when the render
-// could not learn its address) they draw nothing; either way the host is told 1.
+// lies over it. Without a valid back buffer (before Init, when the render
+// could not learn its address, on a lost chain) they draw nothing, but still
+// name a format they cannot draw; either way the host is told 1.
 KXAPI int KX_CDECL BltToCard(const uint8_t* source, int32_t x, int32_t y, int32_t width,
                              int32_t height, int32_t sourcePitch, uint32_t format,
                              const uint32_t* palette) {
-    if (!renderSceneForBlit()) return 1;
+    renderSceneForBlit();
     if (keyedBlits)
         bltC(renderTarget, screenPalette, chromaKeyScreenColour, source, x, y, width, height,
              sourcePitch, format, palette);
@@ -26,7 +27,7 @@ KXAPI int KX_CDECL BltToCard(const uint8_t* source, int32_t x, int32_t y, int32_
 KXAPI int KX_CDECL StretchBltToCard(const uint8_t* source, int32_t x, int32_t y, int32_t width,
                                     int32_t height, int32_t sourceWidth, int32_t sourceHeight,
                                     int32_t sourcePitch, uint32_t format, const uint32_t* palette) {
-    if (!renderSceneForBlit()) return 1;
+    renderSceneForBlit();
     if (keyedBlits)
         stBltC(renderTarget, screenPalette, chromaKeyScreenColour, x, y, width, height, source,
                sourceWidth, sourceHeight, sourcePitch, format, palette);

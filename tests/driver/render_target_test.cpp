@@ -120,3 +120,60 @@ TEST(RenderTarget, BackBuffersThatDoNotStartOnAMultipleOfFourAreRefused) {
                          " bytes past a multiple of 4\n",
                      kNoTarget});
 }
+
+// A chain lost after the frame was rendered (the player switched away
+// between two blits) is not written into: its memory may no longer be the
+// back buffer. The next frame's render restores it and draws again.
+TEST(RenderTarget, ALostChainIsNotWrittenInto) {
+    ASSERT_EQ(Init(), 1);
+    LoadPalette(palette());
+    static const std::vector<uint8_t> reds(16 * 16, 1);
+    EXPECT_EQ(BltToCard(reds.data(), 0, 0, 16, 16, 16, 0, nullptr), 1);
+    EXPECT_EQ(chainPixel(1, 15, 15), kRed);
+    kxstandLoseSurfaces();
+    const std::vector<uint8_t> lost = chainRows();
+    EXPECT_EQ(BltToCard(reds.data(), 100, 100, 16, 16, 16, 0, nullptr), 1);
+    EXPECT_EQ(StretchBltToCard(reds.data(), 200, 200, 32, 32, 16, 16, 16, 0, nullptr), 1);
+    ssChromaKey(1, 0);
+    EXPECT_EQ(BltToCard(reds.data(), 300, 100, 16, 16, 16, 0, nullptr), 1);
+    EXPECT_EQ(StretchBltToCard(reds.data(), 300, 200, 32, 32, 16, 16, 16, 0, nullptr), 1);
+    EXPECT_TRUE(chainRows() == lost) << "the lost chain was drawn into";
+    PageFlip(); // fails on the lost chain
+    EXPECT_EQ(BltToCard(reds.data(), 100, 100, 16, 16, 16, 0, nullptr), 1);
+    PageFlip();
+    EXPECT_EQ(readBack(115, 115), kRed);
+    EXPECT_EQ(kxstandLockedSurfaces(), 0);
+    Shutdown();
+}
+
+// A blit of a layout the kernels do not draw names it, also when there is
+// no back buffer to draw into: before a start, when the render could not
+// lock the back buffer, and on a lost chain.
+TEST(RenderTarget, FormatsTheBlitsCannotDrawAreNamedWhateverTheSurface) {
+    static const std::vector<uint8_t> image(16 * 16, 1);
+    auto blitBoth = [] {
+        BltToCard(image.data(), 0, 0, 16, 16, 16, 4, nullptr);
+        StretchBltToCard(image.data(), 0, 0, 32, 32, 16, 16, 16, 2, nullptr);
+    };
+    const std::vector<std::string> named = {"blt: 555\n", "stBlt: 888\n"};
+    clearMessages();
+    blitBoth();
+    EXPECT_EQ(driverMessages(), named) << "before a start";
+
+    ASSERT_EQ(Init(), 1);
+    clearMessages();
+    kxstandFailCall("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
+    blitBoth();
+    EXPECT_EQ(driverMessages(), (std::vector<std::string>{kNoTarget, named[0], named[1]}))
+        << "no back buffer";
+
+    PageFlip();
+    BltToCard(nullptr, 0, 0, 0, 0, 0, 0, nullptr);
+    kxstandLoseSurfaces();
+    clearMessages();
+    ssChromaKey(1, 0);
+    blitBoth();
+    EXPECT_EQ(driverMessages(), (std::vector<std::string>{"bltC: 555\n", "stBltC: 888\n"}))
+        << "lost chain";
+    Shutdown();
+}
