@@ -20,10 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/driver_fuzzer.h"
 #include "fuzz/persistent_start.h"
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 

@@ -68,14 +68,6 @@ std::vector<uint32_t> randomPalette(unsigned seed) {
     return p;
 }
 
-// Host colours whose 565 screen pixel is the index itself.
-std::vector<uint32_t> identityPalette() {
-    std::vector<uint32_t> p(256);
-    for (uint32_t k = 0; k < 256; ++k)
-        p[k] = (k & 31) << 3 | (k >> 5) << 10;
-    return p;
-}
-
 struct Table {
     uint16_t c[256];
     explicit Table(const std::vector<uint32_t>& palette) {

@@ -27,6 +27,14 @@ constexpr uint16_t to555(uint32_t c) {
     return static_cast<uint16_t>((c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x001F));
 }
 
+// Host colours whose 565 screen pixel is the index itself.
+inline std::vector<uint32_t> identityPalette() {
+    std::vector<uint32_t> p(256);
+    for (uint32_t k = 0; k < 256; ++k)
+        p[k] = (k & 31) << 3 | (k >> 5) << 10;
+    return p;
+}
+
 // Texel bytes red, green, blue, transparency as the little-endian word.
 constexpr uint32_t texel(uint32_t r, uint32_t g, uint32_t b, uint32_t t) {
     return r | (g << 8) | (b << 16) | (t << 24);

@@ -25,6 +25,7 @@
 #include "host/driver_loader.h"
 #include "host/host_library.h"
 #include "platform/posix/standin_control.h"
+#include "tests/support/test_support.h"
 #include "trace/trace_reader.h"
 
 namespace {
@@ -33,14 +34,6 @@ constexpr uint8_t kPoison = 255; // drawn as the screen pixel 0x00FF
 constexpr uint16_t kPoisonPixel = 255;
 constexpr uint16_t kSentinel = 0xA55A; // the back buffer before each blit
 constexpr uint32_t kKey = 0x00FFFFFF;  // keyed runs: a colour no index has
-
-// Host colours whose 565 screen pixel is the index itself.
-std::vector<uint32_t> identityPalette() {
-    std::vector<uint32_t> p(256);
-    for (uint32_t k = 0; k < 256; ++k)
-        p[k] = (k & 31) << 3 | (k >> 5) << 10;
-    return p;
-}
 
 struct Case {
     const char* what;
