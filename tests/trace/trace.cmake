@@ -37,10 +37,13 @@ target_link_libraries(trace_fuzz_replay PRIVATE kxtrace_replay)
 file(GLOB KX_TRACE_FUZZ_SEEDS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/trace_corpus/*)
 add_test(NAME trace.fuzz_replay_corpus COMMAND trace_fuzz_replay ${KX_TRACE_FUZZ_SEEDS})
 
-# The Windows recorders' export and import tables (skipped while the win32 or
-# win64 build is not there), and traces crossing between Linux and Wine.
+# The Windows recorders' export and import tables, and traces crossing
+# between Linux and Wine (tests of the Windows build trees: see
+# tests/windows/windows_trees.cmake).
 find_program(KX_TRACE_XVFB Xvfb)
 foreach(arch win32 win64)
+  string(TOUPPER ${arch} ARCH)
+  set(tree ${KX_${ARCH}_BUILD})
   # The 32-bit Wine runs about four times slower here: a shorter demo.
   if(arch STREQUAL "win32")
     set(objdump i686-w64-mingw32-objdump)
@@ -49,17 +52,16 @@ foreach(arch win32 win64)
     set(objdump x86_64-w64-mingw32-objdump)
     set(frames 120)
   endif()
-  add_test(NAME trace.recorder_pe_${arch}
-           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${objdump}
-                   -DDLL=${CMAKE_SOURCE_DIR}/build/${arch}/bin/kxtrace/kxpwrvr.dll
-                   -DEXPORTS=${CMAKE_SOURCE_DIR}/driver/exports.txt
-                   -P ${CMAKE_CURRENT_SOURCE_DIR}/trace/check_recorder_pe.cmake)
-  set_tests_properties(trace.recorder_pe_${arch} PROPERTIES SKIP_REGULAR_EXPRESSION "SKIP:")
+  kx_windows_check(NAME trace.recorder_pe_${arch} ARCH ${arch}
+                   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${objdump}
+                           -DDLL=${tree}/bin/kxtrace/kxpwrvr.dll
+                           -DEXPORTS=${CMAKE_SOURCE_DIR}/driver/exports.txt
+                           -P ${CMAKE_CURRENT_SOURCE_DIR}/trace/check_recorder_pe.cmake)
   if(KX_TRACE_XVFB AND (EXISTS /usr/lib/wine/wine64 OR EXISTS /usr/lib/wine/wine))
-    add_test(NAME wine.trace_${arch}
-             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/wine_trace.sh
-                     ${CMAKE_SOURCE_DIR}/scripts/wine_run.sh ${CMAKE_SOURCE_DIR}/build/${arch}/bin
-                     ${KX_TRACE_BIN} ${KX_TRACE_WORK}/wine_${arch} ${frames})
+    kx_windows_test(NAME wine.trace_${arch} ARCH ${arch}
+                    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/wine_trace.sh
+                            ${CMAKE_SOURCE_DIR}/scripts/wine_run.sh ${tree}/bin ${KX_TRACE_BIN}
+                            ${KX_TRACE_WORK}/wine_${arch} ${frames})
     set_tests_properties(wine.trace_${arch} PROPERTIES LABELS wine RUN_SERIAL TRUE TIMEOUT 1800
                          SKIP_RETURN_CODE 77)
   endif()
