@@ -38,6 +38,9 @@ int ddLock(IDirectDrawSurface* surface, void** address, int32_t* pitch);
 int ddUnlock(IDirectDrawSurface* surface);
 int ddGetWindowInfo(HWND window, uint8_t** address, uint16_t* pitch);
 int ddUnlockBackBuffer();
+// Fills the back buffer black outside the width x height area at its top
+// left; 0 (with a message) when a fill fails.
+int ddClearBackBufferOutside(int32_t width, int32_t height);
 // 1 when the back buffer's memory was lost (no longer the surface's).
 int ddBackBufferLost();
 int ddLockFrontBuffer(void** address, int32_t* pitch);

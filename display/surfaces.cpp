@@ -6,14 +6,21 @@
 #include "display/display_local.h"
 #include "diag/diag.h"
 
-// Fills a whole surface with 0 (black in 565 and 555). No DDBLT_WAIT: a busy
-// blitter makes the clear fail, which the caller only reports.
-static HRESULT clearSurface(IDirectDrawSurface* surface) {
+// Fills a surface, or an area of it, with 0 (black in 565 and 555).
+static HRESULT clearSurface(IDirectDrawSurface* surface, DWORD wait, RECT* area = nullptr) {
     DDBLTFX fx;
     std::memset(&fx, 0, sizeof fx);
     fx.dwSize = sizeof fx;
     fx.dwFillColor = 0;
-    return surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+    return surface->Blt(area, nullptr, nullptr, DDBLT_COLORFILL | wait, &fx);
+}
+
+// The second back buffer is reached through the chain's own rotation: a flip
+// brings it behind the front buffer, where it is cleared as the back buffer
+// is. Which buffer shows first does not matter once all three are black.
+static bool clearSecondBackBuffer() {
+    return ddCheck(pFrontBuffer->Flip(nullptr, DDFLIP_WAIT)) &&
+           ddCheck(clearSurface(pBackBuffer, DDBLT_WAIT));
 }
 
 int ddCreateSurfaces() {
@@ -53,10 +60,16 @@ int ddCreateSurfaces() {
     primaryPixelFormat.dwSize = sizeof primaryPixelFormat;
     if (!ddCheck(pFrontBuffer->GetPixelFormat(&primaryPixelFormat))) return 0;
 
-    if (!ddCheck(clearSurface(pFrontBuffer)))
+    // No DDBLT_WAIT for the first two: a busy blitter makes them fail, which
+    // is only reported.
+    if (!ddCheck(clearSurface(pFrontBuffer, 0)))
         kxPrint("ddCreateSurfaces, failed front buffer clear\n");
-    if (!ddCheck(clearSurface(pBackBuffer)))
+    if (!ddCheck(clearSurface(pBackBuffer, 0)))
         kxPrint("ddCreateSurfaces, failed back buffer clear\n");
+    // A frame drawn into a small render area leaves the rest of its buffer
+    // as it was: the third buffer must be black too, or its leftovers show
+    // every third frame.
+    if (!clearSecondBackBuffer()) kxPrint("ddCreateSurfaces, failed second back buffer clear\n");
     return 1;
 }
 
@@ -109,9 +122,15 @@ static bool addressableExactly(const void* base, int32_t rowPitch) {
 }
 
 int ddGetWindowInfo(HWND /*window*/, uint8_t** address, uint16_t* pitch) {
-    // Restoring the primary surface restores the whole chain.
+    // Restoring the primary surface restores the whole chain, with whatever
+    // its memory holds: all three buffers are cleared, so that no leftover
+    // shows where frames draw nothing.
     if (pFrontBuffer->IsLost() != DD_OK) {
         if (!ddCheck(pFrontBuffer->Restore())) return 0;
+        const bool front = ddCheck(clearSurface(pFrontBuffer, DDBLT_WAIT));
+        const bool back = ddCheck(clearSurface(pBackBuffer, DDBLT_WAIT));
+        if (!front || !back || !clearSecondBackBuffer())
+            kxPrint("ddGetWindowInfo, failed clear of the restored chain\n");
     }
 
     void* base = nullptr;
@@ -127,6 +146,18 @@ int ddGetWindowInfo(HWND /*window*/, uint8_t** address, uint16_t* pitch) {
 
 int ddUnlockBackBuffer() {
     return ddUnlock(pBackBuffer);
+}
+
+int ddClearBackBufferOutside(int32_t width, int32_t height) {
+    RECT right = {width, 0, kDisplayWidth, height};
+    RECT below = {0, height, kDisplayWidth, kDisplayHeight};
+    bool cleared = true;
+    if (width < kDisplayWidth)
+        cleared = ddCheck(clearSurface(pBackBuffer, DDBLT_WAIT, &right));
+    if (height < kDisplayHeight)
+        cleared = ddCheck(clearSurface(pBackBuffer, DDBLT_WAIT, &below)) && cleared;
+    if (!cleared) kxPrint("ddClearBackBufferOutside, failed clear\n");
+    return cleared ? 1 : 0;
 }
 
 int ddBackBufferLost() {

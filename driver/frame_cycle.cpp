@@ -63,6 +63,9 @@ int SGL_CALL pvr_RenderCallback(AddressCallbackParams* params) {
     params->stride = pitch;
     params->bitsPerPixel = static_cast<uint8_t>(ddGetBitsPerPixel());
     ddUnlockBackBuffer();
+    // The accelerator draws the render area only: the rest of the back
+    // buffer would show what an earlier frame, a larger area or a blit left.
+    ddClearBackBufferOutside(screenWidth, screenHeight);
     return 0;
 }
 

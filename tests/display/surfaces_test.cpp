@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "display/display.h"
 #include "platform/posix/standin_control.h"
@@ -11,21 +13,37 @@
 TEST(DisplaySurfaces, ChainIsClearedAndFailedClearsOnlyReport) {
     captureMessages();
     ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-    ASSERT_NE(kxstandChainPixels(2), nullptr); // two back buffers behind the primary
-    EXPECT_EQ(primaryPixelFormat.dwRBitMask, 0xF800u);
-    for (int position = 0; position < 2; ++position)
+    // All three buffers, the second behind the front buffer after a flip.
+    for (int position = 0; position < 3; ++position)
         for (int y : {0, 239, 479})
             for (int x : {0, 320, 639})
                 EXPECT_EQ(chainPixel(position, x, y), 0) << position;
-    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Blt"), 2);
+    EXPECT_EQ(primaryPixelFormat.dwRBitMask, 0xF800u);
+    const std::vector<std::string> clears = {"IDirectDrawSurface::Blt(0x400)",
+                                             "IDirectDrawSurface::Blt(0x400)",
+                                             "IDirectDrawSurface::Flip(0x1)",
+                                             "IDirectDrawSurface::Blt(0x1000400)"};
+    std::vector<std::string> made;
+    for (const std::string& line : kxstandCallLog())
+        if (line.rfind("IDirectDrawSurface::Blt", 0) == 0 ||
+            line.rfind("IDirectDrawSurface::Flip", 0) == 0)
+            made.push_back(line);
+    EXPECT_EQ(made, clears);
     ddrawShutdown();
 
-    // A busy blitter fails both clears; the chain is made all the same.
-    kxstandFailCall("IDirectDrawSurface::Blt", DDERR_WASSTILLDRAWING, 1, 2);
+    // A busy blitter fails the clears; the chain is made all the same.
+    kxstandFailCall("IDirectDrawSurface::Blt", DDERR_WASSTILLDRAWING, 1, 3);
     EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
     EXPECT_TRUE(sawMessage("ddCreateSurfaces, failed front buffer clear\n"));
     EXPECT_TRUE(sawMessage("ddCreateSurfaces, failed back buffer clear\n"));
+    EXPECT_TRUE(sawMessage("ddCreateSurfaces, failed second back buffer clear\n"));
     EXPECT_EQ(lastDDrawResult, DD_OK); // the probe lock came after
+    ddrawShutdown();
+    clearMessages();
+    kxstandFailCall("IDirectDrawSurface::Flip", DDERR_WASSTILLDRAWING);
+    EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+    EXPECT_EQ(driverMessages(),
+              std::vector<std::string>{"ddCreateSurfaces, failed second back buffer clear\n"});
     ddrawShutdown();
     EXPECT_EQ(kxstandLiveObjects(), 0);
 }

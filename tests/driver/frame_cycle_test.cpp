@@ -11,14 +11,14 @@
 TEST(FrameCycle, PageFlipRendersFlipsAndCounts) {
     ASSERT_EQ(Init(), 1);
     softsglClearCalls();
-    kxstandClearCallLog();
+    const int flips = kxstandCallCount("IDirectDrawSurface::Flip"); // the start's clear flipped
     frameCounter = 0xFFFFFFFFu; // the count wraps, defined
     for (int i = 0; i < 3; ++i)
         PageFlip();
     EXPECT_EQ(frameCounter, 2u);
     EXPECT_EQ(softsglCallCount("sgltri_render"), 3);
     EXPECT_EQ(softsglCallCount("sgltri_startofframe"), 3);
-    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Flip"), 3);
+    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Flip"), flips + 3);
     EXPECT_EQ(kxstandLockedSurfaces(), 0);
     // Each render waits for completion before anything else happens.
     const auto& calls = softsglCalls();
