@@ -21,35 +21,57 @@ uint32_t queuedFlags() {
 
 } // namespace
 
-TEST(RenderStates, ContextDefaultsWordByWord) {
+// What SGL receives with the first primitive after a start: no fog, no
+// culling, no texture, blending off, the library's settings, and the fan
+// drawn in its own colour.
+TEST(RenderStates, FirstPrimitiveReachesSglWithTheDefaultContext) {
     ASSERT_EQ(Init(), 1);
-    uint32_t expected[36] = {};
-    expected[1] = expected[2] = expected[3] = 0x3E99999A;
-    expected[4] = 5;
-    expected[6] = 0x000E0003;
-    expected[9] = 1;
-    expected[17] = 1;
-    expected[24] = 255;
-    expected[27] = 2;
-    // The context that reaches SGL with the first frame.
-    const SoftsglCall& start = softsglCalls().at(4);
-    ASSERT_EQ(start.name, "sgltri_startofframe");
-    uint32_t words[36];
-    static_assert(sizeof words == sizeof start.context, "144 bytes");
-    std::memcpy(words, &start.context, sizeof words);
-    for (int i = 0; i < 36; ++i)
-        EXPECT_EQ(words[i], expected[i]) << "word " << i;
-    // States without effect change nothing; one says so.
+    const HostVertex fan[4] = {{100, 100, 0.5f, 1, 0, 0, 0xFF20C040},
+                               {200, 100, 0.5f, 1, 0, 0, 0xFF20C040},
+                               {200, 200, 0.5f, 1, 0, 0, 0xFF20C040},
+                               {100, 200, 0.5f, 1, 0, 0, 0xFF20C040}};
+    DrawPrimitive(fan, 4);
+    const SoftsglCall& drawn = softsglCalls().back();
+    ASSERT_EQ(drawn.name, "sgltri_triangles");
+    const SGLCONTEXT& c = drawn.context;
+    EXPECT_EQ(c.fogOn, 0u);
+    EXPECT_EQ(std::vector<float>({c.fogRed, c.fogGreen, c.fogBlue}),
+              std::vector<float>({0.3f, 0.3f, 0.3f}));
+    EXPECT_EQ(c.fogDensity, 5u);
+    EXPECT_EQ(c.cullBackFaces, 0u);
+    EXPECT_EQ(c.textureName, 0);
+    EXPECT_EQ(c.flags & SGLTT_TEXTURE, 0u);
+    EXPECT_EQ(c.flags & SGLTT_VERTEXTRANS, 0u); // opaque vertices
+    EXPECT_EQ(c.flags & SGLTT_NOBLEND, SGLTT_NOBLEND);
+    EXPECT_EQ(c.flags, SGLTT_DEFAULT_FLAGS & ~SGLTT_TEXTURE); // and the bits never changed
+    // The library's own settings (words 9, 17, 24, 27); its other words 0.
+    std::vector<std::pair<int, uint32_t>> settings; // word, value
+    for (int word = 8; word < 36; ++word)
+        if (sglContextWord(c, word)) settings.emplace_back(word, sglContextWord(c, word));
+    EXPECT_EQ(settings,
+              (std::vector<std::pair<int, uint32_t>>{{9, 1}, {17, 1}, {24, 255}, {27, 2}}));
+    PageFlip();
+    EXPECT_EQ(chainPixel(0, 150, 150), to565(0x20C040));
+    Shutdown();
+}
+
+// The states that have no effect change nothing SGL receives; one says so.
+TEST(RenderStates, StatesWithoutEffectLeaveTheContextAlone) {
+    ASSERT_EQ(Init(), 1);
+    static const HostVertex fan[3] = {};
+    DrawPrimitive(fan, 3);
+    const SGLCONTEXT before = softsglCalls().back().context;
     clearMessages();
-    SGLCONTEXT before = sglContext;
     ssTexture(1);
     ssZBuffer(1);
     PushState();
     PopState();
     EXPECT_EQ(ssZBufferCompareMode(3), 0);
-    EXPECT_EQ(std::memcmp(&before, &sglContext, sizeof before), 0);
     EXPECT_EQ(driverMessages(),
               std::vector<std::string>{"ssZBufferCompareMode called: No effect\n"});
+    DrawPrimitive(fan, 3);
+    const SGLCONTEXT after = softsglCalls().back().context;
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
     Shutdown();
 }
 

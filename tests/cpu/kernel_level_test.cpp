@@ -1,0 +1,70 @@
+// What the cap KXPWRVR_KERNELS gives: the level the pixel kernels run at and
+// the line the driver writes to the debugger output. The level is chosen
+// once a process, so each cap is tried in a child process of its own.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "cpu/kernel_level.h"
+#include "platform/posix/standin_control.h"
+
+namespace {
+
+// The level run under `cap` (null: none), then the debugger lines, one a line.
+std::string underCap(const char* cap) {
+    int out[2];
+    if (pipe(out) != 0) return "(no pipe)";
+    pid_t child = fork();
+    if (child == 0) {
+        close(out[0]);
+        if (cap)
+            setenv("KXPWRVR_KERNELS", cap, 1);
+        else
+            unsetenv("KXPWRVR_KERNELS");
+        kxstandClearDebugLines();
+        std::string text = std::string(kernelLevelName(kernelLevel())) + "\n";
+        for (const std::string& line : kxstandDebugLines())
+            text += line;
+        ssize_t written = write(out[1], text.data(), text.size());
+        _exit(written == ssize_t(text.size()) ? 0 : 1);
+    }
+    close(out[1]);
+    std::string text;
+    char chunk[256];
+    for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) > 0;)
+        text.append(chunk, size_t(n));
+    close(out[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "(the child failed)";
+}
+
+std::string named(const std::string& level) {
+    return level + "\nkxpwrvr: kernels " + level + "\n";
+}
+
+} // namespace
+
+TEST(KernelLevel, ACapBelowTheProcessorIsRunAndNamed) {
+    EXPECT_EQ(underCap("scalar"), named("scalar"));
+#if defined(KX_X86_KERNELS) && defined(__x86_64__)
+    // Every x86-64 processor has SSE2.
+    EXPECT_EQ(underCap("sse2"), named("sse2"));
+#endif
+}
+
+// A cap at or above the processor's level, or one that names no level,
+// leaves the processor's level, and the driver names that.
+TEST(KernelLevel, OtherCapsLeaveTheProcessorsLevel) {
+    const std::string processor = kernelLevelName(processorKernelLevel());
+    for (const char* cap : {"avx512", "AVX2", "", "fastest", "sse2 "})
+        EXPECT_EQ(underCap(cap), named(processor)) << '"' << cap << '"';
+}
+
+TEST(KernelLevel, WithoutACapNothingIsNamed) {
+    EXPECT_EQ(underCap(nullptr), std::string(kernelLevelName(processorKernelLevel())) + "\n");
+}
