@@ -1,5 +1,7 @@
-// Writes the hand-made seeds of the driver fuzzer and its dictionary:
-//   kxfuzz_seeds CORPUS_DIR DICTIONARY_FILE
+// Writes the hand-made seeds of the driver fuzzer, its dictionary, and the
+// steps each of them is written for (which the test fuzz.SeedSteps holds
+// the committed files to):
+//   kxfuzz_seeds CORPUS_DIR DICTIONARY_FILE STEPS_FILE
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,10 +20,19 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s CORPUS_DIR DICTIONARY_FILE\n", argv[0]);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s CORPUS_DIR DICTIONARY_FILE STEPS_FILE\n", argv[0]);
         return 2;
     }
+    std::string steps = "# The steps each named seed and dictionary entry is written for "
+                        "(written by kxfuzz_seeds).\n";
+    for (const std::vector<Seed>& inputs : {namedSeeds(), dictionaryTokens()})
+        for (const Seed& input : inputs) {
+            steps += input.name + "\n";
+            for (const std::string& step : input.steps)
+                steps += "  " + step + "\n";
+        }
+    if (!writeFile(argv[3], std::vector<uint8_t>(steps.begin(), steps.end()))) return 1;
     for (const Seed& seed : namedSeeds())
         if (!writeFile(std::string(argv[1]) + "/" + seed.name, seed.bytes)) return 1;
     std::string dictionary =

@@ -2,7 +2,8 @@
 """How many faults does the test suite catch?
 
 Applies a fixed list of single-line mutations to the product code (the
-interface, every layer of the driver, softsgl), one at a time: rebuilds the
+interface, every layer of the driver, softsgl) and to the tools' use of the
+driver's rules (trace, the fuzz input's layout), one at a time: rebuilds the
 native release build with tests, runs the suite (the Wine and Windows table
 checks aside, they test other builds), and counts the mutations that make a
 test fail. Every file is restored afterwards, also when the run is
@@ -30,10 +31,10 @@ MUTATIONS = [
     ("display/ddraw_setup.cpp",
      "DWORD edge = inBlank ? DDWAITVB_BLOCKEND : DDWAITVB_BLOCKBEGIN;",
      "DWORD edge = inBlank ? DDWAITVB_BLOCKBEGIN : DDWAITVB_BLOCKEND;"),
-    ("display/surfaces.cpp", "reinterpret_cast<uintptr_t>(base) & ~uintptr_t{3});",
-     "reinterpret_cast<uintptr_t>(base) & ~uintptr_t{1});"),
-    ("display/surfaces.cpp", "static_cast<uint32_t>(backBufferPitch) & 0xFFFFu);",
-     "static_cast<uint32_t>(backBufferPitch) & 0x7FFFu);"),
+    ("display/surfaces.cpp", "reinterpret_cast<uintptr_t>(base) & 3);",
+     "reinterpret_cast<uintptr_t>(base) & 1);"),
+    ("display/surfaces.cpp", "rowPitch > 0xFFFF || rowPitch % 2 != 0) {",
+     "rowPitch > 0x1FFFF || rowPitch % 2 != 0) {"),
     ("display/surfaces.cpp", "if (pFrontBuffer->IsLost() != DD_OK) {", "if (false) {"),
     ("display/diagnostics.cpp", "if (driverCaps.dwCaps & row.bit) OutputDebugStringA(row.line);",
      "if (!(driverCaps.dwCaps & row.bit)) OutputDebugStringA(row.line);"),
@@ -111,6 +112,35 @@ MUTATIONS = [
     ("driver/texture_entry_points.cpp",
      "if (currentTexture) useTextureName(textureCache.ResidentName(currentTexture));",
      "(void)0;"),
+    # the rules the tools share with the driver: the interface's formats and
+    # sizes, which host bytes a blit reads, and the recorder's and the fuzz
+    # harness's use of them
+    ("api/kxapi_records.h", '{"888", 3},', '{"888", 4},'),
+    ("api/kxapi_records.h", "return width <= 0 || height <= 0", "return width < 0 || height <= 0"),
+    ("blit/host_bytes.h", "clipSpan(y, height, surfaceHeight, &w->firstRow, &w->rows);",
+     "clipSpan(y, height, surfaceHeight - 1, &w->firstRow, &w->rows);"),
+    ("blit/host_bytes.h", "return format == kxIndexed8;", "return format <= kx8888;"),
+    ("blit/host_bytes.h", "return (j * step) >> 16;", "return (j * step + 32768) >> 16;"),
+    ("blit/host_bytes.h",
+     "*box = {window->firstColumn, window->firstRow, window->columns, window->rows};",
+     "*box = {window->firstColumn, window->firstRow, window->columns, window->rows + 1};"),
+    ("blit/host_bytes.h",
+     "stretchSourceRow(window->firstRow + window->rows - 1, height, sourceHeight);",
+     "stretchSourceRow(window->firstRow + window->rows - 2, height, sourceHeight);"),
+    ("blit/host_bytes.h", "*rows = std::min(height, screenHeight);",
+     "*rows = std::min(height, screenHeight - 1);"),
+    ("trace/host_reads.cpp",
+     "return rows(box.firstRow * pitch + box.firstColumn, box.columns, box.rows, pitch);",
+     "return rows(box.firstRow * pitch + box.firstColumn, box.columns - 1, box.rows, pitch);"),
+    ("trace/host_reads.cpp", "int64_t row = int64_t(width) * hostBytesPerPixel(format);",
+     "int64_t row = int64_t(width - 1) * hostBytesPerPixel(format);"),
+    ("trace/recorder.cpp", "record->pixels == pixels;", "record->pixels != pixels;"),
+    ("fuzz/input_layout.h", "constexpr uint8_t kFills[11] = {0x5A,",
+     "constexpr uint8_t kFills[11] = {0x5B,"),
+    ("fuzz/driver_fuzzer.cpp", "if (in_.byte() < kNegativeWidthBelow) width = -width;",
+     "if (in_.byte() > kNegativeWidthBelow) width = -width;"),
+    ("fuzz/driver_fuzzer.cpp", "int index = int(pick % handles_.size());",
+     "int index = int((pick + 1) % handles_.size());"),
     # softsgl
     ("softsgl/pixel_ops.h", "return uint16_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));",
      "return uint16_t((r >> 3) << 11 | (g >> 3) << 5 | (b >> 3));"),
