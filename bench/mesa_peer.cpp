@@ -28,26 +28,31 @@ struct Peer {
 };
 Peer peer;
 
+// Pixels the viewport reaches beyond the target on each side.
+constexpr int kMargin = 512;
+
 // Attribute locations, bound before linking.
 enum : GLuint { kPosition, kInvW, kColour, kTexCoord };
 
-// Screen position to clip space with w = 1 / (1/w), so that the hardware's
-// perspective-correct interpolation is the (u/w) / (1/w) of the renderer;
-// depth is 1/w itself. Colour is interpolated linearly on the screen.
+// Screen position to clip space with w = 1: every attribute is interpolated
+// linearly on the screen, as the renderer does, and the fragment divides
+// u/w and v/w by 1/w. (With w = 1 / (1/w) and the hardware's perspective
+// correction instead, llvmpipe's clipping of triangles that reach far off
+// the screen moves their screen-linear colours by several steps.) Depth is
+// 1/w itself.
 const char* kVertexShader = R"(#version 130
 in vec2 position;
 in float invW;
 in vec4 colour;
 in vec2 texCoordOverW;
 uniform vec2 scale;
+uniform vec2 offset;
 noperspective out vec4 shade;
-out vec2 texCoord;
+noperspective out vec3 texOverW;
 void main() {
-    float w = 1.0 / invW;
-    vec2 ndc = position * scale + vec2(-1.0, 1.0);
-    gl_Position = vec4(ndc * w, (2.0 * invW - 1.0) * w, w);
+    gl_Position = vec4(position * scale + offset, 2.0 * invW - 1.0, 1.0);
     shade = colour;
-    texCoord = texCoordOverW * w;
+    texOverW = vec3(texCoordOverW, invW);
 }
 )";
 // Under blending a fragment's alpha is rounded as the renderer rounds it
@@ -56,12 +61,12 @@ void main() {
 // opaque fragments (1) or its partial ones (2); 0 draws it all, opaque.
 const char* kFragmentShader = R"(#version 130
 noperspective in vec4 shade;
-in vec2 texCoord;
+noperspective in vec3 texOverW;
 uniform sampler2D texels;
 uniform bool textured;
 uniform int pass;
 void main() {
-    vec4 texel = textured ? texture(texels, texCoord) : vec4(1.0);
+    vec4 texel = textured ? texture(texels, texOverW.xy / texOverW.z) : vec4(1.0);
     vec4 colour = texel * shade;
     if (pass != 0) {
         float a = floor(floor(shade.a * 255.0 + 0.5) * floor(texel.a * 255.0 + 0.5) / 255.0 + 0.5);
@@ -146,12 +151,18 @@ bool mesaOpen(int width, int height, std::string& why) {
         return false;
     }
     glUseProgram(peer.program);
-    glUniform2f(glGetUniformLocation(peer.program, "scale"), 2.0f / float(width),
-                -2.0f / float(height));
+    // The viewport reaches kMargin pixels beyond the target on every side,
+    // so that triangles reaching off the screen are rarely clipped:
+    // llvmpipe's clipped triangles take planes that are off by as much as a
+    // value changes over 1/76 pixel (texel coordinates by 0.02 texel).
+    const float viewWidth = float(width + 2 * kMargin), viewHeight = float(height + 2 * kMargin);
+    glUniform2f(glGetUniformLocation(peer.program, "scale"), 2.0f / viewWidth, -2.0f / viewHeight);
+    glUniform2f(glGetUniformLocation(peer.program, "offset"), -float(width) / viewWidth,
+                float(height) / viewHeight);
     glUniform1i(glGetUniformLocation(peer.program, "texels"), 0);
     peer.textured = glGetUniformLocation(peer.program, "textured");
     peer.pass = glGetUniformLocation(peer.program, "pass");
-    glViewport(0, 0, width, height);
+    glViewport(-kMargin, -kMargin, width + 2 * kMargin, height + 2 * kMargin);
     glDisable(GL_DITHER);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_DEPTH_CLAMP);
@@ -186,6 +197,11 @@ unsigned mesaTexture(const void* texels, int side, PeerTexels order) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     return name;
+}
+
+void mesaDeleteTexture(unsigned name) {
+    GLuint n = name;
+    glDeleteTextures(1, &n);
 }
 
 void mesaClear() {
@@ -243,6 +259,7 @@ void mesaClose() {}
 unsigned mesaTexture(const void*, int, PeerTexels) {
     return 0;
 }
+void mesaDeleteTexture(unsigned) {}
 void mesaClear() {}
 void mesaState(unsigned, PeerPass) {}
 void mesaFan(const SGLVERTEX*, int) {}

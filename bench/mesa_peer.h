@@ -21,6 +21,7 @@ void mesaClose();
 
 // A side x side texture; returns its name.
 unsigned mesaTexture(const void* texels, int side, PeerTexels order);
+void mesaDeleteTexture(unsigned name);
 
 // Clears colour to black and depth to 0 (nothing drawn yet).
 void mesaClear();
