@@ -10,6 +10,7 @@
 
 #include "host/driver_loader.h"
 #include "host/frame_grab.h"
+#include "host/frame_viewer.h"
 #include "host/host_system.h"
 #include "host/png_writer.h"
 #include "host/scene.h"
@@ -28,11 +29,14 @@ struct Options {
     int writeEvery = 30;       // 0: none by period
     bool writeLast = true;
     bool format555 = false;
+    bool window = false; // show the frames as they play
+    double fps = 30;     // with the window: frames a second at most (0: as fast as it goes)
+    bool paused = false; // with the window: start paused
 };
 
 void usage(FILE* out) {
     std::fprintf(out, "usage: kxdemo [--frames N] [--out DIR] [--write LIST] [--format 565|555]\n"
-                      "              [--driver PATH]\n"
+                      "              [--driver PATH] [--window [--fps N] [--paused]]\n"
                       "  --frames N      frames to play (default 120)\n"
                       "  --out DIR       folder for the PNG frames (default out/demo)\n"
                       "  --write LIST    frames to save: numbers and 'last' separated by commas,\n"
@@ -41,7 +45,12 @@ void usage(FILE* out) {
                       "  --format F      pixel format of the stand-in display, 565 or 555 (Linux)\n"
                       "  --driver PATH   driver library to load instead of the one beside the "
                       "program\n"
-                      "                  (the recording driver, for one)\n");
+                      "                  (the recording driver, for one)\n"
+                      "  --window        show the frames in a window as they play: Space pauses,\n"
+                      "                  N steps a frame, Q quits; the last frame stays until Q\n"
+                      "  --fps N         with --window: at most N frames a second (default 30,\n"
+                      "                  0 as fast as it goes)\n"
+                      "  --paused        with --window: start paused\n");
 }
 
 bool parseInt(const char* text, int& value) {
@@ -88,8 +97,15 @@ int parseOptions(int argc, char** argv, Options& o) {
             usage(stdout);
             return -1;
         }
+        if (arg == "--window" || arg == "--paused") {
+            (arg == "--window" ? o.window : o.paused) = true;
+            continue;
+        }
         bool ok = value != nullptr;
-        if (arg == "--frames")
+        int fps = 0;
+        if (arg == "--fps")
+            ok = ok && parseInt(value, fps);
+        else if (arg == "--frames")
             ok = ok && parseInt(value, o.frames) && o.frames > 0;
         else if (arg == "--out")
             ok = ok && *value;
@@ -111,7 +127,12 @@ int parseOptions(int argc, char** argv, Options& o) {
         if (arg == "--out") o.outDir = value;
         if (arg == "--driver") o.driver = value;
         if (arg == "--format") o.format555 = !std::strcmp(value, "555");
+        if (arg == "--fps") o.fps = fps;
         ++i;
+    }
+    if (o.paused && !o.window) {
+        std::fprintf(stderr, "kxdemo: --paused needs --window\n");
+        return 2;
     }
 #if defined(_WIN32)
     if (o.format555) {
@@ -197,8 +218,19 @@ int main(int argc, char** argv) {
     std::printf("kxdemo: %d textures loaded in %.2f s; playing %d frames\n",
                 sceneTextureCount(scene), secondsSince(setupStart), options.frames);
 
+    if (options.window && !openViewer("kxdemo", kScreenWidth, kScreenHeight, error)) {
+        std::fprintf(stderr, "kxdemo: %s\n", error.c_str());
+        sceneUnload(scene);
+        api.Shutdown();
+        destroyHostWindow();
+        unloadDriver(driver);
+        return 2;
+    }
+    if (options.paused) viewerPause();
+
     StageTimes times;
     int written = 0, played = 0, status = 0;
+    bool quit = false;
     auto start = std::chrono::steady_clock::now();
     const double processorStart = processSeconds();
     for (int frame = 0; frame < options.frames; ++frame) {
@@ -206,16 +238,26 @@ int main(int argc, char** argv) {
             std::printf("kxdemo: window closed after %d frames\n", frame);
             break;
         }
+        if (options.window && !viewerMayGo()) {
+            quit = true;
+            break;
+        }
         sceneFrame(scene, frame, times);
         ++played;
         std::string note;
-        if (wanted(options, frame)) {
-            RgbImage image;
-            {
-                auto t0 = std::chrono::steady_clock::now();
-                image = readBackFrame(api, kScreenWidth, kScreenHeight);
-                times.readBack += secondsSince(t0);
-            }
+        const bool write = wanted(options, frame);
+        RgbImage image;
+        if (write || options.window) {
+            auto t0 = std::chrono::steady_clock::now();
+            image = readBackFrame(api, kScreenWidth, kScreenHeight);
+            times.readBack += secondsSince(t0);
+        }
+        if (options.window) {
+            viewerShow(image.rgb.data(), image.width, image.height,
+                       "frame " + std::to_string(frame));
+            viewerFrameEnded(options.fps);
+        }
+        if (write) {
             char name[32];
             std::snprintf(name, sizeof name, "frame_%04d.png", frame);
             std::string path = (std::filesystem::path(options.outDir) / name).string();
@@ -237,6 +279,16 @@ int main(int argc, char** argv) {
     }
     double seconds = secondsSince(start);
     const double processorSeconds = processSeconds() - processorStart;
+    if (options.window) {
+        if (quit) {
+            std::printf("kxdemo: stopped after %d frames\n", played);
+        } else if (played > 0) {
+            std::printf("kxdemo: the window shows frame %d; Q quits\n", played - 1);
+            std::fflush(stdout);
+            viewerHold();
+        }
+        closeViewer();
+    }
 
     sceneUnload(scene);
     api.Shutdown();
