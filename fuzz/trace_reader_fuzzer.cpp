@@ -1,14 +1,20 @@
-// libFuzzer harness for the trace reader: any bytes are read as a trace; a
-// trace that reads is printed call by call and played through a driver whose
-// entry points do nothing, so that replay places every call's memory. Damage
-// must end in an error message, never in a crash, an overrun or an
-// allocation beyond the limits.
+// libFuzzer harness for the trace reader and the tools' readers: any bytes
+// are read as a trace; a trace that reads is split into frames, printed call
+// by call with the state at each call (text and JSON, as kxtrace dump does),
+// compared with itself (kxtrace diff), planned for a trim of its frames, and
+// played through a driver whose entry points do nothing, so that replay
+// places every call's memory. Damage must end in an error message, never in
+// a crash, an overrun or an allocation beyond the limits.
 #include <cstdint>
 #include <string>
 
 #include "trace/replay.h"
+#include "trace/trace_diff.h"
+#include "trace/trace_frames.h"
 #include "trace/trace_print.h"
 #include "trace/trace_reader.h"
+#include "trace/trace_state.h"
+#include "trace/trace_trim.h"
 
 namespace {
 
@@ -34,6 +40,16 @@ void readAndPlay(const uint8_t* data, size_t size, bool verifyChecks) {
     Trace trace;
     std::string error;
     if (!readTraceBytes(data, size, trace, error, limits)) return;
+    const FrameIndex frames = indexFrames(trace);
+    TraceState state;
+    for (size_t i = 0; i < trace.calls.size(); ++i) {
+        dumpCall(trace, frames, state, i);
+        dumpCallJson(trace, frames, state, i);
+        applyCall(state, trace, i);
+    }
+    if (!diffTraces(trace, trace).same()) __builtin_trap(); // a trace differs from itself
+    for (size_t f = 0; f < frames.frames(); f += 1 + frames.frames() / 4)
+        callsForFrames(trace, frames, f, f);
     Replay replay;
     replay.trace = &trace;
     replay.api = &api;

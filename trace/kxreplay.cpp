@@ -1,5 +1,6 @@
 // kxreplay: plays a trace through a driver, writes the flipped frames as PNG
-// files or measures the speed, and reports calls that turn out otherwise
+// files, draws the frame as it stands at any call, shows the replay in a
+// window or measures the speed, and reports calls that turn out otherwise
 // than when they were recorded.
 #include <chrono>
 #include <cstdio>
@@ -11,10 +12,14 @@
 
 #include "host/driver_loader.h"
 #include "host/frame_grab.h"
+#include "host/frame_viewer.h"
 #include "host/host_system.h"
 #include "host/png_writer.h"
 #include "trace/replay.h"
+#include "trace/trace_frames.h"
 #include "trace/trace_print.h"
+#include "trace/trace_state.h"
+#include "trace/trace_trim.h"
 
 namespace {
 
@@ -24,59 +29,42 @@ using Clock = std::chrono::steady_clock;
 enum { kDone = 0, kDiffered = 1, kBadUsage = 2, kBadTrace = 3, kCannotWrite = 4 };
 
 struct Options {
-    std::string trace, driver, dumpDir;
-    std::set<long> frames; // empty: every frame
-    long firstCall = 0;
-    long lastCall = -1; // -1: to the end
+    std::string trace, driver, dumpDir, frameList, callRange, drawAt, out;
     bool benchmark = false, verbose = false, quiet = false;
+    bool window = false, paused = false;
+    double fps = -1; // -1: 30 with a window, else as fast as it goes
     long loops = 1;
 };
 
 void usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: kxreplay TRACE [options]\n"
-                 "  --driver PATH      driver library to play through (default: the one beside "
-                 "kxreplay)\n"
-                 "  --dump-frames DIR  write every flipped frame as DIR/frame_NNNN.png\n"
-                 "  --frames LIST      only these frames: numbers and ranges, e.g. 0,30,60-90\n"
-                 "  --calls [FIRST-]LAST  stop after call LAST; print (--verbose) from FIRST on\n"
-                 "  --benchmark        no frame files: frames per second and time per entry "
-                 "point\n"
-                 "  --loop N           play the trace N times\n"
-                 "  --verbose          print each call as it is played\n"
-                 "  --quiet            no progress lines\n"
-                 "Exit: 0 played as recorded, 1 calls differed, 2 usage or driver, 3 bad trace,\n"
-                 "4 a frame could not be written.\n");
+    std::fprintf(
+        out,
+        "usage: kxreplay TRACE [options]\n"
+        "  --driver PATH       driver library to play through (default: the one beside "
+        "kxreplay)\n"
+        "  --dump-frames DIR   write every flipped frame as DIR/frame_NNNN.png\n"
+        "  --frames LIST       only these frames: numbers and ranges, e.g. 0,30,60-90\n"
+        "  --calls [FIRST-]LAST  stop after call LAST; print (--verbose) from FIRST on\n"
+        "  --draw-at CALL --out FILE.png\n"
+        "                      play to call CALL and write the frame as it stands there,\n"
+        "                      rendered as if the frame ended after that call\n"
+        "  --window            show the replay in a window as it plays: Space pauses, N steps\n"
+        "                      a frame, C steps a call, Q quits; the last frame stays until Q\n"
+        "  --fps N             with --window: at most N frames a second (default 30, 0 as fast\n"
+        "                      as it goes)\n"
+        "  --paused            with --window: start paused\n"
+        "  --benchmark         no frame files: frames per second and time per entry point\n"
+        "  --loop N            play the trace N times\n"
+        "  --verbose           print each call as it is played\n"
+        "  --quiet             no progress lines\n"
+        "Exit: 0 played as recorded, 1 calls differed, 2 usage, driver, or a call or frame\n"
+        "past the end, 3 bad trace, 4 a frame could not be written.\n");
 }
 
 bool parseNumber(const std::string& text, long& value) {
     char* end = nullptr;
     value = std::strtol(text.c_str(), &end, 10);
-    return !text.empty() && *end == 0 && value >= 0;
-}
-
-bool parseFrames(const std::string& list, std::set<long>& frames) {
-    size_t at = 0;
-    while (at <= list.size()) {
-        size_t comma = list.find(',', at);
-        std::string item =
-            list.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
-        size_t dash = item.find('-');
-        long first, last;
-        if (dash == std::string::npos) {
-            if (!parseNumber(item, first)) return false;
-            last = first;
-        } else if (!parseNumber(item.substr(0, dash), first) ||
-                   !parseNumber(item.substr(dash + 1), last) || last < first ||
-                   last - first > 10000000) {
-            return false;
-        }
-        for (long f = first; f <= last; ++f)
-            frames.insert(f);
-        if (comma == std::string::npos) break;
-        at = comma + 1;
-    }
-    return true;
+    return !text.empty() && *end == 0 && value >= 0 && text[0] != '-';
 }
 
 int parseOptions(int argc, char** argv, Options& o) {
@@ -85,6 +73,7 @@ int parseOptions(int argc, char** argv, Options& o) {
         bool hasValue = i + 1 < argc;
         std::string value = hasValue ? argv[i + 1] : "";
         bool ok = true, takesValue = true;
+        long number = 0;
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return -1;
@@ -93,15 +82,18 @@ int parseOptions(int argc, char** argv, Options& o) {
         } else if (arg == "--dump-frames") {
             o.dumpDir = value;
         } else if (arg == "--frames") {
-            ok = parseFrames(value, o.frames);
+            o.frameList = value;
         } else if (arg == "--calls") {
-            size_t dash = value.find('-');
-            ok = dash == std::string::npos ? parseNumber(value, o.lastCall)
-                                           : parseNumber(value.substr(0, dash), o.firstCall) &&
-                                                 parseNumber(value.substr(dash + 1), o.lastCall) &&
-                                                 o.firstCall <= o.lastCall;
+            o.callRange = value;
+        } else if (arg == "--draw-at") {
+            o.drawAt = value;
+        } else if (arg == "--out") {
+            o.out = value;
         } else if (arg == "--loop") {
             ok = parseNumber(value, o.loops) && o.loops >= 1;
+        } else if (arg == "--fps") {
+            ok = parseNumber(value, number);
+            o.fps = double(number);
         } else {
             takesValue = false;
             if (arg == "--benchmark")
@@ -110,6 +102,10 @@ int parseOptions(int argc, char** argv, Options& o) {
                 o.verbose = true;
             else if (arg == "--quiet")
                 o.quiet = true;
+            else if (arg == "--window")
+                o.window = true;
+            else if (arg == "--paused")
+                o.paused = true;
             else if (!arg.empty() && arg[0] != '-' && o.trace.empty())
                 o.trace = arg;
             else {
@@ -126,14 +122,28 @@ int parseOptions(int argc, char** argv, Options& o) {
             ++i;
         }
     }
+    const char* clash = nullptr;
     if (o.trace.empty()) {
         usage(stderr);
         return kBadUsage;
+    } else if (o.benchmark && !o.dumpDir.empty()) {
+        clash = "--benchmark writes no frames; leave out --dump-frames";
+    } else if (o.drawAt.empty() != o.out.empty()) {
+        clash = "--draw-at CALL and --out FILE.png go together";
+    } else if (!o.drawAt.empty() && (o.benchmark || o.window || !o.dumpDir.empty() ||
+                                     !o.callRange.empty() || o.loops != 1)) {
+        clash = "--draw-at plays to its call alone: leave out --benchmark, --window, "
+                "--dump-frames, --calls and --loop";
+    } else if (o.paused && !o.window) {
+        clash = "--paused needs --window";
+    } else if (o.window && o.benchmark) {
+        clash = "--benchmark measures without a window";
     }
-    if (o.benchmark && !o.dumpDir.empty()) {
-        std::fprintf(stderr, "kxreplay: --benchmark writes no frames; leave out --dump-frames\n");
+    if (clash) {
+        std::fprintf(stderr, "kxreplay: %s\n", clash);
         return kBadUsage;
     }
+    if (o.fps < 0) o.fps = o.window ? 30 : 0;
     return 0;
 }
 
@@ -141,15 +151,17 @@ double seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-bool dumpFrame(const KxEntryPoints& api, const std::string& dir, long frame, std::string& error) {
-    RgbImage image = readBackFrame(api, kxScreenWidth, kxScreenHeight);
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%04ld.png", frame);
-    return writePng((std::filesystem::path(dir) / name).string(), image.width, image.height,
-                    image.rgb.data(), image.width * 3, error);
+bool writeFrame(const RgbImage& image, const std::string& path, std::string& error) {
+    return writePng(path, image.width, image.height, image.rgb.data(), image.width * 3, error);
 }
 
-void printBenchmark(const Trace& trace, const uint64_t* counts, const double* times, double total) {
+std::string framePath(const std::string& dir, long frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%04ld.png", frame);
+    return (std::filesystem::path(dir) / name).string();
+}
+
+void printBenchmark(const uint64_t* counts, const double* times, double total) {
     std::printf("  %-22s %10s %10s %10s %7s\n", "entry point", "calls", "ms", "us/call", "share");
     for (uint32_t e = 0; e < kEntryCount; ++e) {
         if (!counts[e]) continue;
@@ -157,7 +169,83 @@ void printBenchmark(const Trace& trace, const uint64_t* counts, const double* ti
                     static_cast<unsigned long long>(counts[e]), times[e] * 1e3,
                     times[e] * 1e6 / double(counts[e]), total > 0 ? 100 * times[e] / total : 0.0);
     }
+}
+
+// What the options choose to play: call numbers, checked against the trace.
+struct Plan {
+    std::vector<size_t> calls; // to play, in order
+    std::set<long> frames;     // to write; empty: every frame
+    long firstVerbose = 0;     // --calls FIRST
+    size_t drawAt = SIZE_MAX;  // --draw-at CALL
+};
+
+bool makePlan(const Options& o, const Trace& trace, const FrameIndex& frames, Plan& plan) {
+    std::string error;
+    const long lastCall = long(trace.calls.size()) - 1;
+    auto fail = [&](const std::string& text) {
+        std::fprintf(stderr, "kxreplay: %s\n", text.c_str());
+        return false;
+    };
+    if (!o.frameList.empty() &&
+        !parseNumberList(o.frameList, long(frames.flipped) - 1, "frame", plan.frames, error))
+        return fail(error);
+    size_t end = trace.calls.size();
+    if (!o.callRange.empty()) {
+        const size_t dash = o.callRange.find('-');
+        std::set<long> range;
+        if (!parseNumberList(dash == std::string::npos ? o.callRange : o.callRange.substr(dash + 1),
+                             lastCall, "call", range, error))
+            return fail(error);
+        end = size_t(*range.begin()) + 1;
+        if (dash != std::string::npos &&
+            (!parseNumber(o.callRange.substr(0, dash), plan.firstVerbose) ||
+             plan.firstVerbose > *range.begin()))
+            return fail("bad call range \"" + o.callRange + "\"");
+    }
+    if (!o.drawAt.empty()) {
+        std::set<long> at;
+        if (!parseNumberList(o.drawAt, lastCall, "call", at, error)) return fail(error);
+        plan.drawAt = size_t(*at.begin());
+        const size_t frame = frames.frameOfCall[plan.drawAt];
+        plan.calls = callsForFrames(trace, frames, frame, frame, plan.drawAt);
+        if (!stateBefore(trace, plan.drawAt + 1).started)
+            return fail("the driver is not started at call " + o.drawAt +
+                        " (no Init that succeeded before it, or a Shutdown): nothing to draw");
+        return true;
+    }
+    for (size_t i = 0; i < end; ++i)
+        plan.calls.push_back(i);
+    // Frames asked for that the calls played do not reach.
+    if (end < trace.calls.size() && !plan.frames.empty()) {
+        const long lastFlip = frames.flipCall[frames.frameOfCall[end - 1]] < end
+                                  ? long(frames.frameOfCall[end - 1])
+                                  : long(frames.frameOfCall[end - 1]) - 1;
+        if (*plan.frames.rbegin() > lastFlip)
+            std::printf("kxreplay: note: --calls stops after call %zu, in frame %u before its "
+                        "flip: frames after %ld are not written\n",
+                        end - 1, frames.frameOfCall[end - 1], lastFlip);
+    }
+    return true;
+}
+
+// The frame as it stands after the plan's last call: as flipped when that
+// call ended the frame (its PageFlip, or a read-back after it), else
+// rendered now by flipping it.
+bool drawFrameAt(const KxEntryPoints& api, const Trace& trace, const FrameIndex& frames,
+                 size_t call, const std::string& out, std::string& error) {
+    const size_t frame = frames.frameOfCall[call];
+    const bool flipped = frames.flipCall[frame] <= call;
+    if (!flipped) api.PageFlip();
+    RgbImage image = readBackFrame(api, kxScreenWidth, kxScreenHeight);
+    if (!writeFrame(image, out, error)) return false;
+    std::printf("kxreplay: call %zu is call %zu of frame %zu (calls %zu to %zu); %s written to "
+                "%s\n",
+                call, call - frames.firstCall[frame], frame, frames.firstCall[frame],
+                frames.endCall(frame) - 1,
+                flipped ? "the frame as flipped" : "the frame as it stands, rendered there,",
+                out.c_str());
     (void)trace;
+    return true;
 }
 
 } // namespace
@@ -174,12 +262,12 @@ int main(int argc, char** argv) {
     }
     for (const std::string& note : trace.notes)
         std::printf("kxreplay: note: %s\n", note.c_str());
-    long totalFrames = 0;
-    for (const TraceCall& c : trace.calls)
-        totalFrames += c.entry == kEntry_PageFlip;
-    std::printf("kxreplay: %s: %zu calls, %ld frames, recorded by %s on %s\n", o.trace.c_str(),
-                trace.calls.size(), totalFrames, traceInfoValue(trace, "program").c_str(),
+    const FrameIndex frames = indexFrames(trace);
+    std::printf("kxreplay: %s: %zu calls, %zu frames, recorded by %s on %s\n", o.trace.c_str(),
+                trace.calls.size(), frames.flipped, traceInfoValue(trace, "program").c_str(),
                 traceInfoValue(trace, "system").c_str());
+    Plan plan;
+    if (!makePlan(o, trace, frames, plan)) return kBadUsage;
 
     if (!o.dumpDir.empty()) {
         std::error_code ec;
@@ -195,29 +283,36 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
         return kBadUsage;
     }
-    if (!createHostWindow("kxreplay", kxScreenWidth, kxScreenHeight, error)) {
+    if (!createHostWindow("kxreplay", kxScreenWidth, kxScreenHeight, error) ||
+        (o.window && !openViewer("kxreplay", kxScreenWidth, kxScreenHeight, error))) {
         std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
+        destroyHostWindow();
         unloadDriver(driver);
         return kBadUsage;
     }
+    if (o.paused) viewerPause();
 
     Replay replay;
     replay.trace = &trace;
     replay.api = &driver.api;
-    const size_t callCount =
-        o.lastCall >= 0 ? std::min(trace.calls.size(), size_t(o.lastCall) + 1) : trace.calls.size();
     uint64_t counts[kEntryCount] = {};
     double times[kEntryCount] = {};
-    long frame = 0, written = 0;
+    long flips = 0, written = 0;
     uint64_t played = 0;
     int status = kDone;
+    bool quit = false;
     const auto start = Clock::now();
     auto lastProgress = start;
-    for (long pass = 0; pass < o.loops && status == kDone; ++pass) {
+    RgbImage shown; // the window's frame
+    for (long pass = 0; pass < o.loops && status == kDone && !quit; ++pass) {
         if (pass) resetReplay(replay);
-        for (size_t i = 0; i < callCount; ++i) {
+        for (size_t i : plan.calls) {
             const TraceCall& call = trace.calls[i];
-            if (o.verbose && long(i) >= o.firstCall)
+            if (o.window && !viewerMayGo()) {
+                quit = true;
+                break;
+            }
+            if (o.verbose && long(i) >= plan.firstVerbose)
                 std::printf("%s\n", describeCall(trace, i).c_str());
             const auto t0 = o.benchmark ? Clock::now() : Clock::time_point{};
             if (!playCall(replay, i, error)) {
@@ -230,39 +325,74 @@ int main(int argc, char** argv) {
                 times[call.entry] += seconds(Clock::now() - t0);
             }
             ++played;
-            if (call.entry != kEntry_PageFlip) continue;
-            if (!o.dumpDir.empty() && long(i) >= o.firstCall &&
-                (o.frames.empty() || o.frames.count(frame))) {
-                if (!dumpFrame(driver.api, o.dumpDir, frame, error)) {
+            const long frame = long(frames.frameOfCall[i]);
+            if (call.entry != kEntry_PageFlip) {
+                if (o.window && viewerStepsCalls()) {
+                    // Stepping by calls: name each call under the last frame shown.
+                    std::printf("kxreplay: call %zu: %s\n", i, describeCall(trace, i).c_str());
+                    std::fflush(stdout);
+                    viewerShow(shown.rgb.data(), shown.width, shown.height,
+                               "frame " + std::to_string(frame) + ", call " + std::to_string(i));
+                }
+                continue;
+            }
+            ++flips;
+            const bool dump = !o.dumpDir.empty() && long(i) >= plan.firstVerbose &&
+                              (plan.frames.empty() || plan.frames.count(frame));
+            if (dump || o.window)
+                shown = readBackFrame(driver.api, kxScreenWidth, kxScreenHeight);
+            if (dump) {
+                if (!writeFrame(shown, framePath(o.dumpDir, frame), error)) {
                     std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
                     status = kCannotWrite;
                     break;
                 }
                 ++written;
             }
-            ++frame;
+            if (o.window) {
+                viewerShow(shown.rgb.data(), shown.width, shown.height,
+                           "frame " + std::to_string(frame) + ", call " + std::to_string(i));
+                if (viewerPaused()) {
+                    std::printf("kxreplay: frame %ld shown (call %zu)\n", frame, i);
+                    std::fflush(stdout);
+                }
+                viewerFrameEnded(o.fps);
+            }
             if (!pumpHostMessages()) break;
             const auto now = Clock::now();
-            if (!o.quiet && seconds(now - lastProgress) >= 2) {
+            if (!o.quiet && !o.window && seconds(now - lastProgress) >= 2) {
                 lastProgress = now;
-                long all = totalFrames * o.loops;
-                std::printf("kxreplay: frame %ld of %ld (%.0f %%), %.1f frames per second\n", frame,
-                            all, all ? 100.0 * double(frame) / double(all) : 100.0,
-                            double(frame) / seconds(now - start));
+                long all = long(frames.flipped) * o.loops;
+                std::printf("kxreplay: frame %ld of %ld (%.0f %%), %.1f frames per second\n", flips,
+                            all, all ? 100.0 * double(flips) / double(all) : 100.0,
+                            double(flips) / seconds(now - start));
                 std::fflush(stdout);
             }
         }
     }
     const double elapsed = seconds(Clock::now() - start);
+    if (status == kDone && plan.drawAt != SIZE_MAX &&
+        !drawFrameAt(driver.api, trace, frames, plan.drawAt, o.out, error)) {
+        std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
+        status = kCannotWrite;
+    }
+    if (o.window) {
+        if (!quit && status == kDone) {
+            std::printf("kxreplay: the window shows frame %ld; Q quits\n", flips - 1);
+            std::fflush(stdout);
+            viewerHold();
+        }
+        closeViewer();
+    }
     // A trace cut short may leave the driver started.
     driver.api.Shutdown();
     destroyHostWindow();
     unloadDriver(driver);
 
     std::printf("kxreplay: played %llu calls, %ld frames in %.2f s: %.1f frames per second\n",
-                static_cast<unsigned long long>(played), frame, elapsed,
-                elapsed > 0 ? double(frame) / elapsed : 0.0);
-    if (o.benchmark) printBenchmark(trace, counts, times, elapsed);
+                static_cast<unsigned long long>(played), flips, elapsed,
+                elapsed > 0 ? double(flips) / elapsed : 0.0);
+    if (o.benchmark) printBenchmark(counts, times, elapsed);
     if (!o.dumpDir.empty())
         std::printf("kxreplay: %ld PNG frame%s in %s\n", written, written == 1 ? "" : "s",
                     o.dumpDir.c_str());

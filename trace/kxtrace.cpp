@@ -1,24 +1,49 @@
-// kxtrace: looks into trace files. "dump" prints the calls one a line,
-// "info" counts them, "pack" and "unpack" compress and uncompress a trace.
+// kxtrace: looks into trace files. "dump" prints the calls with their frames
+// and what they read, "state" the render state at a call, "info" counts the
+// calls, "pack" and "unpack" compress and uncompress a trace.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "trace/trace_diff.h"
+#include "trace/trace_frames.h"
 #include "trace/trace_print.h"
 #include "trace/trace_reader.h"
+#include "trace/trace_state.h"
+#include "trace/trace_trim.h"
 #include "trace/trace_writer.h"
 
 namespace {
 
-enum { kDone = 0, kBadUsage = 2, kBadTrace = 3, kCannotWrite = 4 };
+enum { kDone = 0, kDiffer = 1, kBadUsage = 2, kBadTrace = 3, kCannotWrite = 4 };
 
 void usage(FILE* out) {
-    std::fprintf(out, "usage: kxtrace dump TRACE [--calls [FIRST-]LAST]\n"
-                      "       kxtrace info TRACE\n"
-                      "       kxtrace pack TRACE OUT.kxtrace     (zstd-compressed copy)\n"
-                      "       kxtrace unpack TRACE OUT.kxtrace   (uncompressed copy)\n"
-                      "Exit: 0 done, 2 usage, 3 bad trace, 4 cannot write.\n");
+    std::fprintf(out,
+                 "usage: kxtrace dump TRACE [--frames LIST] [--calls [FIRST-]LAST] [--json]\n"
+                 "       kxtrace state TRACE CALL\n"
+                 "       kxtrace diff A.kxtrace B.kxtrace\n"
+                 "       kxtrace trim TRACE OUT.kxtrace --frames A-B\n"
+                 "       kxtrace info TRACE\n"
+                 "       kxtrace pack TRACE OUT.kxtrace     (zstd-compressed copy)\n"
+                 "       kxtrace unpack TRACE OUT.kxtrace   (uncompressed copy)\n"
+                 "  dump     every call with its frame, [frame] call entry(arguments), and below\n"
+                 "           it what the call read: vertices, the texture, a blit's rectangle;\n"
+                 "           --frames 0,30,60-90 and --calls choose calls; --json writes one\n"
+                 "           JSON object a line\n"
+                 "  state    the render state in force when call CALL is made\n"
+                 "  diff     compares two traces call by call, host addresses and texture handles\n"
+                 "           mapped by first appearance, contents by their bytes; shows the\n"
+                 "           first differences with calls around them; exit 0 same, 1 not\n"
+                 "  trim     a trace that replays on its own to frames A to B: theirs calls, and\n"
+                 "           before them every call that leaves state behind (start-up,\n"
+                 "           textures, palettes, render states, flips), without the drawing\n"
+                 "Exit: 0 done (diff: the same), 1 diff: the traces differ, 2 usage (a call or "
+                 "frame past the end), 3 bad trace, 4 cannot "
+                 "write.\n");
 }
 
 bool load(const char* path, Trace& trace) {
@@ -32,10 +57,120 @@ bool load(const char* path, Trace& trace) {
     return true;
 }
 
-int dump(const Trace& trace, long first, long last) {
-    size_t end = last >= 0 ? std::min(trace.calls.size(), size_t(last) + 1) : trace.calls.size();
-    for (size_t i = size_t(first); i < end; ++i)
-        std::printf("%s\n", describeCall(trace, i).c_str());
+// A call number of the trace, or a message saying why it is none.
+bool callNumber(const Trace& trace, const std::string& text, size_t& call) {
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end || value < 0 || text[0] == '-') {
+        std::fprintf(stderr, "kxtrace: bad call number \"%s\"\n", text.c_str());
+        return false;
+    }
+    if (uint64_t(value) >= trace.calls.size()) {
+        std::fprintf(stderr, "kxtrace: call %s is past the end: the trace has %zu calls%s\n",
+                     text.c_str(), trace.calls.size(),
+                     trace.calls.empty()
+                         ? ""
+                         : (" (0 to " + std::to_string(trace.calls.size() - 1) + ")").c_str());
+        return false;
+    }
+    call = size_t(value);
+    return true;
+}
+
+struct DumpOptions {
+    std::string frames, calls;
+    bool json = false;
+};
+
+int dump(const Trace& trace, const DumpOptions& o) {
+    const FrameIndex frames = indexFrames(trace);
+    std::vector<bool> wanted(trace.calls.size(), o.frames.empty() && o.calls.empty());
+    std::string error;
+    if (!o.frames.empty()) {
+        std::set<long> list;
+        if (!parseNumberList(o.frames, long(frames.frames()) - 1, "frame", list, error)) {
+            std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+            return kBadUsage;
+        }
+        for (long f : list)
+            for (size_t i = frames.firstCall[size_t(f)]; i < frames.endCall(size_t(f)); ++i)
+                wanted[i] = true;
+    }
+    if (!o.calls.empty()) {
+        // [FIRST-]LAST, as kxreplay takes it: up to LAST alone means from 0.
+        std::string range = o.calls.find('-') == std::string::npos ? "0-" + o.calls : o.calls;
+        std::set<long> list;
+        if (!parseNumberList(range, long(trace.calls.size()) - 1, "call", list, error)) {
+            std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+            return kBadUsage;
+        }
+        for (long c : list)
+            wanted[size_t(c)] = true;
+    }
+    TraceState state;
+    size_t lastFrame = SIZE_MAX;
+    std::string out;
+    for (size_t i = 0; i < trace.calls.size(); ++i) {
+        if (wanted[i]) {
+            const size_t frame = frames.frameOfCall[i];
+            if (!o.json && frame != lastFrame) {
+                out += "== frame " + std::to_string(frame) + ": calls " +
+                       std::to_string(frames.firstCall[frame]) + " to " +
+                       std::to_string(frames.endCall(frame) - 1) +
+                       (frames.flipCall[frame] == SIZE_MAX ? ", not flipped" : "") + "\n";
+                lastFrame = frame;
+            }
+            out +=
+                o.json ? dumpCallJson(trace, frames, state, i) : dumpCall(trace, frames, state, i);
+            out += '\n';
+            if (out.size() > (1u << 20)) {
+                std::fwrite(out.data(), 1, out.size(), stdout);
+                out.clear();
+            }
+        }
+        applyCall(state, trace, i);
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return kDone;
+}
+
+std::string callText(size_t call) {
+    return call == SIZE_MAX ? "never" : "call " + std::to_string(call);
+}
+
+int state(const Trace& trace, const std::string& callText_) {
+    size_t call;
+    if (!callNumber(trace, callText_, call)) return kBadUsage;
+    const FrameIndex frames = indexFrames(trace);
+    const TraceState s = stateBefore(trace, call);
+    const size_t frame = frames.frameOfCall[call];
+    std::printf("state when call %zu is made (frame %zu, its call %zu):\n  %s\n", call, frame,
+                call - frames.firstCall[frame], describeCall(trace, call).c_str());
+    std::printf("  driver         %s", s.started ? "started" : "not started");
+    if (s.resolution >= 0) std::printf(", resolution mode %d", s.resolution);
+    std::printf("\n  alpha blend    mode %d%s\n", s.alphaBlendMode,
+                s.alphaBlendSet ? "" : " (never set)");
+    std::printf("  colour key     mode %d, key colour 0x%08X%s\n", s.chromaKeyMode,
+                s.chromaKeyColour, s.chromaKeySet ? "" : " (never set)");
+    if (!s.selected) {
+        std::printf("  texture        none selected\n");
+    } else {
+        const TraceTexture* t = s.texture(s.selected);
+        if (t)
+            std::printf("  texture        %s, selected at call %zu\n", describeTexture(*t).c_str(),
+                        s.selectCall);
+        else
+            std::printf("  texture        0x%llx, selected at call %zu, not loaded now\n",
+                        static_cast<unsigned long long>(s.selected), s.selectCall);
+    }
+    std::printf("  global palette %s\n",
+                s.globalPalette ? ("loaded at " + callText(s.globalPaletteCall)).c_str()
+                                : "none loaded");
+    std::printf("  textures       %zu loaded (%zu ever)\n", s.live.size(), s.textures.size());
+    for (const TraceTexture& t : s.textures)
+        if (t.unloadCall == SIZE_MAX)
+            std::printf("    %s, loaded at call %zu, image last read at %s\n",
+                        describeTexture(t).c_str(), t.loadCall, callText(t.imageCall).c_str());
     return kDone;
 }
 
@@ -74,6 +209,10 @@ int info(const Trace& trace, const char* path) {
 
 // Writes the trace's records unchanged under a new header and compression.
 int copy(const Trace& trace, const char* out, uint32_t compression) {
+    if (compression != kCompressionNone && !traceCanCompress(compression)) {
+        std::fprintf(stderr, "kxtrace: this build cannot compress; pack on Linux\n");
+        return kBadUsage;
+    }
     TraceWriter w;
     std::string error;
     if (!openTrace(w, out, compression, trace.info, error)) {
@@ -102,6 +241,95 @@ int copy(const Trace& trace, const char* out, uint32_t compression) {
     return kDone;
 }
 
+std::string plural(size_t n, const char* word) {
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+int diff(const Trace& a, const std::string& pathA, const Trace& b, const std::string& pathB) {
+    const DiffResult r = diffTraces(a, b);
+    std::printf("kxtrace diff: A %s (%s, %s) and B %s (%s, %s)\n", pathA.c_str(),
+                plural(a.calls.size(), "call").c_str(),
+                plural(indexFrames(a).flipped, "frame").c_str(), pathB.c_str(),
+                plural(b.calls.size(), "call").c_str(),
+                plural(indexFrames(b).flipped, "frame").c_str());
+    std::fwrite(r.text.data(), 1, r.text.size(), stdout);
+    if (r.same()) {
+        std::printf("kxtrace diff: the same: %s alike\n", plural(r.compared, "call").c_str());
+        return kDone;
+    }
+    std::string frames;
+    size_t listed = 0;
+    for (size_t f : r.frames) {
+        if (listed++ == 20) {
+            frames += " ...";
+            break;
+        }
+        frames += (frames.empty() ? "" : " ") + std::to_string(f);
+    }
+    std::printf("kxtrace diff: they differ: %s of %zu compared differ",
+                plural(r.differing, "call").c_str(), r.compared);
+    if (r.onlyA) std::printf(", %s only in A", plural(r.onlyA, "call").c_str());
+    if (r.onlyB) std::printf(", %s only in B", plural(r.onlyB, "call").c_str());
+    std::printf("; %s of A: %s\n", plural(r.frames.size(), "frame").c_str(), frames.c_str());
+    return kDiffer;
+}
+
+int trim(const Trace& trace, const std::string& path, const std::string& out,
+         const std::string& list) {
+    const FrameIndex frames = indexFrames(trace);
+    std::set<long> range;
+    std::string error;
+    if (list.find(',') != std::string::npos) error = "--frames takes one range A-B";
+    if (!error.empty() ||
+        !parseNumberList(list, long(frames.frames()) - 1, "frame", range, error)) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        return kBadUsage;
+    }
+    const size_t first = size_t(*range.begin()), last = size_t(*range.rbegin());
+    const std::vector<size_t> calls = callsForFrames(trace, frames, first, last);
+    const uint32_t compression =
+        traceCanCompress(kCompressionZstd) ? kCompressionZstd : kCompressionNone;
+    const std::string note = "trimmed=frames " + std::to_string(first) + "-" +
+                             std::to_string(last) + " of " + path + "\n";
+    if (!writeTraceOfCalls(trace, calls, out, compression, note, error)) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        return kCannotWrite;
+    }
+    const size_t begin = frames.firstCall[first],
+                 head = size_t(std::lower_bound(calls.begin(), calls.end(), begin) - calls.begin());
+    std::printf("kxtrace: wrote %s: frames %zu to %zu (calls %zu to %zu) and %zu calls before "
+                "them that leave state behind (of %zu)\n",
+                out.c_str(), first, last, begin, frames.endCall(last) - 1, head, begin);
+    return kDone;
+}
+
+// The command's words that are not options, and its options with values.
+struct Command {
+    std::vector<std::string> words;
+    DumpOptions dump;
+};
+
+bool parse(int argc, char** argv, Command& c) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--json") {
+            c.dump.json = true;
+        } else if (arg == "--frames" || arg == "--calls") {
+            if (i + 1 >= argc || !*argv[i + 1]) {
+                std::fprintf(stderr, "kxtrace: %s needs a value\n", arg.c_str());
+                return false;
+            }
+            (arg == "--frames" ? c.dump.frames : c.dump.calls) = argv[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "kxtrace: unknown option %s\n", arg.c_str());
+            return false;
+        } else {
+            c.words.push_back(arg);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -109,39 +337,34 @@ int main(int argc, char** argv) {
         usage(stdout);
         return kDone;
     }
-    if (argc < 3) {
+    Command c;
+    if (!parse(argc, argv, c)) {
         usage(stderr);
         return kBadUsage;
     }
-    std::string command = argv[1];
-    const char* path = argv[2];
-    long first = 0, last = -1;
-    if (command == "dump" && argc == 5 && !std::strcmp(argv[3], "--calls")) {
-        std::string range = argv[4];
-        size_t dash = range.find('-');
-        char* end = nullptr;
-        if (dash == std::string::npos) {
-            last = std::strtol(range.c_str(), &end, 10);
-        } else {
-            first = std::strtol(range.substr(0, dash).c_str(), &end, 10);
-            last = std::strtol(range.c_str() + dash + 1, &end, 10);
-        }
-        if (!end || *end || first < 0 || last < first) {
-            std::fprintf(stderr, "kxtrace: bad call range %s\n", argv[4]);
-            return kBadUsage;
-        }
-    } else if (!((command == "dump" || command == "info") && argc == 3) &&
-               !((command == "pack" || command == "unpack") && argc == 4)) {
+    const size_t n = c.words.size();
+    const std::string command = n ? c.words[0] : "";
+    const bool dumpOptions = c.dump.json || !c.dump.frames.empty() || !c.dump.calls.empty();
+    const bool fits =
+        (command == "dump" && n == 2) || (command == "diff" && n == 3 && !dumpOptions) ||
+        (command == "trim" && n == 3 && !c.dump.frames.empty() && !c.dump.json &&
+         c.dump.calls.empty()) ||
+        (!dumpOptions && ((command == "info" && n == 2) || (command == "state" && n == 3) ||
+                          ((command == "pack" || command == "unpack") && n == 3)));
+    if (!fits) {
         usage(stderr);
-        return kBadUsage;
-    }
-    if (command == "pack" && !traceCanCompress(kCompressionZstd)) {
-        std::fprintf(stderr, "kxtrace: this build cannot compress; pack on Linux\n");
         return kBadUsage;
     }
     Trace trace;
-    if (!load(path, trace)) return kBadTrace;
-    if (command == "dump") return dump(trace, first, last);
-    if (command == "info") return info(trace, path);
-    return copy(trace, argv[3], command == "pack" ? kCompressionZstd : kCompressionNone);
+    if (!load(c.words[1].c_str(), trace)) return kBadTrace;
+    if (command == "dump") return dump(trace, c.dump);
+    if (command == "state") return state(trace, c.words[2]);
+    if (command == "diff") {
+        Trace other;
+        if (!load(c.words[2].c_str(), other)) return kBadTrace;
+        return diff(trace, c.words[1], other, c.words[2]);
+    }
+    if (command == "trim") return trim(trace, c.words[1], c.words[2], c.dump.frames);
+    if (command == "info") return info(trace, c.words[1].c_str());
+    return copy(trace, c.words[2].c_str(), command == "pack" ? kCompressionZstd : kCompressionNone);
 }

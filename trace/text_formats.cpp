@@ -32,7 +32,8 @@ std::string jsonString(const std::string& text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += char(c);
-        } else if (c < 0x20 || c == 0x7F) {
+        } else if (c < 0x20 || c >= 0x7F) {
+            // Bytes as Latin-1 characters: the text stays valid whatever it held.
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
             out += escaped;

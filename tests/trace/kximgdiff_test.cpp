@@ -17,14 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Of this process alone: other builds may run the same tests at once.
-fs::path workDir(const char* name) {
-    fs::path dir = fs::path(::testing::TempDir()) / (name + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
 // A 40 x 30 gradient, with pixel (x, y) changed by `delta` in red.
 void writeImage(const fs::path& path, int x = -1, int y = -1, int delta = 0) {
     std::vector<uint8_t> rgb(40 * 30 * 3);
@@ -39,7 +31,7 @@ void writeImage(const fs::path& path, int x = -1, int y = -1, int delta = 0) {
 }
 
 TEST(Kximgdiff, TwoFilesWithThreshold) {
-    fs::path dir = workDir("imgdiff_files");
+    const WorkDir dir("imgdiff_files");
     writeImage(dir / "a.png");
     writeImage(dir / "same.png");
     writeImage(dir / "b.png", 5, 7, 3);
@@ -58,7 +50,7 @@ TEST(Kximgdiff, TwoFilesWithThreshold) {
 }
 
 TEST(Kximgdiff, BadInputIsRefused) {
-    fs::path dir = workDir("imgdiff_bad");
+    const WorkDir dir("imgdiff_bad");
     writeImage(dir / "a.png");
     std::ofstream(dir / "junk.png") << "not a png";
     ToolResult junk =
@@ -75,7 +67,7 @@ TEST(Kximgdiff, BadInputIsRefused) {
 // Folders: a frame only in the result is counted, and listed unless quiet;
 // one missing from the result fails.
 TEST(Kximgdiff, FoldersCountUnmatchedFrames) {
-    fs::path dir = workDir("imgdiff_folders");
+    const WorkDir dir("imgdiff_folders");
     fs::create_directories(dir / "ref");
     fs::create_directories(dir / "test");
     for (const char* name : {"frame_0000.png", "frame_0001.png"}) {
@@ -117,7 +109,7 @@ std::vector<uint8_t> fromBase64(const std::string& text) {
 // The page refers to no file: every image is inside it, and the difference
 // image shows the changed pixel.
 TEST(Kximgdiff, PageHoldsItsImages) {
-    fs::path dir = workDir("imgdiff_page");
+    const WorkDir dir("imgdiff_page");
     writeImage(dir / "a.png");
     writeImage(dir / "b.png", 1, 2, 60);
     fs::path page = dir / "out" / "page.html";

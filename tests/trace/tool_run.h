@@ -2,9 +2,13 @@
 // folder, with their output and exit code.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 struct ToolResult {
     int exitCode = -1;
@@ -28,3 +32,17 @@ inline ToolResult runTool(const std::string& command) {
 inline bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
+
+// A folder of this process alone (other builds may run the same tests at
+// once), removed when the test ends unless it failed.
+struct WorkDir : std::filesystem::path {
+    explicit WorkDir(const std::string& name)
+        : std::filesystem::path(std::filesystem::path(::testing::TempDir()) /
+                                ("kx_" + name + "_" + std::to_string(getpid()))) {
+        std::filesystem::remove_all(*this);
+        std::filesystem::create_directories(*this);
+    }
+    ~WorkDir() {
+        if (!::testing::Test::HasFailure()) std::filesystem::remove_all(*this);
+    }
+};

@@ -3,8 +3,9 @@
 if(TARGET test_trace)
   target_link_libraries(test_trace PRIVATE kxtrace_format kxtrace_replay kxtrace_images)
   # The programs under test, run from the build's bin/ folder.
-  target_compile_definitions(test_trace PRIVATE KX_TRACE_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
-  add_dependencies(test_trace kximgdiff)
+  target_compile_definitions(test_trace PRIVATE KX_TRACE_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+                             KX_TRACE_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/trace/data")
+  add_dependencies(test_trace kximgdiff kxtrace_tool kxreplay kxpwrvr sgl)
 endif()
 
 add_executable(kxtrace_texture_host ${CMAKE_CURRENT_SOURCE_DIR}/trace/hosts/texture_host.cpp)
@@ -29,6 +30,13 @@ add_test(NAME trace.golden_trace
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/golden_trace.sh ${KX_TRACE_BIN}
                  ${CMAKE_CURRENT_SOURCE_DIR}/trace/data/demo_4_frames.kxtrace
                  ${CMAKE_CURRENT_SOURCE_DIR}/trace/golden ${KX_TRACE_WORK}/golden)
+
+# The replay and the demo shown in a window, on a private X server: the
+# window's pixels against the frames written, and the keys.
+add_test(NAME trace.window
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/window_test.sh ${KX_TRACE_BIN}
+                 ${KX_TRACE_WORK}/window ${CMAKE_CURRENT_SOURCE_DIR}/trace/data/demo_4_frames.kxtrace)
+set_tests_properties(trace.window PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 
 # The trace reader's fuzz harness over its seed corpus, in every test build.
 add_executable(trace_fuzz_replay ${CMAKE_SOURCE_DIR}/fuzz/trace_reader_fuzzer.cpp
