@@ -12,6 +12,11 @@ namespace {
 constexpr int32_t kMaxIndex = 65535;
 
 Frame frame;
+PixelProbe probe;
+struct {
+    uint8_t* address = nullptr;
+    int stride = 0, bitsPerPixel = 0;
+} lastTarget;
 
 // Primitives queued in one frame share a context copy while it is unchanged.
 uint32_t contextIndex(const SGLCONTEXT* context) {
@@ -32,9 +37,36 @@ void queue(PrimitiveKind kind, uint32_t context, std::initializer_list<const SGL
 }
 
 } // namespace
+
+PixelProbe& pixelProbe() {
+    return probe;
+}
+
 } // namespace softsgl
 
 using namespace softsgl;
+
+void softsglSetProbe(int x, int y) {
+    probe.on = x >= 0 && y >= 0;
+    probe.x = x;
+    probe.y = y;
+    probe.hits.clear();
+}
+
+int softsglProbeHits(const SoftsglProbeHit** hits) {
+    *hits = probe.hits.data();
+    return int(probe.hits.size());
+}
+
+int softsglQueuedPrimitives(void) {
+    return int(frame.primitives.size());
+}
+
+void softsglLastTarget(uint8_t** address, int* stride, int* bitsPerPixel) {
+    *address = lastTarget.address;
+    *stride = lastTarget.stride;
+    *bitsPerPixel = lastTarget.bitsPerPixel;
+}
 
 SGL_API int SGL_CALL sgltri_startofframe(SGLCONTEXT* context) {
     int failed;
@@ -121,6 +153,7 @@ SGL_API int SGL_CALL sgltri_render(SGLCONTEXT* context) {
                             std::min(device->width, params.stride / 2), device->height,
                             params.bitsPerPixel == 15};
         renderFrame(frame, target);
+        lastTarget = {target.base, target.stride, params.bitsPerPixel};
         result = 0;
     }
     if (sgl_eor_callback eor = eorCallback()) eor();

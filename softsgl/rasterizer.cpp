@@ -132,6 +132,36 @@ struct Plane {
     double base, dx, dy; // value at (x0, y0) and gradients
 };
 
+// A span that covers the probed pixel: drawn as any other, and recorded
+// with whether the pixel passed the depth test. The depth the span gives the
+// pixel comes from the opaque kernel of the same span (every kernel computes
+// depths alike) run on a scratch row whose depths no value passes but one
+// the span writes (NaN compares false).
+void probeSpan(PixelProbe& probe, SpanFunction span, const Span& s, const SpanStyle& ss,
+               const Surface& surf, int row, int lo, int hi, bool translucent) {
+    const int n = probe.x - lo + 1;
+    std::vector<uint16_t> pixels(size_t(n), 0);
+    std::vector<float> depths(size_t(n), -std::numeric_limits<float>::infinity());
+    SpanStyle opaque = ss;
+    opaque.translucent = false;
+    opaque.textureAlpha = false;
+    spanKernel(opaque)(pixels.data(), depths.data(), n, s, opaque);
+    float* depth = surf.depthRow(row);
+    const float before = depth[probe.x];
+    const uint16_t pixelBefore = surf.row(row)[probe.x];
+    span(surf.row(row) + lo, depth + lo, hi - lo, s, ss);
+    // The scratch depth is minus infinity unless the span wrote it, and a
+    // span writes no depth that is not a number.
+    const float q = depths[size_t(n - 1)];
+    SoftsglProbeHit hit;
+    hit.primitive = probe.primitive;
+    hit.translucent = translucent;
+    hit.drawn = q >= before && q != -std::numeric_limits<float>::infinity();
+    hit.pixel = surf.row(row)[probe.x];
+    hit.before = pixelBefore;
+    probe.hits.push_back(hit);
+}
+
 void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Style& st,
                     const Surface& surf) {
     int64_t X0 = snap(v0.x), Y0 = snap(v0.y), X1 = snap(v1.x), Y1 = snap(v1.y);
@@ -227,6 +257,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     s.da = fixedStep(pa.dx);
 
     SpanFunction span = spanKernel(ss);
+    PixelProbe& probe = pixelProbe();
     for (int64_t row = rLo; row <= rHi; ++row, e[0].next(), e[1].next(), e[2].next()) {
         int64_t lo = cLo, hi = cHi + 1;
         e[0].clip(lo, hi);
@@ -245,6 +276,10 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
             s.g = fixed(at(pg));
             s.b = fixed(at(pb));
             s.a = fixed(at(pa));
+        }
+        if (probe.on && row == probe.y && probe.x >= lo && probe.x < hi) {
+            probeSpan(probe, span, s, ss, surf, int(row), int(lo), int(hi), st.translucent);
+            continue;
         }
         span(surf.row(int(row)) + lo, surf.depthRow(int(row)) + lo, int(hi - lo), s, ss);
     }
@@ -298,11 +333,10 @@ void drawTriangle(const RasterVertex v[3], const Style& st, const Surface& surf)
         rasterTriangle(a[0], a[i], a[i + 1], st, surf);
 }
 
-// One pixel of a point or line, with the primitive's colour at that spot.
-void plot(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a, const Style& st,
-          const Surface& surf) {
+// The colour of a point or line at a pixel that passed the depth test.
+void plotColour(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a,
+                const Style& st, const Surface& surf) {
     float& z = surf.depthRow(y)[x];
-    if (!(q >= z)) return;
     if (st.texture) { // points and lines take texel (0, 0)
         uint32_t t = st.texture->texels[0];
         r = mul255(r, t & 0xFF);
@@ -328,6 +362,22 @@ void plot(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a,
     p = is555 ? pack555(r, g, b) : pack565(r, g, b);
 }
 
+// One pixel of a point or line, with the primitive's colour at that spot.
+void plot(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a, const Style& st,
+          const Surface& surf) {
+    float& z = surf.depthRow(y)[x];
+    PixelProbe& probe = pixelProbe();
+    if (probe.on && x == probe.x && y == probe.y) {
+        const bool drawn = q >= z;
+        const uint16_t before = surf.row(y)[x];
+        if (drawn) plotColour(x, y, q, r, g, b, a, st, surf);
+        probe.hits.push_back(SoftsglProbeHit{probe.primitive, uint8_t(st.translucent),
+                                             uint8_t(drawn), surf.row(y)[x], before});
+        return;
+    }
+    if (!(q >= z)) return;
+    plotColour(x, y, q, r, g, b, a, st, surf);
+}
 uint32_t roundChannel(double c) {
     long v = std::lround(c);
     return uint32_t(v < 0 ? 0 : v > 255 ? 255 : v);
@@ -460,10 +510,16 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
     // Opaque primitives first; the translucent ones are noted as they are
     // met and drawn after them, in queue order.
     translucentQueue.clear();
-    for (const QueuedPrimitive& p : frame.primitives)
+    PixelProbe& probe = pixelProbe();
+    probe.hits.clear();
+    for (const QueuedPrimitive& p : frame.primitives) {
+        probe.primitive = uint32_t(&p - frame.primitives.data());
         if (drawPrimitive(frame, p, false, surf)) translucentQueue.push_back(&p);
-    for (const QueuedPrimitive* p : translucentQueue)
+    }
+    for (const QueuedPrimitive* p : translucentQueue) {
+        probe.primitive = uint32_t(p - frame.primitives.data());
         drawPrimitive(frame, *p, true, surf);
+    }
 }
 
 } // namespace softsgl

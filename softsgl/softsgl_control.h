@@ -38,3 +38,26 @@ int softsglLiveTextures();
 int softsglLiveDevices();
 // Texels of a live texture (side x side, bytes red, green, blue, transparency), or null.
 const uint32_t* softsglTexels(int name, int* side = nullptr, int* mapType = nullptr);
+
+// Pixel probe, for tools that ask which primitive drew a pixel (kxtrace
+// who-drew) and so must follow the fill rule the rasterizer follows: while
+// it is set, each render records every primitive whose coverage includes
+// pixel (x, y) of the target, in the order they are drawn (opaque ones, then
+// translucent ones). Plain C names: a tool that loads the driver by name
+// finds them through the driver's library, which brought this one with it.
+struct SoftsglProbeHit {
+    uint32_t primitive;  // its place in the frame's queue, from 0
+    uint8_t translucent; // drawn in the translucent pass, blended
+    uint8_t drawn;       // passed the depth test: the pixel took its colour
+    uint16_t pixel;      // the target pixel after it
+    uint16_t before;     // and before it (a blend of no opacity leaves it)
+};
+// x < 0 turns the probe off.
+extern "C" void softsglSetProbe(int x, int y);
+// The hits of the latest render; their number.
+extern "C" int softsglProbeHits(const SoftsglProbeHit** hits);
+// Primitives queued in the open frame so far.
+extern "C" int softsglQueuedPrimitives(void);
+// The latest render's target: first byte, bytes a row and bits a pixel
+// (bits 0 before any render).
+extern "C" void softsglLastTarget(uint8_t** address, int* stride, int* bitsPerPixel);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/sgl.h"
+#include "softsgl/softsgl_control.h"
 
 namespace softsgl {
 
@@ -56,6 +57,16 @@ struct Frame {
     std::vector<SGLVERTEX> vertices;
     std::vector<QueuedPrimitive> primitives;
 };
+
+// The pixel probe (softsgl_control.h): the pixel watched and what covered
+// it in the latest render.
+struct PixelProbe {
+    bool on = false;
+    int x = 0, y = 0;
+    uint32_t primitive = 0; // the primitive being drawn
+    std::vector<SoftsglProbeHit> hits;
+};
+PixelProbe& pixelProbe();
 
 // Logs a call (unless logging is off) and tells whether it is to fail, with
 // the result to return then. `name` must outlive the library (a literal):

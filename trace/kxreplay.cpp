@@ -339,8 +339,7 @@ int main(int argc, char** argv) {
             ++flips;
             const bool dump = !o.dumpDir.empty() && long(i) >= plan.firstVerbose &&
                               (plan.frames.empty() || plan.frames.count(frame));
-            if (dump || o.window)
-                shown = readBackFrame(driver.api, kxScreenWidth, kxScreenHeight);
+            if (dump || o.window) shown = readBackFrame(driver.api, kxScreenWidth, kxScreenHeight);
             if (dump) {
                 if (!writeFrame(shown, framePath(o.dumpDir, frame), error)) {
                     std::fprintf(stderr, "kxreplay: %s\n", error.c_str());

@@ -2,6 +2,7 @@
 // and what they read, "state" the render state at a call, "info" counts the
 // calls, "pack" and "unpack" compress and uncompress a trace.
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,34 +17,42 @@
 #include "trace/trace_state.h"
 #include "trace/trace_trim.h"
 #include "trace/trace_writer.h"
+#include "trace/who_drew.h"
+#include "host/driver_loader.h"
+#include "host/host_system.h"
 
 namespace {
 
 enum { kDone = 0, kDiffer = 1, kBadUsage = 2, kBadTrace = 3, kCannotWrite = 4 };
 
 void usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: kxtrace dump TRACE [--frames LIST] [--calls [FIRST-]LAST] [--json]\n"
-                 "       kxtrace state TRACE CALL\n"
-                 "       kxtrace diff A.kxtrace B.kxtrace\n"
-                 "       kxtrace trim TRACE OUT.kxtrace --frames A-B\n"
-                 "       kxtrace info TRACE\n"
-                 "       kxtrace pack TRACE OUT.kxtrace     (zstd-compressed copy)\n"
-                 "       kxtrace unpack TRACE OUT.kxtrace   (uncompressed copy)\n"
-                 "  dump     every call with its frame, [frame] call entry(arguments), and below\n"
-                 "           it what the call read: vertices, the texture, a blit's rectangle;\n"
-                 "           --frames 0,30,60-90 and --calls choose calls; --json writes one\n"
-                 "           JSON object a line\n"
-                 "  state    the render state in force when call CALL is made\n"
-                 "  diff     compares two traces call by call, host addresses and texture handles\n"
-                 "           mapped by first appearance, contents by their bytes; shows the\n"
-                 "           first differences with calls around them; exit 0 same, 1 not\n"
-                 "  trim     a trace that replays on its own to frames A to B: theirs calls, and\n"
-                 "           before them every call that leaves state behind (start-up,\n"
-                 "           textures, palettes, render states, flips), without the drawing\n"
-                 "Exit: 0 done (diff: the same), 1 diff: the traces differ, 2 usage (a call or "
-                 "frame past the end), 3 bad trace, 4 cannot "
-                 "write.\n");
+    std::fprintf(
+        out, "usage: kxtrace dump TRACE [--frames LIST] [--calls [FIRST-]LAST] [--json]\n"
+             "       kxtrace state TRACE CALL\n"
+             "       kxtrace who-drew TRACE FRAME X Y [--driver PATH]\n"
+             "       kxtrace diff A.kxtrace B.kxtrace\n"
+             "       kxtrace trim TRACE OUT.kxtrace --frames A-B\n"
+             "       kxtrace info TRACE\n"
+             "       kxtrace pack TRACE OUT.kxtrace     (zstd-compressed copy)\n"
+             "       kxtrace unpack TRACE OUT.kxtrace   (uncompressed copy)\n"
+             "  dump     every call with its frame, [frame] call entry(arguments), and below\n"
+             "           it what the call read: vertices, the texture, a blit's rectangle;\n"
+             "           --frames 0,30,60-90 and --calls choose calls; --json writes one\n"
+             "           JSON object a line\n"
+             "  state    the render state in force when call CALL is made\n"
+             "  who-drew the calls of frame FRAME whose primitives or blits cover pixel (X, Y),\n"
+             "           in drawing order, with their textures and states, and the one the\n"
+             "           pixel shows: the frame replayed through the driver (or --driver)\n"
+             "           with our software SGL, whose fill rule and depth test decide\n"
+             "  diff     compares two traces call by call, host addresses and texture handles\n"
+             "           mapped by first appearance, contents by their bytes; shows the\n"
+             "           first differences with calls around them; exit 0 same, 1 not\n"
+             "  trim     a trace that replays on its own to frames A to B: theirs calls, and\n"
+             "           before them every call that leaves state behind (start-up,\n"
+             "           textures, palettes, render states, flips), without the drawing\n"
+             "Exit: 0 done (diff: the same), 1 diff: the traces differ, 2 usage (a call or "
+             "frame past the end), 3 bad trace, 4 cannot "
+             "write.\n");
 }
 
 bool load(const char* path, Trace& trace) {
@@ -303,10 +312,131 @@ int trim(const Trace& trace, const std::string& path, const std::string& out,
     return kDone;
 }
 
+bool numberArg(const std::string& text, long last, const char* what, long& value) {
+    std::set<long> one;
+    std::string error;
+    if (text.find_first_of(",-") != std::string::npos ||
+        !parseNumberList(text, last, what, one, error)) {
+        std::fprintf(stderr, "kxtrace: %s\n",
+                     error.empty() ? ("bad " + std::string(what) + " \"" + text + "\"").c_str()
+                                   : error.c_str());
+        return false;
+    }
+    value = *one.begin();
+    return true;
+}
+
+std::string pixelText(uint16_t p) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", p);
+    return text;
+}
+
+int whoDrewCommand(const Trace& trace, const std::vector<std::string>& words,
+                   const std::string& driverPath) {
+    const FrameIndex frames = indexFrames(trace);
+    long frame, x, y;
+    if (!numberArg(words[2], long(frames.flipped) - 1, "frame", frame) ||
+        !numberArg(words[3], LONG_MAX, "x", x) || !numberArg(words[4], LONG_MAX, "y", y))
+        return kBadUsage;
+    if (x >= kxScreenWidth || y >= kxScreenHeight) {
+        std::fprintf(stderr, "kxtrace: pixel (%ld, %ld) is outside the %d x %d screen\n", x, y,
+                     kxScreenWidth, kxScreenHeight);
+        return kBadUsage;
+    }
+    LoadedDriver driver;
+    std::string error;
+    if (!loadDriver(driver, error, driverPath)) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        return kBadUsage;
+    }
+    PixelProbeApi probe;
+    if (!findPixelProbe(driver.library, probe)) {
+        std::fprintf(stderr, "kxtrace: who-drew needs the software SGL built with the driver "
+                             "(its pixel probe decides coverage); the driver's SGL has none\n");
+        unloadDriver(driver);
+        return kBadUsage;
+    }
+    if (!createHostWindow("kxtrace", kxScreenWidth, kxScreenHeight, error)) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        unloadDriver(driver);
+        return kBadUsage;
+    }
+    PixelStory story;
+    const bool ok =
+        whoDrew(trace, frames, size_t(frame), int(x), int(y), driver.api, probe, story, error);
+    destroyHostWindow();
+    unloadDriver(driver);
+    if (!ok) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        return kBadTrace;
+    }
+    std::printf("kxtrace who-drew: pixel (%ld, %ld) of frame %ld (calls %zu to %zu), read back "
+                "as #%02X%02X%02X\n",
+                x, y, frame, frames.firstCall[size_t(frame)], frames.endCall(size_t(frame)) - 1,
+                story.rgb[0], story.rgb[1], story.rgb[2]);
+    // Each covering call with the state it was made in.
+    std::vector<std::string> lines(story.covers.size());
+    TraceState state;
+    for (size_t i = 0; i < frames.endCall(size_t(frame)); ++i) {
+        for (size_t k = 0; k < story.covers.size(); ++k) {
+            const PixelCover& c = story.covers[k];
+            if (c.call != i) continue;
+            const TraceCall& call = trace.calls[i];
+            std::string text = "  call " + std::to_string(i) + " " + entryInfo(call.entry).name;
+            if (c.blit) {
+                text += " (" + callMeaning(trace, frames, state, i) + "), source pixel (" +
+                        std::to_string(c.sourceX) + ", " + std::to_string(c.sourceY) + ")" +
+                        (c.sourceIndex >= 0 ? " index " + std::to_string(c.sourceIndex) : "") +
+                        (c.drawn ? ": drawn, pixel " + pixelText(c.after)
+                                 : ": keyed out, the pixel kept");
+            } else {
+                const int count = argInt(call.args[1]);
+                text += count >= 3 ? ", triangle " + std::to_string(c.part + 1) + " of " +
+                                         std::to_string(c.parts)
+                        : count == 2 ? ", line"
+                                     : ", point";
+                text += c.drawn ? (c.translucent ? ": blended, pixel " : ": drawn, pixel ") +
+                                      pixelText(c.before) + " -> " + pixelText(c.after)
+                                : ": hidden (behind what was drawn there: depth test failed)";
+            }
+            const TraceTexture* t = call.entry == kEntry_DrawPrimitive && state.selected
+                                        ? state.texture(state.selected)
+                                        : nullptr;
+            if (!c.blit)
+                text += "; " + (t ? describeTexture(*t) : std::string("no texture")) +
+                        "; alpha blend " + std::to_string(state.alphaBlendMode) + ", colour key " +
+                        std::to_string(state.chromaKeyMode);
+            lines[k] = text;
+        }
+        applyCall(state, trace, i);
+    }
+    std::printf("calls whose primitives or blits cover it, in drawing order (the scene, then the "
+                "blits; %d-bit back buffer):\n",
+                story.bitsPerPixel);
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
+    if (story.covers.empty()) std::printf("  none\n");
+    if (story.shows < 0) {
+        std::printf("the pixel shows no call: the frame's clear\n");
+    } else {
+        const PixelCover& c = story.covers[size_t(story.shows)];
+        std::printf("the pixel shows call %zu (%s)%s\n", c.call,
+                    entryInfo(trace.calls[c.call].entry).name,
+                    story.blendedOver ? ", blended over what was drawn before it" : "");
+    }
+    if (story.drawnAfterRender)
+        std::printf("note: %zu primitives were queued after the frame's first blit had rendered "
+                    "its scene; they are never drawn\n",
+                    story.drawnAfterRender);
+    return kDone;
+}
+
 // The command's words that are not options, and its options with values.
 struct Command {
     std::vector<std::string> words;
     DumpOptions dump;
+    std::string driver;
 };
 
 bool parse(int argc, char** argv, Command& c) {
@@ -314,12 +444,14 @@ bool parse(int argc, char** argv, Command& c) {
         std::string arg = argv[i];
         if (arg == "--json") {
             c.dump.json = true;
-        } else if (arg == "--frames" || arg == "--calls") {
+        } else if (arg == "--frames" || arg == "--calls" || arg == "--driver") {
             if (i + 1 >= argc || !*argv[i + 1]) {
                 std::fprintf(stderr, "kxtrace: %s needs a value\n", arg.c_str());
                 return false;
             }
-            (arg == "--frames" ? c.dump.frames : c.dump.calls) = argv[++i];
+            (arg == "--frames"  ? c.dump.frames
+             : arg == "--calls" ? c.dump.calls
+                                : c.driver) = argv[++i];
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::fprintf(stderr, "kxtrace: unknown option %s\n", arg.c_str());
             return false;
@@ -346,11 +478,13 @@ int main(int argc, char** argv) {
     const std::string command = n ? c.words[0] : "";
     const bool dumpOptions = c.dump.json || !c.dump.frames.empty() || !c.dump.calls.empty();
     const bool fits =
-        (command == "dump" && n == 2) || (command == "diff" && n == 3 && !dumpOptions) ||
-        (command == "trim" && n == 3 && !c.dump.frames.empty() && !c.dump.json &&
-         c.dump.calls.empty()) ||
-        (!dumpOptions && ((command == "info" && n == 2) || (command == "state" && n == 3) ||
-                          ((command == "pack" || command == "unpack") && n == 3)));
+        (c.driver.empty() || command == "who-drew") &&
+        ((command == "who-drew" && n == 5 && !dumpOptions) || (command == "dump" && n == 2) ||
+         (command == "diff" && n == 3 && !dumpOptions) ||
+         (command == "trim" && n == 3 && !c.dump.frames.empty() && !c.dump.json &&
+          c.dump.calls.empty()) ||
+         (!dumpOptions && ((command == "info" && n == 2) || (command == "state" && n == 3) ||
+                           ((command == "pack" || command == "unpack") && n == 3))));
     if (!fits) {
         usage(stderr);
         return kBadUsage;
@@ -364,6 +498,7 @@ int main(int argc, char** argv) {
         if (!load(c.words[2].c_str(), other)) return kBadTrace;
         return diff(trace, c.words[1], other, c.words[2]);
     }
+    if (command == "who-drew") return whoDrewCommand(trace, c.words, c.driver);
     if (command == "trim") return trim(trace, c.words[1], c.words[2], c.dump.frames);
     if (command == "info") return info(trace, c.words[1].c_str());
     return copy(trace, c.words[2].c_str(), command == "pack" ? kCompressionZstd : kCompressionNone);

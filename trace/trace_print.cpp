@@ -192,9 +192,47 @@ std::string renderStates(const TraceState& s) {
            std::to_string(s.chromaKeyMode) + " " + colourText(s.chromaKeyColour);
 }
 
-// What the call meant, in a few words, for the line below the call.
-std::string meaning(const Trace& trace, const FrameIndex& frames, const TraceState& state,
-                    size_t index) {
+std::string vertexLine(int i, const HostVertex& v) {
+    return "    v" + std::to_string(i) + "  x " + number(v.x) + "  y " + number(v.y) + "  z " +
+           number(v.z) + "  1/w " + number(v.invW) + "  u/w " + number(v.u) + "  v/w " +
+           number(v.v) + "  colour " + colourText(v.colour);
+}
+
+std::string argJson(ArgKind kind, uint64_t v) {
+    switch (kind) {
+    case kArgInt:
+        return std::to_string(argInt(v));
+    case kArgUint:
+    case kArgFormat:
+        return std::to_string(uint32_t(v));
+    case kArgColour:
+        return "\"" + colourText(uint32_t(v)) + "\"";
+    default:
+        return v ? "\"" + hexValue(v) + "\"" : "null";
+    }
+}
+
+std::string textureJson(const TraceTexture& t) {
+    return "{\"number\":" + std::to_string(t.number) + ",\"handle\":\"" + hexValue(t.handle) +
+           "\",\"width\":" + std::to_string(t.width) + ",\"height\":" + std::to_string(t.height) +
+           ",\"format\":" + std::to_string(t.format) +
+           ",\"formatName\":" + jsonString(formatName(t.format)) + ",\"palette\":" +
+           (t.format != 0 ? "null"
+            : t.palette   ? "\"own\""
+                          : "\"global\"") +
+           ",\"loadCall\":" + std::to_string(t.loadCall) + "}";
+}
+
+} // namespace
+
+std::string describeTexture(const TraceTexture& t) {
+    return "texture #" + std::to_string(t.number) + " " + hexValue(t.handle) + " (" +
+           std::to_string(t.width) + " x " + std::to_string(t.height) + ", " +
+           formatName(t.format) + ", " + paletteKind(t) + ")";
+}
+
+std::string callMeaning(const Trace& trace, const FrameIndex& frames, const TraceState& state,
+                        size_t index) {
     const TraceCall& call = trace.calls[index];
     const uint64_t* a = call.args;
     const TraceTexture* t = textureOf(call, state);
@@ -260,50 +298,11 @@ std::string meaning(const Trace& trace, const FrameIndex& frames, const TraceSta
     }
 }
 
-std::string vertexLine(int i, const HostVertex& v) {
-    return "    v" + std::to_string(i) + "  x " + number(v.x) + "  y " + number(v.y) + "  z " +
-           number(v.z) + "  1/w " + number(v.invW) + "  u/w " + number(v.u) + "  v/w " +
-           number(v.v) + "  colour " + colourText(v.colour);
-}
-
-std::string argJson(ArgKind kind, uint64_t v) {
-    switch (kind) {
-    case kArgInt:
-        return std::to_string(argInt(v));
-    case kArgUint:
-    case kArgFormat:
-        return std::to_string(uint32_t(v));
-    case kArgColour:
-        return "\"" + colourText(uint32_t(v)) + "\"";
-    default:
-        return v ? "\"" + hexValue(v) + "\"" : "null";
-    }
-}
-
-std::string textureJson(const TraceTexture& t) {
-    return "{\"number\":" + std::to_string(t.number) + ",\"handle\":\"" + hexValue(t.handle) +
-           "\",\"width\":" + std::to_string(t.width) + ",\"height\":" + std::to_string(t.height) +
-           ",\"format\":" + std::to_string(t.format) +
-           ",\"formatName\":" + jsonString(formatName(t.format)) + ",\"palette\":" +
-           (t.format != 0 ? "null"
-            : t.palette   ? "\"own\""
-                          : "\"global\"") +
-           ",\"loadCall\":" + std::to_string(t.loadCall) + "}";
-}
-
-} // namespace
-
-std::string describeTexture(const TraceTexture& t) {
-    return "texture #" + std::to_string(t.number) + " " + hexValue(t.handle) + " (" +
-           std::to_string(t.width) + " x " + std::to_string(t.height) + ", " +
-           formatName(t.format) + ", " + paletteKind(t) + ")";
-}
-
 std::string dumpCall(const Trace& trace, const FrameIndex& frames, const TraceState& state,
                      size_t index) {
     std::string text =
         "[" + std::to_string(frames.frameOfCall[index]) + "] " + describeCall(trace, index);
-    const std::string what = meaning(trace, frames, state, index);
+    const std::string what = callMeaning(trace, frames, state, index);
     if (!what.empty()) text += "\n    " + what;
     const TraceCall& call = trace.calls[index];
     if (call.entry == kEntry_DrawPrimitive) {
@@ -360,7 +359,7 @@ std::string dumpCallJson(const Trace& trace, const FrameIndex& frames, const Tra
         json += "}";
     }
     json += "]";
-    const std::string what = meaning(trace, frames, state, index);
+    const std::string what = callMeaning(trace, frames, state, index);
     if (!what.empty()) json += ",\"meaning\":" + jsonString(what);
     if (const TraceTexture* t = textureOf(call, state)) json += ",\"texture\":" + textureJson(*t);
     if (call.entry == kEntry_DrawPrimitive) {

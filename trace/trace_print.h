@@ -23,5 +23,9 @@ std::string dumpCall(const Trace& trace, const FrameIndex& frames, const TraceSt
 // The same as one JSON object, without a line break.
 std::string dumpCallJson(const Trace& trace, const FrameIndex& frames, const TraceState& state,
                          size_t index);
+// What a call meant, in a few words ("fan of 2 triangles; texture #3 ...;
+// alpha blend 0, colour key 1 0xFFFF00FF"); empty for calls that need none.
+std::string callMeaning(const Trace& trace, const FrameIndex& frames, const TraceState& state,
+                        size_t index);
 // "texture #3 0x55d0c0a0 (256 x 256, 8-bit indexed, own palette)".
 std::string describeTexture(const TraceTexture& texture);
