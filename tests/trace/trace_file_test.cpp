@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "trace/replay.h"
@@ -27,7 +28,8 @@ std::vector<uint32_t> testPalette() {
 // A short session: a palette (a blob), a fan (inline), a selection reading
 // the same palette again (stored once), a device name, a read-back, a flip.
 Bytes writeSample(uint32_t compression, bool close = true) {
-    std::string path = ::testing::TempDir() + "/sample.kxtrace";
+    // Of this process alone: tests run side by side, and other builds' too.
+    std::string path = ::testing::TempDir() + "/sample_" + std::to_string(getpid()) + ".kxtrace";
     TraceWriter w;
     std::string error;
     EXPECT_TRUE(openTrace(w, path, compression, "program=test\n", error)) << error;
@@ -68,7 +70,9 @@ Bytes writeSample(uint32_t compression, bool close = true) {
     else
         abandonTrace(w);
     std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
+    return bytes;
 }
 
 // Offsets of the records of an uncompressed trace.
@@ -141,7 +145,7 @@ TEST(TraceFile, LargeBlobReadsBackWhole) {
     }
     for (uint32_t compression : {kCompressionNone, kCompressionZstd, kCompressionLz4}) {
         SCOPED_TRACE(compression);
-        std::string path = ::testing::TempDir() + "/large.kxtrace";
+        std::string path = ::testing::TempDir() + "/large_" + std::to_string(getpid()) + ".kxtrace";
         TraceWriter w;
         std::string error;
         ASSERT_TRUE(openTrace(w, path, compression, "program=test\n", error)) << error;
@@ -153,6 +157,7 @@ TEST(TraceFile, LargeBlobReadsBackWhole) {
         closeTrace(w);
         Trace t;
         ASSERT_TRUE(readTraceFile(path, t, error)) << error;
+        std::remove(path.c_str());
         ASSERT_EQ(t.calls.size(), 1u);
         const TraceItem& item = t.items[t.calls[0].firstItem];
         ASSERT_EQ(item.dataSize, image.size());
