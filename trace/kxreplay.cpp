@@ -383,7 +383,8 @@ int main(int argc, char** argv) {
         }
         closeViewer();
     }
-    // A trace cut short may leave the driver started.
+    // A trace cut short may leave the driver started and textures loaded.
+    driver.api.ResetTextures();
     driver.api.Shutdown();
     destroyHostWindow();
     unloadDriver(driver);

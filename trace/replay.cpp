@@ -129,6 +129,8 @@ ReplayMemory::~ReplayMemory() {
 }
 
 void resetReplay(Replay& r) {
+    // Textures the session left loaded go with its handles.
+    if (r.api) r.api->ResetTextures();
     for (auto& entry : r.memory.buffers)
         for (ReplayBuffer& b : entry.second)
             std::free(b.memory);

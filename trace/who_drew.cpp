@@ -160,6 +160,8 @@ bool whoDrew(const Trace& trace, const FrameIndex& frames, size_t frame, int x, 
         const PixelCover& c = story.covers[size_t(story.shows)];
         story.blendedOver = !c.blit && c.translucent;
     }
+    // The replay stops inside the trace: its textures are still loaded.
+    api.ResetTextures();
     api.Shutdown();
     return true;
 }

@@ -36,7 +36,12 @@ add_test(NAME trace.golden_trace
 add_test(NAME trace.window
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/window_test.sh ${KX_TRACE_BIN}
                  ${KX_TRACE_WORK}/window ${CMAKE_CURRENT_SOURCE_DIR}/trace/data/demo_4_frames.kxtrace)
-set_tests_properties(trace.window PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+# The system's D-Bus library, which SDL loads for its window, leaves a
+# buffer it never frees, with children whose stacks the fast unwinder cannot
+# follow into it: leaks are not checked here (the replay's are, by the tests
+# above that run without a window).
+set_tests_properties(trace.window PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77
+  ENVIRONMENT "ASAN_OPTIONS=halt_on_error=1:detect_leaks=0")
 
 # The trace reader's fuzz harness over its seed corpus, in every test build.
 add_executable(trace_fuzz_replay ${CMAKE_SOURCE_DIR}/fuzz/trace_reader_fuzzer.cpp
