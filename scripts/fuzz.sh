@@ -4,8 +4,8 @@
 #
 #   scripts/fuzz.sh [SECONDS]
 #       One worker in the foreground (default 60 s, the CI stage) from the
-#       seed corpus; new inputs go to build/fuzz/corpus, never into the
-#       repository.
+#       seed corpus; new inputs go to build/fuzz/corpus (build/fuzz/
+#       <harness>_corpus for the other harnesses), never into the repository.
 #   scripts/fuzz.sh campaign SECONDS [WORKERS]
 #       A campaign in the background under nice -n 19, with WORKERS forked
 #       workers (default: one per core) for SECONDS. The program is copied
@@ -17,8 +17,9 @@
 #       and of the other inputs the smallest set is kept that reaches every
 #       feature the seeds and DIR... reach together.
 #
-# KXFUZZ_HARNESS picks the harness by name (default "driver"); to add one,
-# add a line to the table below.
+# KXFUZZ_HARNESS picks the harness by name (default "driver"; "softsgl" for
+# softsgl's own operations, "trace" for the trace reader); to add one, add a
+# line to the table below.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -27,6 +28,7 @@ root=$PWD
 harnesses="
 driver | kxfuzz | fuzz/corpus | fuzz/driver.dict | 1024
 trace | kxtracefuzz | fuzz/trace_corpus | - | 65536
+softsgl | kxsoftsglfuzz | fuzz/softsgl_corpus | - | 4096
 "
 harness=${KXFUZZ_HARNESS:-driver}
 line=$(printf '%s\n' "$harnesses" | awk -F' *[|] *' -v h="$harness" '$1 == h')
@@ -106,7 +108,10 @@ merge-with)
   merge "$@"
   ;;
 *)
-  mkdir -p build/fuzz/corpus
-  build/fuzz/bin/"$program" -max_total_time="$mode" "${flags[@]}" build/fuzz/corpus "$seeds"
+  # Each harness grows a corpus of its own (the driver's keeps the old name).
+  work=build/fuzz/corpus
+  if [ "$harness" != driver ]; then work=build/fuzz/${harness}_corpus; fi
+  mkdir -p "$work"
+  build/fuzz/bin/"$program" -max_total_time="$mode" "${flags[@]}" "$work" "$seeds"
   ;;
 esac

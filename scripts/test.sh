@@ -2,8 +2,8 @@
 # The whole test suite: the Windows DLLs (32- and 64-bit) and the players'
 # package, the native release build with every test (the export, import and
 # package checks, and both Windows builds run under Wine), the sanitizer
-# build, and the fuzz build with short fuzz runs of the driver and of the
-# trace reader.
+# build, and the fuzz build with short fuzz runs of the driver, of softsgl and
+# of the trace reader.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -30,6 +30,7 @@ if [ -f fuzz/CMakeLists.txt ] && command -v clang++ >/dev/null; then
   cmake --preset fuzz >/dev/null
   cmake --build build/fuzz -j"$jobs"
   scripts/fuzz.sh 60
+  KXFUZZ_HARNESS=softsgl scripts/fuzz.sh 60
   # The trace reader's harness, from its own seeds (new inputs stay in build/).
   mkdir -p build/fuzz/trace_corpus
   build/fuzz/bin/kxtracefuzz -max_total_time=30 -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
