@@ -216,9 +216,11 @@ void changeContext(Input& in, SGLCONTEXT& ctx) {
     case 2:
         ctx.textureName = textureName(in);
         break;
-    default: // fog, culling and the library's other words
-        reinterpret_cast<uint32_t*>(&ctx)[in.pick(36)] = in.word();
+    default: { // fog, culling and the library's other words, any of the 36
+        const uint32_t word = in.word();
+        std::memcpy(reinterpret_cast<uint8_t*>(&ctx) + 4 * in.pick(36), &word, 4);
         break;
+    }
     }
 }
 
