@@ -7,38 +7,7 @@
 #include <cstring>
 
 #include "cpu/kernel_level.h"
-
-// A host colour 0xAARRGGBB as a texel: red, green, blue, 255 - alpha.
-inline uint32_t texelFromHostColour(uint32_t colour) {
-    return ((colour >> 16) & 0xFFu) | (colour & 0xFF00u) | ((colour & 0xFFu) << 16) |
-           (~colour & 0xFF000000u);
-}
-
-// Bytes blue, green, red as a texel: red, green, blue, 255.
-inline uint32_t texelFrom888(const uint8_t* p) {
-    return uint32_t(p[2]) | (uint32_t(p[1]) << 8) | (uint32_t(p[0]) << 16) | 0xFF000000u;
-}
-
-inline uint16_t load16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-// 16-bit layouts: components widen by a left shift (low bits zero). 1555's
-// top bit is its alpha: set = opaque (transparency 0), clear = transparency 255.
-inline uint32_t texelFrom1555(uint16_t p) {
-    uint32_t r = ((p >> 10) & 0x1Fu) << 3, g = ((p >> 5) & 0x1Fu) << 3, b = (p & 0x1Fu) << 3;
-    return r | (g << 8) | (b << 16) | ((p & 0x8000u) ? 0u : 0xFF000000u);
-}
-inline uint32_t texelFrom555(uint16_t p) {
-    uint32_t r = ((p >> 10) & 0x1Fu) << 3, g = ((p >> 5) & 0x1Fu) << 3, b = (p & 0x1Fu) << 3;
-    return r | (g << 8) | (b << 16);
-}
-inline uint32_t texelFrom565(uint16_t p) {
-    uint32_t r = ((p >> 11) & 0x1Fu) << 3, g = ((p >> 5) & 0x3Fu) << 2, b = (p & 0x1Fu) << 3;
-    return r | (g << 8) | (b << 16);
-}
+#include "texture/host_texels.h"
 
 // Runs of count pixels into count texels; the 16-bit layouts have one plain
 // version, the others one per kernel level.

@@ -34,11 +34,8 @@ void kxCache::ChooseTextureSize(int32_t width, int32_t height, int32_t* sideX, i
 }
 
 void kxCache::ConvertPalette(uint32_t* destination, const uint32_t* source) {
-    for (int i = 0; i < 256; ++i) {
-        const uint32_t colour = source[i];
-        destination[i] =
-            (keyMode == 1 && colour == keyColour) ? 0xFF000000u : texelFromHostColour(colour);
-    }
+    for (int i = 0; i < 256; ++i)
+        destination[i] = paletteTexel(source[i], keyMode, keyColour);
 }
 
 void kxCache::ScaleTexels(uint32_t* destination, int32_t destinationWidth,
@@ -74,8 +71,8 @@ static void convertRun(uint32_t format, uint32_t* destination, const uint8_t* so
 }
 
 // Copies the pixels at columns[0..count) of a source row next to each other.
-static void pickColumns(uint8_t* picked, const uint8_t* from, const int32_t* columns,
-                        int32_t count, int64_t bpp) {
+static void pickColumns(uint8_t* picked, const uint8_t* from, const int32_t* columns, int32_t count,
+                        int64_t bpp) {
     switch (bpp) {
     case 1:
         for (int32_t x = 0; x < count; ++x)
@@ -94,24 +91,6 @@ static void pickColumns(uint8_t* picked, const uint8_t* from, const int32_t* col
             std::memcpy(picked + 4 * x, from + 4 * int64_t(columns[x]), 4);
         break;
     }
-}
-
-// Some pixel of the indexed image takes a palette texel that is not opaque.
-static bool anyTranslucentIndex(const uint8_t* pixels, int64_t count, const uint32_t* palette) {
-    bool translucent[256];
-    bool any = false;
-    for (int i = 0; i < 256; ++i)
-        any |= translucent[i] = (palette[i] >> 24) != 0;
-    if (!any) return false;
-    for (int64_t i = 0; i < count; ++i)
-        if (translucent[pixels[i]]) return true;
-    return false;
-}
-
-static bool anyTransparent1555(const uint8_t* pixels, int64_t count) {
-    for (int64_t i = 0; i < count; ++i)
-        if (!(load16(pixels + 2 * i) & 0x8000u)) return true;
-    return false;
 }
 
 void kxCache::ConvertPixels(const TextureRecord* record, const uint32_t* palette,
@@ -165,25 +144,11 @@ void kxCache::ConvertTexture(TextureRecord* record, uint32_t* destination, int32
     }
     const uint8_t* pixels = static_cast<const uint8_t*>(record->pixels);
     const int64_t count = int64_t(record->width) * record->height;
-    uint32_t type = SGL_MAP_OPAQUE;
-    switch (format) {
-    case 0:
-        if (keyMode == 1) {
-            // Found once per record and kept, even if palette or key change.
-            if (record->translucency == -1)
-                record->translucency = anyTranslucentIndex(pixels, count, palette) ? 1 : 0;
-            if (record->translucency != 0) type = SGL_MAP_TRANSLUCENT;
-        }
-        break;
-    case 1:
-        type = SGL_MAP_TRANSLUCENT;
-        break;
-    case 3:
-        if (anyTransparent1555(pixels, count)) type = SGL_MAP_TRANSLUCENT;
-        break;
-    default:
-        break;
-    }
+    // Found once per record and kept, even if palette or key change.
+    const uint32_t type =
+        translucentMap(format, keyMode, record->translucency, pixels, count, palette)
+            ? SGL_MAP_TRANSLUCENT
+            : SGL_MAP_OPAQUE;
     ConvertPixels(record, palette, destination, textureWidth, textureHeight);
     if (mapType) *mapType = type;
 }
