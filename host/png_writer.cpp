@@ -29,7 +29,11 @@ std::vector<uint8_t> encodePng(int width, int height, int channels, const uint8_
 
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, int pitch,
               std::string& error) {
-    const std::vector<uint8_t> bytes = encodePng(width, height, 3, rgb, pitch);
+    return writeFileBytes(path, encodePng(width, height, 3, rgb, pitch), error);
+}
+
+bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
+                    std::string& error) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         error = "cannot create " + path;

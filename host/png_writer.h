@@ -10,6 +10,9 @@
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, int pitch,
               std::string& error);
 
+// Writes bytes to a file (the bytes of a PNG file, say).
+bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
+
 // The bytes of a PNG file of 8-bit pixels with 3 (RGB) or 4 (RGBA) channels,
 // rows top to bottom `pitch` bytes apart: compressed with libpng where the
 // build has it, else from the built-in encoder.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,7 +17,9 @@
 #include "trace/trace_reader.h"
 #include "trace/trace_state.h"
 #include "trace/trace_trim.h"
+#include "trace/texture_export.h"
 #include "trace/trace_writer.h"
+#include "host/png_writer.h"
 #include "trace/who_drew.h"
 #include "host/driver_loader.h"
 #include "host/host_system.h"
@@ -32,6 +35,7 @@ void usage(FILE* out) {
              "       kxtrace who-drew TRACE FRAME X Y [--driver PATH]\n"
              "       kxtrace diff A.kxtrace B.kxtrace\n"
              "       kxtrace trim TRACE OUT.kxtrace --frames A-B\n"
+             "       kxtrace textures TRACE DIR\n"
              "       kxtrace info TRACE\n"
              "       kxtrace pack TRACE OUT.kxtrace     (zstd-compressed copy)\n"
              "       kxtrace unpack TRACE OUT.kxtrace   (uncompressed copy)\n"
@@ -47,12 +51,14 @@ void usage(FILE* out) {
              "  diff     compares two traces call by call, host addresses and texture handles\n"
              "           mapped by first appearance, contents by their bytes; shows the\n"
              "           first differences with calls around them; exit 0 same, 1 not\n"
-             "  trim     a trace that replays on its own to frames A to B: theirs calls, and\n"
+             "  trim     a trace that replays on its own to frames A to B: their calls, and\n"
              "           before them every call that leaves state behind (start-up,\n"
              "           textures, palettes, render states, flips), without the drawing\n"
+             "  textures every content of every texture as a PNG file in DIR, as the host\n"
+             "           handed it, its palette (own or global) applied under the colour\n"
+             "           key of that point; named by number, handle and first call\n"
              "Exit: 0 done (diff: the same), 1 diff: the traces differ, 2 usage (a call or "
-             "frame past the end), 3 bad trace, 4 cannot "
-             "write.\n");
+             "frame past the end), 3 bad trace, 4 cannot write.\n");
 }
 
 bool load(const char* path, Trace& trace) {
@@ -332,6 +338,27 @@ std::string pixelText(uint16_t p) {
     return text;
 }
 
+// The driver loaded for a replay, with the host's window; false with a
+// message when it cannot be.
+bool startDriver(LoadedDriver& driver, const std::string& path) {
+    std::string error;
+    if (!loadDriver(driver, error, path)) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        return false;
+    }
+    if (!createHostWindow("kxtrace", kxScreenWidth, kxScreenHeight, error)) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        unloadDriver(driver);
+        return false;
+    }
+    return true;
+}
+
+void stopDriver(LoadedDriver& driver) {
+    destroyHostWindow();
+    unloadDriver(driver);
+}
+
 int whoDrewCommand(const Trace& trace, const std::vector<std::string>& words,
                    const std::string& driverPath) {
     const FrameIndex frames = indexFrames(trace);
@@ -345,28 +372,19 @@ int whoDrewCommand(const Trace& trace, const std::vector<std::string>& words,
         return kBadUsage;
     }
     LoadedDriver driver;
-    std::string error;
-    if (!loadDriver(driver, error, driverPath)) {
-        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
-        return kBadUsage;
-    }
+    if (!startDriver(driver, driverPath)) return kBadUsage;
     PixelProbeApi probe;
     if (!findPixelProbe(driver.library, probe)) {
         std::fprintf(stderr, "kxtrace: who-drew needs the software SGL built with the driver "
                              "(its pixel probe decides coverage); the driver's SGL has none\n");
-        unloadDriver(driver);
-        return kBadUsage;
-    }
-    if (!createHostWindow("kxtrace", kxScreenWidth, kxScreenHeight, error)) {
-        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
-        unloadDriver(driver);
+        stopDriver(driver);
         return kBadUsage;
     }
     PixelStory story;
+    std::string error;
     const bool ok =
         whoDrew(trace, frames, size_t(frame), int(x), int(y), driver.api, probe, story, error);
-    destroyHostWindow();
-    unloadDriver(driver);
+    stopDriver(driver);
     if (!ok) {
         std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
         return kBadTrace;
@@ -432,6 +450,51 @@ int whoDrewCommand(const Trace& trace, const std::vector<std::string>& words,
     return kDone;
 }
 
+int textures(const Trace& trace, const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) {
+        std::fprintf(stderr, "kxtrace: cannot create %s: %s\n", dir.c_str(), ec.message().c_str());
+        return kCannotWrite;
+    }
+    std::string error;
+    size_t written = 0;
+    std::vector<bool> shown;
+    forEachTextureImage(trace, [&](const TextureImage& image) {
+        if (!error.empty()) return;
+        const std::string path = (std::filesystem::path(dir) / textureFileName(image)).string();
+        if (!writeFileBytes(
+                path, encodePng(image.width, image.height, 4, image.rgba.data(), image.width * 4),
+                error))
+            return;
+        ++written;
+        const size_t number = size_t(image.texture.number);
+        if (shown.size() <= number) shown.resize(number + 1);
+        std::printf("%s, loaded at call %zu: %s content at call %zu -> %s\n",
+                    describeTexture(image.texture).c_str(), image.texture.loadCall,
+                    shown[number] ? "new" : "first", image.call, path.c_str());
+        shown[number] = true;
+    });
+    if (!error.empty()) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        return kCannotWrite;
+    }
+    const TraceState end = stateBefore(trace, trace.calls.size());
+    size_t never = 0;
+    for (const TraceTexture& t : end.textures)
+        if (size_t(t.number) >= shown.size() || !shown[size_t(t.number)]) {
+            ++never;
+            std::printf("%s, loaded at call %zu: no image, %s\n", describeTexture(t).c_str(),
+                        t.loadCall,
+                        t.format > kx565 ? "its format is none the driver converts"
+                        : t.image        ? "its pixels in the trace do not fill its size"
+                                         : "never selected, so the driver never read its pixels");
+        }
+    std::printf("kxtrace: %zu PNG files in %s, of %zu textures (%zu without an image)\n", written,
+                dir.c_str(), end.textures.size(), never);
+    return kDone;
+}
+
 // The command's words that are not options, and its options with values.
 struct Command {
     std::vector<std::string> words;
@@ -479,7 +542,8 @@ int main(int argc, char** argv) {
     const bool dumpOptions = c.dump.json || !c.dump.frames.empty() || !c.dump.calls.empty();
     const bool fits =
         (c.driver.empty() || command == "who-drew") &&
-        ((command == "who-drew" && n == 5 && !dumpOptions) || (command == "dump" && n == 2) ||
+        ((command == "who-drew" && n == 5 && !dumpOptions) ||
+         (command == "textures" && n == 3 && !dumpOptions) || (command == "dump" && n == 2) ||
          (command == "diff" && n == 3 && !dumpOptions) ||
          (command == "trim" && n == 3 && !c.dump.frames.empty() && !c.dump.json &&
           c.dump.calls.empty()) ||
@@ -498,6 +562,7 @@ int main(int argc, char** argv) {
         if (!load(c.words[2].c_str(), other)) return kBadTrace;
         return diff(trace, c.words[1], other, c.words[2]);
     }
+    if (command == "textures") return textures(trace, c.words[2]);
     if (command == "who-drew") return whoDrewCommand(trace, c.words, c.driver);
     if (command == "trim") return trim(trace, c.words[1], c.words[2], c.dump.frames);
     if (command == "info") return info(trace, c.words[1].c_str());
