@@ -1,9 +1,10 @@
 #include "trace/image_compare.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cstdlib>
+
+#if defined(KX_HAVE_LIBPNG)
+#include <png.h>
 
 bool readPng(const std::string& path, Image& image, std::string& error) {
     png_image png = {};
@@ -23,6 +24,7 @@ bool readPng(const std::string& path, Image& image, std::string& error) {
     }
     return true;
 }
+#endif
 
 namespace {
 

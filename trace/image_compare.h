@@ -10,6 +10,7 @@ struct Image {
     std::vector<uint8_t> rgb; // rows top to bottom, 3 bytes a pixel
 };
 
+// Where the build has libpng (Linux).
 bool readPng(const std::string& path, Image& image, std::string& error);
 
 struct ImageDifference {

@@ -18,6 +18,7 @@
 #include "trace/trace_state.h"
 #include "trace/trace_trim.h"
 #include "trace/texture_export.h"
+#include "trace/trace_report.h"
 #include "trace/trace_writer.h"
 #include "host/png_writer.h"
 #include "trace/who_drew.h"
@@ -36,6 +37,7 @@ void usage(FILE* out) {
              "       kxtrace diff A.kxtrace B.kxtrace\n"
              "       kxtrace trim TRACE OUT.kxtrace --frames A-B\n"
              "       kxtrace textures TRACE DIR\n"
+             "       kxtrace report TRACE OUT.html [--driver PATH]\n"
              "       kxtrace info TRACE\n"
              "       kxtrace pack TRACE OUT.kxtrace     (zstd-compressed copy)\n"
              "       kxtrace unpack TRACE OUT.kxtrace   (uncompressed copy)\n"
@@ -57,6 +59,9 @@ void usage(FILE* out) {
              "  textures every content of every texture as a PNG file in DIR, as the host\n"
              "           handed it, its palette (own or global) applied under the colour\n"
              "           key of that point; named by number, handle and first call\n"
+             "  report   one page that holds its images: the frames (replayed through the\n"
+             "           driver), calls and replay time per frame, the textures, and for\n"
+             "           the frame chosen its calls with their states\n"
              "Exit: 0 done (diff: the same), 1 diff: the traces differ, 2 usage (a call or "
              "frame past the end), 3 bad trace, 4 cannot write.\n");
 }
@@ -359,6 +364,24 @@ void stopDriver(LoadedDriver& driver) {
     unloadDriver(driver);
 }
 
+int report(const Trace& trace, const std::string& traceName, const std::string& out,
+           const std::string& driverPath) {
+    LoadedDriver driver;
+    if (!startDriver(driver, driverPath)) return kBadUsage;
+    ReportSummary summary;
+    std::string error;
+    const bool ok = writeReport(trace, traceName, driver.api, out, summary, error);
+    stopDriver(driver);
+    if (!ok) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        return error.rfind("cannot write", 0) == 0 ? kCannotWrite : kBadTrace;
+    }
+    std::printf("kxtrace: wrote %s: %zu frames (replayed in %.2f s), %zu texture images, %.1f MB\n",
+                out.c_str(), summary.frames, summary.replaySeconds, summary.textures,
+                double(summary.pageBytes) / 1e6);
+    return kDone;
+}
+
 int whoDrewCommand(const Trace& trace, const std::vector<std::string>& words,
                    const std::string& driverPath) {
     const FrameIndex frames = indexFrames(trace);
@@ -541,9 +564,10 @@ int main(int argc, char** argv) {
     const std::string command = n ? c.words[0] : "";
     const bool dumpOptions = c.dump.json || !c.dump.frames.empty() || !c.dump.calls.empty();
     const bool fits =
-        (c.driver.empty() || command == "who-drew") &&
+        (c.driver.empty() || command == "who-drew" || command == "report") &&
         ((command == "who-drew" && n == 5 && !dumpOptions) ||
-         (command == "textures" && n == 3 && !dumpOptions) || (command == "dump" && n == 2) ||
+         (command == "textures" && n == 3 && !dumpOptions) ||
+         (command == "report" && n == 3 && !dumpOptions) || (command == "dump" && n == 2) ||
          (command == "diff" && n == 3 && !dumpOptions) ||
          (command == "trim" && n == 3 && !c.dump.frames.empty() && !c.dump.json &&
           c.dump.calls.empty()) ||
@@ -563,6 +587,7 @@ int main(int argc, char** argv) {
         return diff(trace, c.words[1], other, c.words[2]);
     }
     if (command == "textures") return textures(trace, c.words[2]);
+    if (command == "report") return report(trace, c.words[1], c.words[2], c.driver);
     if (command == "who-drew") return whoDrewCommand(trace, c.words, c.driver);
     if (command == "trim") return trim(trace, c.words[1], c.words[2], c.dump.frames);
     if (command == "info") return info(trace, c.words[1].c_str());

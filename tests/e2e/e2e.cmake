@@ -4,8 +4,7 @@
 # failures live.
 if(TARGET test_e2e)
   find_package(PNG REQUIRED)
-  target_sources(test_e2e PRIVATE ${CMAKE_SOURCE_DIR}/trace/image_compare.cpp)
-  target_link_libraries(test_e2e PRIVATE kxhost kxhost_png PNG::PNG)
+  target_link_libraries(test_e2e PRIVATE kxhost kxhost_png kxtrace_images)
   target_compile_definitions(test_e2e PRIVATE
     KX_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/tests/golden"
     KX_E2E_FAILURE_DIR="${CMAKE_BINARY_DIR}/e2e-failures"

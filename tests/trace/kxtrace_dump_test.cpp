@@ -165,14 +165,16 @@ TEST(KxtraceDump, DamagedTraceIsRefused) {
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::string cut = trace + ".cut";
     std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() - 30);
-    for (const char* command : {"dump", "dump --json", "state", "info"}) {
+    for (const char* command : {"dump", "dump --json", "state", "info", "report"}) {
         std::string line = std::string("kxtrace ") + command + " " + cut;
         if (std::string(command) == "state") line += " 1";
+        if (std::string(command) == "report") line += " " + (dir / "report.html").string();
         ToolResult r = runTool(line);
         EXPECT_EQ(r.exitCode, 3) << line << ": " << r.output;
         EXPECT_TRUE(contains(r.output, ": offset ") && contains(r.output, "truncated"))
             << line << ": " << r.output;
     }
+    EXPECT_FALSE(fs::exists(dir / "report.html"));
 }
 
 } // namespace

@@ -31,6 +31,14 @@ add_test(NAME trace.golden_trace
                  ${CMAKE_CURRENT_SOURCE_DIR}/trace/data/demo_4_frames.kxtrace
                  ${CMAKE_CURRENT_SOURCE_DIR}/trace/golden ${KX_TRACE_WORK}/golden)
 
+# The report page in headless Chromium: it loads without a console error and
+# a click on a frame lists that frame's calls; its screenshot stays in
+# trace-tests/report/report.png.
+add_test(NAME trace.report
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/report_test.sh ${KX_TRACE_BIN}
+                 ${KX_TRACE_WORK}/report ${CMAKE_CURRENT_SOURCE_DIR}/trace/data/demo_4_frames.kxtrace 2)
+set_tests_properties(trace.report PROPERTIES TIMEOUT 300)
+
 # The replay and the demo shown in a window, on a private X server: the
 # window's pixels against the frames written, and the keys.
 add_test(NAME trace.window
