@@ -12,41 +12,57 @@ namespace {
 
 // A one-to-one map of one trace's values to the other's, grown by first
 // appearance. Bindings a call would add are held apart until the whole call
-// matches.
+// matches. Memory a call reads or writes may bind its pointers anew: two builds of one
+// program reuse stack and heap addresses differently, and what such a
+// pointer means is the bytes read there, which are compared.
 struct ValueMap {
     std::unordered_map<uint64_t, uint64_t> forward, backward;
     std::vector<std::pair<uint64_t, uint64_t>> pending;
 
     bool known(uint64_t a, uint64_t& b) const {
-        auto f = forward.find(a);
-        if (f != forward.end()) {
-            b = f->second;
-            return true;
-        }
         for (const auto& p : pending)
             if (p.first == a) {
                 b = p.second;
                 return true;
             }
+        auto f = forward.find(a);
+        if (f != forward.end()) {
+            b = f->second;
+            return true;
+        }
         return false;
     }
     bool taken(uint64_t b) const {
-        if (backward.count(b)) return true;
         for (const auto& p : pending)
             if (p.second == b) return true;
-        return false;
+        return backward.count(b) != 0;
     }
-    // True when a and b correspond, binding them when both are new.
-    bool match(uint64_t a, uint64_t b) {
+    // True when a and b correspond, binding them when both are new (or, with
+    // `rebind`, replacing what either was bound to).
+    bool match(uint64_t a, uint64_t b, bool rebind = false) {
         if (!a || !b) return a == b;
         uint64_t mapped;
-        if (known(a, mapped)) return mapped == b;
-        if (taken(b)) return false;
+        const bool knownA = known(a, mapped);
+        if (knownA && mapped == b) return true;
+        if (!rebind && (knownA || taken(b))) return false;
+        for (auto& p : pending)
+            if (p.first == a || p.second == b) p = {0, 0};
         pending.emplace_back(a, b);
         return true;
     }
     void commit() {
         for (const auto& p : pending) {
+            if (!p.first) continue;
+            auto f = forward.find(p.first);
+            if (f != forward.end()) {
+                backward.erase(f->second);
+                forward.erase(f);
+            }
+            auto r = backward.find(p.second);
+            if (r != backward.end()) {
+                forward.erase(r->second);
+                backward.erase(r);
+            }
             forward.emplace(p.first, p.second);
             backward.emplace(p.second, p.first);
         }
@@ -76,6 +92,13 @@ bool sameItem(const TraceItem& x, const TraceItem& y) {
     return x.kind == y.kind && sameRows(x.rows, y.rows) && sameBytes(x, y);
 }
 
+// The call reads memory at `pointer`, or writes there (a read-back).
+bool readsAt(const Trace& trace, const TraceCall& call, uint64_t pointer) {
+    for (uint32_t k = 0; k < call.itemCount; ++k)
+        if (trace.items[call.firstItem + k].base == pointer) return true;
+    return false;
+}
+
 // The pointers mapped in the comparison so far, and the handles.
 struct Maps {
     ValueMap pointers, handles;
@@ -90,7 +113,10 @@ bool sameCallWith(const Trace& ta, const TraceCall& a, const Trace& tb, const Tr
         const uint64_t va = a.args[i], vb = b.args[i];
         switch (info.kinds[i]) {
         case kArgPointer:
-            if (!maps.pointers.match(va, vb)) return false;
+            // A pointer to memory the call reads or writes is matched by
+            // those bytes.
+            if (!maps.pointers.match(va, vb, readsAt(ta, a, va) && readsAt(tb, b, vb)))
+                return false;
             break;
         case kArgHandle:
             if (!maps.handles.match(va, vb)) return false;
@@ -122,14 +148,14 @@ bool sameCallWith(const Trace& ta, const TraceCall& a, const Trace& tb, const Tr
         for (auto it = range.first; it != range.second && !found; ++it)
             if (!used[it->second] && sameItem(x, tb.items[b.firstItem + it->second]))
                 used[it->second] = found = true;
-        if (!found) return false;
+        if (!found) later.push_back(k); // the same bytes elsewhere bind anew
     }
     for (uint32_t k : later) {
         const TraceItem& x = ta.items[a.firstItem + k];
         bool found = false;
         for (uint32_t m = 0; m < b.itemCount && !found; ++m) {
             const TraceItem& y = tb.items[b.firstItem + m];
-            if (used[m] || !sameItem(x, y) || !maps.pointers.match(x.base, y.base)) continue;
+            if (used[m] || !sameItem(x, y) || !maps.pointers.match(x.base, y.base, true)) continue;
             used[m] = found = true;
         }
         if (!found) return false;

@@ -154,9 +154,11 @@ TEST(KxreplayDrawAt, MatchesAReplayOfEveryCallBeforeIt) {
 }
 
 // Two recordings of one session at other addresses, reading a palette's
-// textures in another order: the same. One vertex apart: one call differs.
-void writeSession(const std::string& path, uint64_t shift, bool swapImages, float x,
-                  bool extraCall) {
+// textures in another order, or one frame's vertices at another address
+// (another build reuses its stack differently): the same. One vertex apart:
+// one call differs.
+void writeSession(const std::string& path, uint64_t shift, bool swapImages, float x, bool extraCall,
+                  bool otherStack = false) {
     std::vector<uint32_t> palette(256, 0xFF102030);
     const uint8_t imageA[16] = {1}, imageB[16] = {2};
     const HostVertex fan[3] = {{1, 2, 0.5f, 1, 0, 0, 0xFFFFFFFF},
@@ -180,8 +182,8 @@ void writeSession(const std::string& path, uint64_t shift, bool swapImages, floa
         b.reads(0x2000 + shift, imageA, textureRead(4, 4, 0))
             .reads(0x3000 + shift, imageB, textureRead(4, 4, 0));
     for (int frame = 0; frame < 3; ++frame) {
-        b.call(kEntry_DrawPrimitive, {0x4000 + shift, 3})
-            .reads(0x4000 + shift, fan, verticesRead(3));
+        const uint64_t vertices = (otherStack && frame == 1 ? 0x4800 : 0x4000) + shift;
+        b.call(kEntry_DrawPrimitive, {vertices, 3}).reads(vertices, fan, verticesRead(3));
         b.call(kEntry_PageFlip);
     }
     b.call(kEntry_Shutdown);
@@ -192,8 +194,10 @@ TEST(KxtraceDiff, AddressesMappedContentsCompared) {
     const std::string a = (dir / "a.kxtrace").string(), same = (dir / "same.kxtrace").string(),
                       moved = (dir / "moved.kxtrace").string(),
                       vertex = (dir / "vertex.kxtrace").string(),
-                      extra = (dir / "extra.kxtrace").string();
+                      extra = (dir / "extra.kxtrace").string(),
+                      stack = (dir / "stack.kxtrace").string();
     writeSession(a, 0, false, 9, false);
+    writeSession(stack, 0x10000, false, 9, false, true);
     writeSession(same, 0x10000, true, 9, false);
     writeSession(vertex, 0x10000, true, 9.5f, false);
     writeSession(extra, 0x10000, false, 9, true);
@@ -203,6 +207,8 @@ TEST(KxtraceDiff, AddressesMappedContentsCompared) {
     ToolResult r = runTool("kxtrace diff " + a + " " + same);
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_TRUE(contains(r.output, "the same: 13 calls alike")) << r.output;
+    ToolResult s = runTool("kxtrace diff " + a + " " + stack);
+    EXPECT_EQ(s.exitCode, 0) << s.output;
 
     ToolResult v = runTool("kxtrace diff " + a + " " + vertex);
     EXPECT_EQ(v.exitCode, 1) << v.output;
