@@ -1,7 +1,8 @@
 // libFuzzer harness for the trace reader and the tools' readers: any bytes
 // are read as a trace; a trace that reads is split into frames, printed call
 // by call with the state at each call (text and JSON, as kxtrace dump does),
-// compared with itself (kxtrace diff), planned for a trim of its frames, and
+// compared with itself (kxtrace diff), planned for a trim of its frames, its
+// textures made images (kxtrace textures and report), and
 // played through a driver whose entry points do nothing, so that replay
 // places every call's memory. Damage must end in an error message, never in
 // a crash, an overrun or an allocation beyond the limits.
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "trace/replay.h"
+#include "trace/texture_export.h"
 #include "trace/trace_diff.h"
 #include "trace/trace_frames.h"
 #include "trace/trace_print.h"
@@ -50,6 +52,9 @@ void readAndPlay(const uint8_t* data, size_t size, bool verifyChecks) {
     if (!diffTraces(trace, trace).same()) __builtin_trap(); // a trace differs from itself
     for (size_t f = 0; f < frames.frames(); f += 1 + frames.frames() / 4)
         callsForFrames(trace, frames, f, f);
+    forEachTextureImage(trace, [](const TextureImage& image) {
+        if (image.rgba.size() != size_t(image.width) * size_t(image.height) * 4) __builtin_trap();
+    });
     Replay replay;
     replay.trace = &trace;
     replay.api = &api;

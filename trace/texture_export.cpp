@@ -44,9 +44,8 @@ void forEachTextureImage(const Trace& trace, const std::function<void(const Text
             const TraceTexture& t = state.textures[n];
             if (t.imageCall != i || !t.image || !t.image->data) continue;
             const uint64_t count = uint64_t(t.width) * uint64_t(t.height);
-            if (t.format > kx565 ||
-                t.image->dataSize != hostImageBytes(t.width, t.height, t.format))
-                continue;
+            const uint64_t bytes = hostImageBytes(t.width, t.height, t.format);
+            if (t.format > kx565 || bytes == 0 || t.image->dataSize != bytes) continue;
             uint32_t own[256];
             const uint32_t* palette = global;
             if (t.format == kxIndexed8 && t.palette) {
@@ -73,10 +72,9 @@ void forEachTextureImage(const Trace& trace, const std::function<void(const Text
             image.height = t.height;
             image.translucent = now.translucent;
             image.rgba.resize(size_t(count) * 4);
-            const int32_t bytes = hostBytesPerPixel(t.format);
+            const uint64_t step = uint64_t(hostBytesPerPixel(t.format));
             for (uint64_t p = 0; p < count; ++p) {
-                const uint32_t texel =
-                    hostPixelTexel(t.format, pixels + p * uint64_t(bytes), palette);
+                const uint32_t texel = hostPixelTexel(t.format, pixels + p * step, palette);
                 uint8_t* out = &image.rgba[size_t(p) * 4];
                 out[0] = uint8_t(texel);
                 out[1] = uint8_t(texel >> 8);
