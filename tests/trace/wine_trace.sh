@@ -6,7 +6,8 @@
 #   1. that trace (uncompressed) replayed by the Windows kxreplay.exe;
 #   2. the demo under Wine through the Windows recorder (bin/kxtrace/
 #      kxpwrvr.dll, the real driver named by KXTRACE_DRIVER): its frames, and
-#   3. the trace it wrote replayed on Linux.
+#   3. the trace it wrote replayed on Linux;
+#   4. the trace tools on that trace (wine_trace_tools.sh).
 # Every frame must be the same bit for bit. The demo plays FRAMES frames
 # (default 120; the 32-bit Wine is slow). Exit 77 (skipped) while the Windows
 # build has not made its programs.
@@ -43,4 +44,5 @@ echo "== the Wine trace replayed on Linux"
 "$linux/kxreplay" "$work/wine.kxtrace" --quiet --dump-frames "$work/linux_replay" --frames $frames ||
   fail "the Wine trace failed or differed on Linux"
 "$linux/kximgdiff" "$work/linux_demo" "$work/linux_replay" || fail "the Wine trace's frames differ on Linux"
+"$(dirname "$0")/wine_trace_tools.sh" "$linux" "$work" || fail "the trace tools on the Wine trace"
 echo "PASS: $saved frames the same: Linux, Linux trace under Wine, Wine recording, Wine trace on Linux"
