@@ -59,10 +59,17 @@ uint32_t blend(uint32_t s, uint32_t d, uint32_t a) {
 // triangle by at most its change over d, so a near tie allows the change over
 // 1/16 pixel each way. A tie is always a near tie.
 constexpr double kDepthHair = 2e-5, kTexelHair = 1e-3, kAlphaHair = 0.02;
-// Our colours step along a span in 16.16 from its start: up to 640 steps of
-// at most 2^-17 each.
-constexpr double kRoundingHair = 640.0 / (1 << 17);
+// Our colours step along a span in 16.16 from its start, itself up to 2^-16
+// low: then up to 639 steps of at most 2^-17 each.
+constexpr double kRoundingHair = (2 + 639) / double(1 << 17);
 constexpr double kSnapReach = 2.0 / 256;
+// Our texel coordinate is (u/w + i du/w) / (1/w) in float, each operation
+// rounding to 2^-24 of its value; a span's start and its steps are no larger
+// than twice the plane's largest value over the triangle (at a vertex). So
+// it is within 2^-24 (6 |u/w|max / q + (6 qmax / q + 2) |u|) of exact, which
+// grows with the coordinate and as 1/w shrinks (seen: over 1.3e-3 texels at
+// 3,100 texels and 1/w 0.15).
+constexpr double kFloatStep = 1.0 / (1 << 24);
 
 // An attribute's plane over the screen: value at the origin and gradients.
 struct Plane {
@@ -257,6 +264,12 @@ Exact exactResult(const Scene& s) {
         const Plane pu = plane([](const HostVertex& h) { return double(h.u); });
         const Plane pv = plane([](const HostVertex& h) { return double(h.v); });
         const Plane pa = plane([](const HostVertex& h) { return double(h.colour >> 24); });
+        double largestQ = 0, largestU = 0, largestV = 0; // u and v over w in texels
+        for (const HostVertex* h : t) {
+            largestQ = std::max(largestQ, std::fabs(double(h->invW)));
+            largestU = std::max(largestU, std::fabs(double(h->u)) * (tex ? tex->side : 0));
+            largestV = std::max(largestV, std::fabs(double(h->v)) * (tex ? tex->side : 0));
+        }
         const double minY = std::min({t[0]->y, t[1]->y, t[2]->y});
         const double maxY = std::max({t[0]->y, t[1]->y, t[2]->y});
         const int y0 = std::max(0, int(std::floor(minY - 0.5)));
@@ -295,8 +308,12 @@ Exact exactResult(const Scene& s) {
                 auto ties = [&] {
                     const double gap = std::fabs(q - depth[i]);
                     const double alphaGap = std::fabs(va - 254.5);
-                    bool tie = gap <= kDepthHair || nearBoundary(u, kTexelHair) ||
-                               nearBoundary(v, kTexelHair) || alphaGap < kAlphaHair;
+                    auto ourHair = [&](double largest, double c) {
+                        return kTexelHair + kFloatStep * (6 * largest / q +
+                                                          (6 * largestQ / q + 2) * std::fabs(c));
+                    };
+                    bool tie = gap <= kDepthHair || nearBoundary(u, ourHair(largestU, u)) ||
+                               nearBoundary(v, ourHair(largestV, v)) || alphaGap < kAlphaHair;
                     bool nearTie = tie || gap <= kDepthHair + pq.snapped() ||
                                    alphaGap < kAlphaHair + pa.snapped();
                     if (tex) {
