@@ -3,6 +3,7 @@
 
 #include "api/kxapi.h"
 #include "driver/driver_state.h"
+#include "texture/texture.h"
 
 int32_t fanIndexTable[14][3];
 
@@ -42,6 +43,8 @@ KXAPI void KX_CDECL DrawPrimitive(const HostVertex* vertices, int32_t count) {
         sglContext.flags &= ~SGLTT_TEXTURE;
     }
     if (count < 1 || !vertices) return;
+    // No eviction may delete its texture before the frame is rendered.
+    if (sglContext.flags & SGLTT_TEXTURE) textureCache.KeepForOpenFrame(sglContext.textureName);
     SGLVERTEX converted[kFanVertices];
     if (count == 1) {
         convertPointVertex(&converted[0], &vertices[0]);

@@ -5,6 +5,7 @@
 #include "diag/diag.h"
 #include "display/display.h"
 #include "driver/driver_state.h"
+#include "texture/texture.h"
 
 uint32_t frameCounter;
 int sceneRendered;
@@ -14,6 +15,7 @@ int32_t sglAddressStatus;
 static const uint32_t kWaitForever = 0xFFFFFFFFu;
 
 int pvr_StartOfFrame() {
+    textureCache.OpenFrame();
     return sgltri_startofframe(&sglContext);
 }
 

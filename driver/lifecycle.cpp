@@ -41,7 +41,9 @@ KXAPI int KX_CDECL Detect(void) {
 }
 
 static int createScreenDevice(int32_t width, int32_t height) {
-    return sgl_create_screen_device(0, width, height, 0, 1);
+    const int device = sgl_create_screen_device(0, width, height, 0, 1);
+    if (device < 0) kxPrint("sgl_create_screen_device failure: device = %d\n", device);
+    return device;
 }
 
 // A failed start gives the display back, so that the desktop is usable and a
@@ -67,10 +69,7 @@ KXAPI int KX_CDECL Init(void) {
     }
     sgl_use_eor_callback(pvr_EndOfRenderCallback);
     sglDevice = createScreenDevice(640, 480);
-    if (sglDevice < 0) {
-        kxPrint("sgl_create_screen_device failure: device = %d\n", sglDevice);
-        return failInit();
-    }
+    if (sglDevice < 0) return failInit();
     screenWidth = 640;
     screenHeight = 480;
     keyedBlits = 0;
@@ -121,9 +120,19 @@ KXAPI int KX_CDECL ChangeResolution(int32_t mode) {
     if (size.width > kDisplayWidth || size.height > kDisplayHeight) return 0;
     if (sglDevice >= 0) sgl_delete_device(sglDevice);
     sglDevice = createScreenDevice(size.width, size.height);
-    if (sglDevice < 0) return 0;
-    ResetTextures();
-    screenWidth = size.width;
-    screenHeight = size.height;
-    return 1;
+    const int changed = sglDevice >= 0;
+    if (changed) {
+        ResetTextures();
+        screenWidth = size.width;
+        screenHeight = size.height;
+    } else {
+        // Without a device every later frame would draw nothing: the area
+        // in force stays, on a device made again.
+        sglDevice = createScreenDevice(screenWidth, screenHeight);
+    }
+    // The frame starts afresh: what was queued, or rendered by a blit,
+    // belongs to the device that went and may use textures that went too.
+    sceneRendered = 0;
+    pvr_StartOfFrame();
+    return changed;
 }

@@ -4,7 +4,8 @@
 // What the end of an input sets back, and how (the driver has no reset entry
 // point, and none is added for the harness):
 // - injected failures: the stand-ins' clear controls;
-// - texture records, the texture cache and the current texture: ResetTextures;
+// - texture records, the texture cache (the open frame's textures kept from
+//   eviction included) and the current texture: ResetTextures;
 // - alpha-blend mode, colour key (also the cache's copy and the blit kernel
 //   pair) and the global palette: ssAlphaBlend(0), ssChromaKey(0, 0) and a
 //   palette of opaque black, which give the values the library loads with
@@ -21,11 +22,13 @@
 // Not set back, because no path of the driver can tell: the frame counter
 // (the cache only uses differences of it, and the library never resets it),
 // the cache's frame and eviction threshold (written before they are read
-// once the cache holds nothing), the context's texture name and texturing
-// flag (every draw call overwrites them unless a texture was selected since,
-// which overwrites them too; only the frame's own SGL calls carry the stale
-// values along), the host palette kept for the next start (opaque black
-// instead of zero, the same screen colours), which block of the chain is in
+// once the cache holds nothing), the cache's number of the open frame (only
+// compared with the numbers stamped on slots, which ResetTextures clears),
+// the context's texture name and texturing flag (every draw call overwrites
+// them unless a texture was selected since, which overwrites them too; only
+// the frame's own SGL calls carry the stale values along), the host palette
+// kept for the next start (opaque black instead of zero, the same screen
+// colours), which block of the chain is in
 // front and what the buffers hold, the render address (marked invalid until
 // the next render), the last DirectDraw result and caps, the display's
 // vertical-blank phase (a real display's is anywhere at a start), texture

@@ -37,6 +37,9 @@ struct TextureSlot {
     int32_t lastUsedFrame;
     uint32_t sizeCode;
     uint32_t mapType;
+    // The open frame's number (kxCache::OpenFrame) while a primitive queued
+    // in it uses the texture: such a texture is not evicted.
+    uint32_t keptForFrame;
 };
 
 constexpr int kCacheSlots = 256;
@@ -57,6 +60,12 @@ class kxCache {
     void LoadPalette(const uint32_t* palette);
     int FindReusableSlot(uint32_t sizeCode, uint32_t mapType, int32_t* oldest);
     int32_t EvictOlderThan(int32_t threshold);
+
+    // The accelerator draws a frame's primitives when the frame is rendered:
+    // until the next frame opens, the eviction leaves every texture that a
+    // queued primitive uses alone (an upload that would need one fails).
+    void OpenFrame();
+    void KeepForOpenFrame(int32_t textureName);
 
     static void ChooseTextureSize(int32_t width, int32_t height, int32_t* sideX, int32_t* sideY,
                                   uint32_t* sizeCode);
@@ -93,11 +102,14 @@ class kxCache {
     int32_t lastHandle;
     TextureSlot slots[kCacheSlots];
     TextureRecord* slotRecords[kCacheSlots];
+    uint32_t openFrame; // never 0, the number of no frame
+    int32_t keptName;   // the name KeepForOpenFrame marked last in this frame, or -1
 
     int32_t CreateTexture(uint32_t mapType, uint32_t sizeCode, sgl_intermediate_map* map,
                           int target);
     void DeleteTexture(int32_t textureName);
     void RemoveSlot(int index);
+    bool Kept(int index) const { return slots[index].keptForFrame == openFrame; }
     void ConvertPixels(const TextureRecord* record, const uint32_t* palette, uint32_t* destination,
                        int32_t textureWidth, int32_t textureHeight);
 };

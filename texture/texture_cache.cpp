@@ -34,6 +34,7 @@ static void clearSlot(TextureSlot& slot) {
     slot.record = nullptr;
     slot.textureName = -1;
     slot.lastUsedFrame = 0;
+    slot.keptForFrame = 0;
 }
 
 void kxCache::Init() {
@@ -46,6 +47,8 @@ void kxCache::Init() {
         clearSlot(slots[i]);
         slotRecords[i] = nullptr;
     }
+    openFrame = 1;
+    keptName = -1;
     kxPrint("kxCache::Init: available texture RAM free: %ld\n",
             static_cast<long>(sgl_get_free_texture_mem()));
 }
@@ -60,6 +63,7 @@ void kxCache::Reset() {
     slotCount = 0;
     lastRecord = nullptr;
     lastHandle = -1;
+    keptName = -1;
 }
 
 void kxCache::SetChromaKey(uint32_t mode, uint32_t colour) {
@@ -76,6 +80,22 @@ void kxCache::DeleteTexture(int32_t textureName) {
         lastHandle = -1;
         lastRecord = nullptr;
     }
+    // A new texture may get the name again, in this frame.
+    if (textureName == keptName) keptName = -1;
+}
+
+void kxCache::OpenFrame() {
+    if (++openFrame == 0) openFrame = 1;
+    keptName = -1;
+}
+
+// Called for every primitive queued with a texture: the scan runs only when
+// the texture differs from the last primitive's.
+void kxCache::KeepForOpenFrame(int32_t textureName) {
+    if (textureName == keptName) return;
+    keptName = textureName;
+    for (int i = 0; i < slotCount; ++i)
+        if (slots[i].textureName == textureName) slots[i].keptForFrame = openFrame;
 }
 
 void kxCache::RemoveSlot(int index) {
@@ -163,8 +183,12 @@ int32_t kxCache::UploadTexture(TextureRecord* record, int allowEviction) {
             // A candidate emptied in pass 0 that did not get the texture.
             if (target != slotCount) RemoveSlot(target);
             target = slotCount;
-            // Nothing left to evict and SGL still has no room: give up.
-            if (slotCount == 0) break;
+            // Nothing left to evict (the open frame's textures stay) and SGL
+            // still has no room: give up.
+            int evictable = 0;
+            for (int i = 0; i < slotCount; ++i)
+                evictable += !Kept(i);
+            if (evictable == 0) break;
             const int32_t age = frameAge(currentFrame, evictThreshold);
             if (age > 100)
                 evictThreshold = frameOffset(evictThreshold, static_cast<int32_t>(age * 0.1));
@@ -196,6 +220,7 @@ int32_t kxCache::UploadTexture(TextureRecord* record, int allowEviction) {
     slot.lastUsedFrame = currentFrame;
     slot.sizeCode = sizeCode;
     slot.mapType = mapType;
+    slot.keptForFrame = 0;
     slotRecords[target] = record;
     if (target == slotCount) ++slotCount;
     return result;
@@ -206,6 +231,7 @@ int kxCache::FindReusableSlot(uint32_t sizeCode, uint32_t mapType, int32_t* olde
     int32_t oldestAge = -1, bestAge = -1;
     int candidate = -1;
     for (int i = 0; i < slotCount; ++i) {
+        if (Kept(i)) continue; // not to be evicted: its age does not count
         const int32_t age = frameAge(currentFrame, slots[i].lastUsedFrame);
         if (age > oldestAge) oldestAge = age;
         if (slots[i].sizeCode == sizeCode && slots[i].mapType == mapType && age > bestAge) {
@@ -227,8 +253,10 @@ int32_t kxCache::EvictOlderThan(int32_t threshold) {
     int kept = 0;
     for (int i = 0; i < slotCount; ++i) {
         const int32_t age = frameAge(currentFrame, slots[i].lastUsedFrame);
-        if (age <= thresholdAge) {
-            if (age > oldestAge) oldestAge = age;
+        if (Kept(i) || age <= thresholdAge) {
+            // The open frame's textures survive whatever their age, which
+            // then does not count: the next threshold is the others'.
+            if (!Kept(i) && age > oldestAge) oldestAge = age;
             slots[kept] = slots[i];
             slotRecords[kept] = slotRecords[i];
             ++kept;

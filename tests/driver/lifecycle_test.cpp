@@ -2,6 +2,9 @@
 // the platform see them.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
@@ -134,12 +137,44 @@ TEST(Lifecycle, ChangeResolutionRecreatesTheDevice) {
         EXPECT_EQ(sawMessage("SelectTexture: not a loaded texture\n"), c.result == 1) << c.mode;
         UnloadTexture(record);
     }
-    // A device that cannot be created: none is left, and shut-down deletes none.
+    Shutdown();
+}
+
+// A device that cannot be made at the new size is made again at the size in
+// force, and the driver keeps drawing there; only when that fails too is
+// there none (and shut-down deletes none).
+TEST(ResolutionChange, AFailedChangeKeepsTheAreaInForce) {
+    ASSERT_EQ(Init(), 1);
+    ASSERT_EQ(ChangeResolution(1), 1);
+    static uint8_t pixels[32 * 32];
+    TextureRecord* record = LoadTexture(pixels, 32, 32, 0, 0, 0, nullptr);
     clearMessages();
-    softsglFailCall("sgl_create_screen_device", -1);
-    EXPECT_EQ(ChangeResolution(1), 0);
+    softsglClearCalls();
+    softsglFailCall("sgl_create_screen_device", -5);
+    EXPECT_EQ(ChangeResolution(2), 0);
+    EXPECT_EQ(driverMessages(),
+              std::vector<std::string>{"sgl_create_screen_device failure: device = -5\n"});
+    EXPECT_EQ(lastArgs("sgl_create_screen_device"), (std::vector<int64_t>{0, 320, 240, 0, 1}));
+    EXPECT_EQ(softsglLiveDevices(), 1);
+    // The textures stay loaded, and frames are drawn in the old area.
+    SelectTexture(record);
+    EXPECT_FALSE(sawMessage("SelectTexture: not a loaded texture\n"));
+    const HostVertex quad[4] = {{0, 0, 0.5f, 1, 0, 0, 0xFFFFFFFF},
+                                {400, 0, 0.5f, 1, 0, 0, 0xFFFFFFFF},
+                                {400, 300, 0.5f, 1, 0, 0, 0xFFFFFFFF},
+                                {0, 300, 0.5f, 1, 0, 0, 0xFFFFFFFF}};
+    SelectTexture(nullptr);
+    DrawPrimitive(quad, 4);
+    PageFlip();
+    EXPECT_EQ(chainPixel(0, 319, 239), 0xFFFF);
+    EXPECT_EQ(chainPixel(0, 320, 239), 0);
+    EXPECT_EQ(chainPixel(0, 319, 240), 0);
+
+    clearMessages();
+    softsglFailCall("sgl_create_screen_device", -5, 1, 2);
+    EXPECT_EQ(ChangeResolution(2), 0);
+    EXPECT_EQ(countMessages("sgl_create_screen_device failure: device = -5\n"), 2);
     EXPECT_EQ(softsglLiveDevices(), 0);
-    EXPECT_TRUE(driverMessages().empty());
     softsglClearCalls();
     Shutdown();
     EXPECT_EQ(softsglCallCount("sgl_delete_device"), 0);

@@ -1,0 +1,129 @@
+// Textures of the open frame: the accelerator draws a frame's primitives
+// only when the frame is rendered, so no texture a queued primitive uses may
+// be deleted before then. Checked on the pixels the frame shows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "api/kxapi.h"
+#include "softsgl/softsgl_control.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+constexpr uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F, kWhite = 0xFFFF;
+
+// Index 0 red, 1 green, 2 blue; 64 x 64 images of one index each.
+const uint32_t* palette() {
+    static uint32_t p[256] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
+    return p;
+}
+TextureRecord* load(uint8_t index) {
+    static std::vector<uint8_t> images[3];
+    if (images[index].empty()) images[index].assign(64 * 64, index);
+    return LoadTexture(images[index].data(), 64, 64, 0, 0, 0, palette());
+}
+
+// A white quad with the selected texture, 64 x 64 at column x.
+void drawQuad(float x) {
+    const HostVertex quad[4] = {{x, 0, 0.5f, 1, 0, 0, 0xFFFFFFFF},
+                                {x + 64, 0, 0.5f, 1, 1, 0, 0xFFFFFFFF},
+                                {x + 64, 64, 0.5f, 1, 1, 1, 0xFFFFFFFF},
+                                {x, 64, 0.5f, 1, 0, 1, 0xFFFFFFFF}};
+    DrawPrimitive(quad, 4);
+}
+
+// The colour in the middle of the quad at column x, as the host reads it.
+uint16_t shownAt(int x) {
+    static uint8_t screen[480][640 * 3];
+    EXPECT_EQ(BltFromCard(&screen[0][0], 0, 0, 640, 480, 640 * 3, 2), 1);
+    const uint8_t* p = &screen[479 - 32][3 * (x + 32)];
+    return to565(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+}
+
+const std::vector<std::string> kUploadFailed = {
+    "kxCache::UploadTexture: texture creation error!!\n",
+    "kxCache::GetTextureHandle - failed to load texture\n"};
+
+} // namespace
+
+// Texture memory for two: a third texture in a frame that already draws with
+// two finds no room, because making it would delete one the frame uses. It
+// draws untextured, with the cache's messages; the first two keep theirs.
+TEST(OpenFrameTextures, AnUploadThatWouldEvictOneOfThemFails) {
+    ASSERT_EQ(Init(), 1);
+    softsglSetTextureBudget(2 * 64 * 64 * 2);
+    TextureRecord* red = load(0);
+    TextureRecord* green = load(1);
+    TextureRecord* blue = load(2);
+    SelectTexture(red);
+    drawQuad(0);
+    SelectTexture(green);
+    drawQuad(100);
+    clearMessages();
+    SelectTexture(blue);
+    EXPECT_EQ(driverMessages(), kUploadFailed);
+    drawQuad(200);
+    PageFlip();
+    EXPECT_EQ(shownAt(0), kRed);
+    EXPECT_EQ(shownAt(100), kGreen);
+    EXPECT_EQ(shownAt(200), kWhite);
+    // In the next frame, which draws with it alone, it is made resident in
+    // the room of a texture the frame does not use (once another texture was
+    // selected: the failed one is the memo's).
+    clearMessages();
+    SelectTexture(red);
+    SelectTexture(blue);
+    drawQuad(200);
+    PageFlip();
+    EXPECT_EQ(shownAt(200), kBlue);
+    EXPECT_TRUE(driverMessages().empty());
+    EXPECT_EQ(softsglLiveTextures(), 2); // green, of the frame before, made room
+    Shutdown();
+}
+
+// A texture selected once and drawn with over many frames keeps the stamp of
+// its selection: by age it is the one to go, but the open frame draws with it.
+TEST(OpenFrameTextures, ATextureDrawnWithoutANewSelectionIsKept) {
+    ASSERT_EQ(Init(), 1);
+    softsglSetTextureBudget(2 * 64 * 64 * 2);
+    TextureRecord* red = load(0);
+    SelectTexture(red);
+    for (int frame = 0; frame < 7; ++frame) {
+        drawQuad(0);
+        PageFlip();
+    }
+    drawQuad(0);
+    SelectTexture(load(1));
+    drawQuad(100);
+    clearMessages();
+    SelectTexture(load(2));
+    EXPECT_EQ(driverMessages(), kUploadFailed);
+    drawQuad(200);
+    PageFlip();
+    EXPECT_EQ(shownAt(0), kRed);
+    EXPECT_EQ(shownAt(100), kGreen);
+    EXPECT_EQ(shownAt(200), kWhite);
+    Shutdown();
+}
+
+// A resolution change frees every texture: the frame it happens in starts
+// afresh, so nothing queued before it is drawn with a deleted texture, and
+// what is drawn after it shows.
+TEST(OpenFrameTextures, AResolutionChangeStartsTheFrameAfresh) {
+    ASSERT_EQ(Init(), 1);
+    for (bool blitFirst : {false, true}) {
+        SCOPED_TRACE(blitFirst ? "scene rendered by a blit" : "scene not rendered");
+        SelectTexture(load(0));
+        drawQuad(0);
+        if (blitFirst) BltToCard(nullptr, 0, 0, 0, 0, 0, 0, nullptr);
+        ASSERT_EQ(ChangeResolution(3), 1);
+        SelectTexture(load(2));
+        drawQuad(100);
+        PageFlip();
+        EXPECT_EQ(shownAt(0), 0);
+        EXPECT_EQ(shownAt(100), kBlue);
+    }
+    Shutdown();
+}
