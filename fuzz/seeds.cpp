@@ -392,6 +392,40 @@ std::vector<Seed> namedSeeds() {
                                          .pageFlip()
                                          .blt(0, 0, 8, 8)
                                          .pageFlip());
+    // Room for two 256-texel textures and four drawn with in one frame: an
+    // upload that could make room only by deleting a texture the frame
+    // draws with fails; the next frames make them resident in turn. Then a
+    // resolution change in the middle of a textured frame.
+    add("seed_open_frame_textures", Writer()
+                                        .budget(5)
+                                        .textures(4, 3, 1)
+                                        .selectEach(true, false)
+                                        .pageFlip()
+                                        .selectEach(true, true)
+                                        .select(2)
+                                        .draw({{10, 10}, {100, 10}, {100, 100}}, 0xFFFFFFFF)
+                                        .changeResolution(1)
+                                        .draw({{10, 10}, {100, 10}, {100, 100}}, 0xFFFFFFFF)
+                                        .pageFlip());
+    // A resolution change whose device cannot be made (the device is made
+    // again at the area in force, textures kept), then one where that fails
+    // too (no device until the next change).
+    add("seed_failed_resolution_change", Writer()
+                                             .changeResolution(1)
+                                             .loadTexture(64, 64, 1)
+                                             .select(0)
+                                             .draw({{1, 1}, {300, 1}, {300, 230}}, 0xFFFFFFFF)
+                                             .fail(kCallSglCreateScreenDevice, 0xFFFFFFFB)
+                                             .changeResolution(2)
+                                             .draw({{1, 1}, {300, 1}, {300, 230}}, 0xFFFFFFFF)
+                                             .pageFlip()
+                                             .fail(kCallSglCreateScreenDevice, 0xFFFFFFFB, 1, 2)
+                                             .changeResolution(0)
+                                             .draw({{1, 1}, {300, 1}, {300, 230}}, 0xFFFFFFFF)
+                                             .blt(0, 0, 8, 8)
+                                             .pageFlip()
+                                             .changeResolution(3)
+                                             .pageFlip());
     return all;
 }
 

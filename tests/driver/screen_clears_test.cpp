@@ -129,3 +129,27 @@ TEST(ScreenClears, BlitsOutsideTheRenderAreaShowInTheirFrameOnly) {
     }
     Shutdown();
 }
+
+// A clear the display refuses is named, and the frame is drawn all the same.
+TEST(ScreenClears, FailedClearsAreNamedAndTheFrameIsDrawn) {
+    ASSERT_EQ(Init(), 1);
+    ASSERT_EQ(ChangeResolution(1), 1);
+    clearMessages();
+    kxstandFailCall("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY);
+    fillArea(320, 240, 0xFFFF0000);
+    PageFlip();
+    EXPECT_EQ(driverMessages(),
+              std::vector<std::string>{"ddClearBackBufferOutside, failed clear\n"});
+    EXPECT_EQ(shown().at(319, 239), kRed);
+    // The clears of a restored chain.
+    kxstandLoseSurfaces();
+    clearMessages();
+    kxstandFailCall("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY);
+    fillArea(320, 240, 0xFFFF0000);
+    PageFlip();
+    EXPECT_EQ(driverMessages(),
+              std::vector<std::string>{"ddGetWindowInfo, failed clear of the restored chain\n"});
+    EXPECT_EQ(shown().at(319, 239), kRed);
+    EXPECT_EQ(shown().at(320, 240), 0);
+    Shutdown();
+}
