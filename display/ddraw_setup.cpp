@@ -93,25 +93,11 @@ int freeDDrawLibrary() {
 int ddSetDisplayMode(HWND window) {
     if (!IsWindow(window)) return 0;
 
-    if (!pDirectDraw) {
-        if (!ddEnsureLibrary()) return 0;
-        if (!ddCheck(pfnDirectDrawCreate(nullptr, &pDirectDraw, nullptr)) ||
-            !ddGotObject(pDirectDraw)) {
-            pDirectDraw = nullptr;
-            return 0;
-        }
-    }
-
-    // An object kept from an earlier start whose latest call failed is given
-    // up. It is released, not merely forgotten, and any chain made from it
-    // goes first: surfaces must not outlive the object that made them.
-    if (lastDDrawResult != DD_OK) {
-        HRESULT failure = lastDDrawResult;
-        if (pFrontBuffer) ddReleaseChain();
-        pDirectDraw->Release();
+    // A start begins with nothing made (a failed start and a shut-down both
+    // give everything back), so the object is made here, once per start.
+    if (!ddCheck(pfnDirectDrawCreate(nullptr, &pDirectDraw, nullptr)) ||
+        !ddGotObject(pDirectDraw)) {
         pDirectDraw = nullptr;
-        lastDDrawResult = failure;
-        debugDDrawErrMsg(failure);
         return 0;
     }
 

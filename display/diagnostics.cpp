@@ -175,28 +175,18 @@ static_assert(sortedStrictly(kRecognisedCodes, std::size(kRecognisedCodes)),
 int ddDumpDriverCaps() {
     if (!ddEnsureLibrary()) return 0;
 
-    // Borrow the layer's object if there is one, else make a temporary one.
-    bool temporary = false;
-    if (!pDirectDraw) {
-        if (!ddCheck(pfnDirectDrawCreate(nullptr, &pDirectDraw, nullptr)) ||
-            !ddGotObject(pDirectDraw)) {
-            pDirectDraw = nullptr;
-            return 0;
-        }
-        temporary = true;
-    }
+    // An object of its own, released at once: the dump runs before the
+    // layer makes the one that stays.
+    IDirectDraw* object = nullptr;
+    if (!ddCheck(pfnDirectDrawCreate(nullptr, &object, nullptr)) || !ddGotObject(object)) return 0;
 
     std::memset(&driverCaps, 0, sizeof driverCaps);
     std::memset(&helCaps, 0, sizeof helCaps);
     driverCaps.dwSize = sizeof driverCaps;
     helCaps.dwSize = sizeof helCaps;
-    HRESULT result = pDirectDraw->GetCaps(&driverCaps, &helCaps);
+    HRESULT result = object->GetCaps(&driverCaps, &helCaps);
     lastDDrawResult = result;
-
-    if (temporary) {
-        pDirectDraw->Release();
-        pDirectDraw = nullptr;
-    }
+    object->Release();
     if (result != DD_OK) {
         debugDDrawErrMsg(result);
         return 0;

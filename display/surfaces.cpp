@@ -39,11 +39,6 @@ int ddCreateSurfaces() {
         return 0;
     }
 
-    // A chain left by an earlier start that failed later on would be lost
-    // when the pointer is overwritten, and DirectDraw allows one primary
-    // surface only: release it first.
-    if (pFrontBuffer) ddReleaseChain();
-
     if (!ddCheck(pDirectDraw->CreateSurface(&desc, &pFrontBuffer, nullptr)) ||
         !ddGotObject(pFrontBuffer)) {
         pFrontBuffer = nullptr;
@@ -152,8 +147,7 @@ int ddClearBackBufferOutside(int32_t width, int32_t height) {
     RECT right = {width, 0, kDisplayWidth, height};
     RECT below = {0, height, kDisplayWidth, kDisplayHeight};
     bool cleared = true;
-    if (width < kDisplayWidth)
-        cleared = ddCheck(clearSurface(pBackBuffer, DDBLT_WAIT, &right));
+    if (width < kDisplayWidth) cleared = ddCheck(clearSurface(pBackBuffer, DDBLT_WAIT, &right));
     if (height < kDisplayHeight)
         cleared = ddCheck(clearSurface(pBackBuffer, DDBLT_WAIT, &below)) && cleared;
     if (!cleared) kxPrint("ddClearBackBufferOutside, failed clear\n");

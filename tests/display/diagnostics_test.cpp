@@ -101,9 +101,8 @@ TEST(DisplayDiagnostics, StartNamesTheCapabilitiesOnTheDebuggerOutput) {
     }
 }
 
-// What the dump does with the DirectDraw layer's objects, and when it
-// writes nothing.
-TEST(DisplayDiagnostics, CapabilityDumpBorrowsOrMakesItsObject) {
+// The dump's own DirectDraw object, and when it writes nothing.
+TEST(DisplayDiagnostics, CapabilityDumpMakesAnObjectOfItsOwn) {
     int result = 0;
     EXPECT_EQ(dumpLines(DDCAPS_BLT, &result), (std::vector<std::string>{kHeading, "DDCAPS_BLT\n"}));
     EXPECT_EQ(result, 1);
@@ -124,15 +123,18 @@ TEST(DisplayDiagnostics, CapabilityDumpBorrowsOrMakesItsObject) {
     EXPECT_TRUE(dumpLines(DDCAPS_3D, &result).empty());
     EXPECT_EQ(pDirectDraw, nullptr);
 
-    // An existing object is used and kept; a failed query does not stop a start.
+    // During a start the dump makes and releases an object of its own, and
+    // a failed query does not stop the start, whose object stays.
     kxstandFailCall("IDirectDraw::GetCaps", DDERR_GENERIC);
+    int creates = kxstandCallCount("DirectDrawCreate");
     ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+    EXPECT_EQ(kxstandCallCount("DirectDrawCreate"), creates + 2);
     EXPECT_EQ(lastDDrawResult, DD_OK);
     IDirectDraw* kept = pDirectDraw;
-    int creates = kxstandCallCount("DirectDrawCreate");
+    const int live = kxstandLiveObjects();
     EXPECT_EQ(dumpLines(DDCAPS_3D, &result), (std::vector<std::string>{kHeading, "DDCAPS_3D\n"}));
     EXPECT_EQ(pDirectDraw, kept);
-    EXPECT_EQ(kxstandCallCount("DirectDrawCreate"), creates);
+    EXPECT_EQ(kxstandLiveObjects(), live);
     ddrawShutdown();
 }
 

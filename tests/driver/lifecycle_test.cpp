@@ -46,6 +46,11 @@ TEST(Lifecycle, IdentificationAndDetection) {
         softsglSetVersionText(c.version);
         EXPECT_EQ(Detect(), c.expected) << c.version;
     }
+    // A library that hands over no version record cannot be vouched for.
+    softsglSetVersionText("0046h");
+    softsglFailCall("sgl_get_win_versions", 0);
+    EXPECT_EQ(Detect(), 0);
+    EXPECT_EQ(Detect(), 1);
     uint64_t before = kxstandClockMs();
     EXPECT_EQ(Restore(), 1);
     EXPECT_EQ(kxstandClockMs() - before, 500u);
@@ -108,6 +113,17 @@ TEST(Lifecycle, FailedStartsGiveTheDisplayBack) {
     }
     ASSERT_EQ(Init(), 1);
     Shutdown();
+    // A library that will not unload is named and stays for the next start.
+    ASSERT_EQ(Init(), 1);
+    clearMessages();
+    kxstandFailCall("FreeLibrary", 0);
+    Shutdown();
+    EXPECT_EQ(driverMessages(),
+              std::vector<std::string>{"freeDDrawLibrary, failed freeing DDRAW.DLL!\n"});
+    EXPECT_EQ(kxstandLibraryLoaded(), 1);
+    ASSERT_EQ(Init(), 1);
+    Shutdown();
+    EXPECT_EQ(kxstandLibraryLoaded(), 0);
 }
 
 TEST(Lifecycle, ChangeResolutionRecreatesTheDevice) {
