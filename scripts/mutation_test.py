@@ -79,7 +79,8 @@ MUTATIONS = [
      "static_cast<int32_t>(age * 0.4));"),
     ("texture/texture_cache.cpp", "slots[i].mapType == mapType && age > bestAge) {",
      "slots[i].mapType == mapType && age >= bestAge) {"),
-    ("texture/texture_cache.cpp", "if (age <= thresholdAge) {", "if (age < thresholdAge) {"),
+    ("texture/texture_cache.cpp", "if (Kept(i) || age <= thresholdAge) {",
+     "if (Kept(i) || age < thresholdAge) {"),
     ("texture/texture_cache.cpp", "    if (record == lastRecord) {", "    if (false) {"),
     ("texture/texture_cache.cpp",
      "if (!record->palette) RefreshTexture(record, slots[i].textureName, record->pixels);",
@@ -148,6 +149,19 @@ MUTATIONS = [
      "if (used + costOf(side) >= budget) return"),
     ("softsgl/rasterizer.cpp", "if (!(q >= z)) return;", "if (!(q > z)) return;"),
 
+    # the open frame's textures, the resolution change, the screen's clears
+    ("texture/texture_cache.cpp", "if (Kept(i)) continue;", "if (false) continue;"),
+    ("texture/texture_cache.cpp", "if (Kept(i) || age <= thresholdAge) {",
+     "if (age <= thresholdAge) {"),
+    ("driver/draw_primitive.cpp", "if (sglContext.flags & SGLTT_TEXTURE) textureCache.KeepForOpenFrame",
+     "if (false) textureCache.KeepForOpenFrame"),
+    ("driver/lifecycle.cpp", "sglDevice = createScreenDevice(screenWidth, screenHeight);",
+     "sglDevice = -1;"),
+    ("driver/lifecycle.cpp", "pvr_StartOfFrame();\n    return changed;", "return changed;"),
+    ("driver/frame_cycle.cpp", "ddClearBackBufferOutside(screenWidth, screenHeight);", "(void)0;"),
+    ("driver/frame_cycle.cpp", "if (renderTarget.valid && ddBackBufferLost()) renderTarget.valid = 0;",
+     "(void)0;"),
+    ("display/surfaces.cpp", "if (!clearSecondBackBuffer()) kxPrint(", "if (false) kxPrint("),
 ]
 
 
