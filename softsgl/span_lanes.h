@@ -24,8 +24,17 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
     typename Lanes::Shift shift;
     const uint32_t* texels;
     bool textureAlpha;
+    bool inRange; // every colour of the span is in 0..255: no clamping
 
-    KX_SPAN static I channel(I acc) { return Lanes::clamp255(Lanes::srai16(acc)); }
+    KX_SPAN I channel(I acc) const {
+        return inRange ? Lanes::srai16(acc) : Lanes::clamp255(Lanes::srai16(acc));
+    }
+    // Whether a channel's n values (base + i step, i < n) are all in 0..255:
+    // they lie on a line, so the two ends decide, unless the sum wraps.
+    static bool channelInRange(int32_t base, int32_t step, int n) {
+        const int64_t last = int64_t(base) + int64_t(n - 1) * step;
+        return base >= 0 && base < (256 << 16) && last >= 0 && last < (256 << 16);
+    }
 
     // round(a b / 255) for lanes of 0..255.
     KX_SPAN static I mul255(I a, I b) {
@@ -46,7 +55,9 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
         return Lanes::add(i, Lanes::lessAsMinusOne(f, Lanes::toFloat(i)));
     }
 
-    KX_SPAN void start(const Span& s, const SpanStyle& st) {
+    KX_SPAN void start(const Span& s, const SpanStyle& st, int n) {
+        inRange = channelInRange(s.r, s.dr, n) && channelInRange(s.g, s.dg, n) &&
+                  channelInRange(s.b, s.db, n) && (!Blend || channelInRange(s.a, s.da, n));
         q0 = Lanes::set1(s.q), dq = Lanes::set1(s.dq);
         u0 = Lanes::set1(s.u), du = Lanes::set1(s.du);
         v0 = Lanes::set1(s.v), dv = Lanes::set1(s.dv);
@@ -148,7 +159,7 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
 template <bool Textured, bool Gouraud, bool Blend, bool Is555>
 KX_SPAN void laneKernel(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& st) {
     LaneSpan<Textured, Gouraud, Blend, Is555> span;
-    span.start(s, st);
+    span.start(s, st, n);
     // Pixel indices as floats: exact, as spans are far shorter than 2^24.
     typename Lanes::F fi = Lanes::iota();
     const typename Lanes::F step = Lanes::set1(float(Lanes::N));
