@@ -26,8 +26,8 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
     bool textureAlpha;
     bool inRange; // every colour of the span is in 0..255: no clamping
 
-    KX_SPAN I channel(I acc) const {
-        return inRange ? Lanes::srai16(acc) : Lanes::clamp255(Lanes::srai16(acc));
+    template <bool Clamp> KX_SPAN static I channel(I acc) {
+        return Clamp ? Lanes::clamp255(Lanes::srai16(acc)) : Lanes::srai16(acc);
     }
     // Whether a channel's n values (base + i step, i < n) are all in 0..255:
     // they lie on a line, so the two ends decide, unless the sum wraps.
@@ -88,7 +88,8 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
 
     // The N pixels (count of them in a last, partial group) from d and z;
     // fi holds their indices in the span as floats.
-    template <bool Whole> KX_SPAN void group(uint16_t* d, float* z, int count, F fi) const {
+    template <bool Whole, bool Clamp>
+    KX_SPAN void group(uint16_t* d, float* z, int count, F fi) const {
         const F q = Lanes::add(q0, Lanes::mul(fi, dq));
         const F zOld = Whole ? Lanes::loadDepth(z) : Lanes::loadDepthPart(z, count);
         M pass = Lanes::greaterEqual(q, zOld);
@@ -96,8 +97,8 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
         if (Lanes::none(pass)) return;
         I r = flatR, g = flatG, b = flatB, a = flatA;
         if (Gouraud) {
-            r = channel(rAcc), g = channel(gAcc), b = channel(bAcc);
-            if (Blend) a = channel(aAcc);
+            r = channel<Clamp>(rAcc), g = channel<Clamp>(gAcc), b = channel<Clamp>(bAcc);
+            if (Blend) a = channel<Clamp>(aAcc);
         }
         if (Textured) {
             const F w = Lanes::div(Lanes::set1(1.0f), q);
@@ -156,20 +157,30 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
     }
 };
 
-template <bool Textured, bool Gouraud, bool Blend, bool Is555>
-KX_SPAN void laneKernel(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& st) {
-    LaneSpan<Textured, Gouraud, Blend, Is555> span;
-    span.start(s, st, n);
+template <bool Clamp, class Shader>
+KX_SPAN void laneRun(const Shader& span, uint16_t* dst, float* z, int n) {
+    Shader walk = span;
     // Pixel indices as floats: exact, as spans are far shorter than 2^24.
     typename Lanes::F fi = Lanes::iota();
     const typename Lanes::F step = Lanes::set1(float(Lanes::N));
     int i = 0;
     for (; i + Lanes::N <= n; i += Lanes::N) {
-        span.template group<true>(dst + i, z + i, Lanes::N, fi);
+        walk.template group<true, Clamp>(dst + i, z + i, Lanes::N, fi);
         fi = Lanes::add(fi, step);
-        span.advance();
+        walk.advance();
     }
-    if (i < n) span.template group<false>(dst + i, z + i, n - i, fi);
+    if (i < n) walk.template group<false, Clamp>(dst + i, z + i, n - i, fi);
+}
+
+template <bool Textured, bool Gouraud, bool Blend, bool Is555>
+KX_SPAN void laneKernel(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& st) {
+    LaneSpan<Textured, Gouraud, Blend, Is555> span;
+    span.start(s, st, n);
+    // Spans whose colours stay in range (nearly all) skip the clamping.
+    if (!Gouraud || span.inRange)
+        laneRun<false>(span, dst, z, n);
+    else
+        laneRun<true>(span, dst, z, n);
 }
 
 // The set: [textured][gouraud][translucent][is555].
