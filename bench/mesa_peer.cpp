@@ -58,7 +58,8 @@ void main() {
 // Under blending a fragment's alpha is rounded as the renderer rounds it
 // (vertex alpha to 8 bits, times the texel's, to nearest): full alpha is
 // opaque, none is nothing, the rest blends. `pass` draws a primitive's
-// opaque fragments (1) or its partial ones (2); 0 draws it all, opaque.
+// opaque fragments (1) or its partial ones (2); 0 draws it all, opaque; 3
+// blends every fragment.
 const char* kFragmentShader = R"(#version 130
 noperspective in vec4 shade;
 noperspective in vec3 texOverW;
@@ -68,7 +69,9 @@ uniform int pass;
 void main() {
     vec4 texel = textured ? texture(texels, texOverW.xy / texOverW.z) : vec4(1.0);
     vec4 colour = texel * shade;
-    if (pass != 0) {
+    if (pass == 3) {
+        colour.a = shade.a * texel.a;
+    } else if (pass != 0) {
         float a = floor(floor(shade.a * 255.0 + 0.5) * floor(texel.a * 255.0 + 0.5) / 255.0 + 0.5);
         if (pass == 1 ? a < 255.0 : (a >= 255.0 || a <= 0.0)) discard;
         colour.a = a / 255.0;
@@ -215,7 +218,7 @@ void mesaState(unsigned texture, PeerPass pass) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glUniform1i(peer.textured, texture != 0);
     glUniform1i(peer.pass, int(pass));
-    const bool blend = pass == PeerPass::PartialFragments;
+    const bool blend = pass == PeerPass::PartialFragments || pass == PeerPass::Blended;
     if (blend)
         glEnable(GL_BLEND);
     else

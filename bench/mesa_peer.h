@@ -29,8 +29,9 @@ void mesaClear();
 // or nothing less than opaque in it), or under blending its fragments of
 // full alpha (depth written) or those of partial alpha (blended source over
 // destination, no depth written). A translucent primitive is drawn in the
-// two passes one after the other.
-enum class PeerPass { Opaque, OpaqueFragments, PartialFragments };
+// two passes one after the other. Blended is plain alpha blending of every
+// fragment without depth writes, as a game on OpenGL draws smoke.
+enum class PeerPass { Opaque, OpaqueFragments, PartialFragments, Blended };
 
 // How the next fans are drawn: texture 0 is none.
 void mesaState(unsigned texture, PeerPass pass);

@@ -38,7 +38,7 @@ int processorKernelLevel() {
     return level;
 }
 
-int kernelLevel() {
+int cappedKernelLevel() {
     static const int level = [] {
         int found = processorKernelLevel();
         const char* cap = std::getenv("KXPWRVR_KERNELS");
@@ -46,6 +46,15 @@ int kernelLevel() {
         int capped = found;
         for (int k = 0; k < found; ++k)
             if (std::strcmp(cap, kNames[k]) == 0) capped = k;
+        return capped;
+    }();
+    return level;
+}
+
+int kernelLevel() {
+    static const int level = [] {
+        int capped = cappedKernelLevel();
+        if (!std::getenv("KXPWRVR_KERNELS")) return capped;
         // With the variable set, the level goes to the debugger output, where
         // a test of a Windows build sees it.
         char line[48];

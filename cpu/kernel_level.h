@@ -21,6 +21,10 @@ const char* kernelLevelName(int level);
 // its operating system) runs. Scalar code assumes nothing beyond the i686.
 int processorKernelLevel();
 
+// The processor's level lowered to the cap that KXPWRVR_KERNELS names, with
+// nothing written: for softsgl, which links this file and names its own.
+int cappedKernelLevel();
+
 // The level the driver's kernels run at: the processor's, lowered to the cap
 // named by the environment variable KXPWRVR_KERNELS ("scalar", "sse2",
 // "avx2" or "avx512") when that is set; any other value leaves it. Chosen

@@ -431,11 +431,18 @@ void chooseTarget(Input& in) {
     targetChoice.bitsPerPixel = bits[in.pick(8)];
 }
 
+// The threads a render is drawn on, 1 to 3 in turn: bands and their
+// workers are fuzzed too, and a render drawn again goes on another count.
+void setRenderThreads(int rendersLeft) {
+    softsglSetThreads(1 + rendersLeft % 3);
+}
+
 void render(Input& in, SGLCONTEXT* ctx, int& rendersLeft) {
     if (rendersLeft-- <= 0) return;
     const bool twice = in.pick(4) == 0;
     const int eorBefore = eorCalls;
     target = RenderTarget{}; // the callback, if there is one, hands out a new one
+    setRenderThreads(rendersLeft);
     int result = sgltri_render(ctx);
     checkTarget(result);
     if (eorCalls != eorBefore + (eorSet ? 1 : 0))
@@ -443,9 +450,11 @@ void render(Input& in, SGLCONTEXT* ctx, int& rendersLeft) {
     if (!twice || result != 0 || !target.bytes || target.size == 0 ||
         target.size > (size_t(1) << 18))
         return;
-    // The queue is kept: a second render draws the very same pixels.
+    // The queue is kept: a second render draws the very same pixels, on
+    // another number of threads too.
     std::vector<uint8_t> first(target.bytes, target.bytes + target.size);
     target = RenderTarget{};
+    setRenderThreads(rendersLeft + 1);
     result = sgltri_render(ctx);
     checkTarget(result);
     if (result == 0 && target.bytes && target.size == first.size() &&

@@ -27,7 +27,9 @@ std::vector<SoftsglCall> callLog;
 // one name given from two places are summed when read.
 std::unordered_map<const char*, int> callCounts;
 std::vector<Failure> failures;
-bool loggingOn = true;
+// Off unless a test turns it on: a game's tens of thousands of calls a
+// second would pay for copies that nobody reads (a fifth of a heavy frame).
+bool loggingOn = false;
 
 } // namespace
 

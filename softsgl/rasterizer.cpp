@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "softsgl/band_workers.h"
 #include "softsgl/pixel_ops.h"
 #include "softsgl/span_kernels.h"
 
@@ -17,6 +18,8 @@ namespace {
 // Triangles reaching beyond this many pixels from the origin are clipped to
 // it first, which keeps every edge-function product inside 2^53.
 constexpr double kGuardBand = 1 << 20;
+// Rows per band when the frame is drawn by several threads.
+constexpr int32_t kBandRows = 16;
 
 std::vector<float> depthBuffer;
 // Depth rows are cleared when a primitive first reaches them: a frame with
@@ -24,8 +27,6 @@ std::vector<float> depthBuffer;
 // more than the clear of its colours.
 std::vector<uint8_t> depthRowReady;
 std::vector<float> farRow; // one row of the clear depth, copied from
-// The frame's translucent primitives, in queue order, for the second pass.
-std::vector<const QueuedPrimitive*> translucentQueue;
 
 // A vertex as the rasterizer sees it: position in pixels, 1/w, texel
 // coordinates over w (already scaled by the texture side) and colour.
@@ -46,6 +47,25 @@ struct Surface {
     const RenderTarget* target;
     float* depth;
     uint8_t* rowReady; // per row: its depth has been cleared this frame
+    // The rows this surface draws: bands of kBandRows rows, every
+    // bandCount-th from band bandIndex (all of them with one band).
+    int bandIndex, bandCount;
+    // Rows are inside the area (at most 4096), so 32 bits do: a 64-bit
+    // remainder is a library call in the 32-bit build.
+    bool owns(int64_t y) const {
+        return bandCount == 1 || (int32_t(y) / kBandRows) % bandCount == bandIndex;
+    }
+    // The first row at or after y (a row of the area, or one past it) that
+    // this surface draws, and the last row of y's band.
+    int64_t firstOwned(int64_t y) const {
+        if (bandCount == 1) return y;
+        const int32_t band = int32_t(y) / kBandRows;
+        const int32_t skip = (bandIndex - band % bandCount + bandCount) % bandCount;
+        return skip == 0 ? y : int64_t(band + skip) * kBandRows;
+    }
+    int64_t bandEnd(int64_t y) const {
+        return bandCount == 1 ? INT64_MAX : int64_t(int32_t(y) / kBandRows + 1) * kBandRows - 1;
+    }
     uint16_t* row(int y) const {
         return reinterpret_cast<uint16_t*>(target->base + size_t(y) * target->stride);
     }
@@ -60,13 +80,21 @@ struct Surface {
 };
 
 // floor(n / d) for d > 0.
+// Most quotients fit 32 bits, and a 64-bit division is a library call in
+// the 32-bit build: one per edge and band start.
 inline int64_t floorDiv(int64_t n, int64_t d) {
+    if (n == int32_t(n) && d == int32_t(d)) {
+        const int32_t n32 = int32_t(n), d32 = int32_t(d), q = n32 / d32;
+        return q - ((n32 % d32 != 0 && n32 < 0) ? 1 : 0);
+    }
     int64_t q = n / d;
     return q - ((n % d != 0 && n < 0) ? 1 : 0);
 }
 
+// Positions inside the guard band snap to within 2^25: 32 bits hold them,
+// and the conversion from double stays one instruction in the 32-bit build.
 inline int64_t snap(double c) {
-    return int64_t(std::floor(c * 16.0 + 0.5));
+    return int32_t(std::floor(c * 16.0 + 0.5));
 }
 
 // An edge from a to b of a triangle wound so that the inside is where
@@ -104,6 +132,26 @@ struct EdgeWalker {
         stepQ = floorDiv(16 * dx, d);
         stepR = 16 * dx - stepQ * d;
     }
+    // Whether every value stays inside 32 bits over `rows` more rows (r
+    // stays below d, which is at most 2^26 inside the guard band).
+    bool fits32(int64_t rows) const {
+        auto small = [](int64_t v) { return v > -(int64_t(1) << 30) && v < (int64_t(1) << 30); };
+        if (kind == 0) return small(constant) && small(constant + rows * constantStep);
+        return small(d) && small(q) && small(q + rows * stepQ) && small(q + rows * (stepQ + 1));
+    }
+};
+
+// The walker's per-row stepping in the integer type `Int`: 32 bits where
+// the values fit (nearly always), which saves the 32-bit build its paired
+// 64-bit instructions; 64 bits otherwise.
+template <typename Int> struct RowWalker {
+    int kind;
+    Int q, r, d, stepQ, stepR, constant, constantStep, bias;
+
+    explicit RowWalker(const EdgeWalker& e)
+        : kind(e.kind), q(Int(e.q)), r(Int(e.r)), d(Int(e.d)), stepQ(Int(e.stepQ)),
+          stepR(Int(e.stepR)), constant(Int(e.constant)), constantStep(Int(e.constantStep)),
+          bias(Int(e.bias)) {}
     void next() {
         if (kind == 0) {
             constant += constantStep;
@@ -117,11 +165,11 @@ struct EdgeWalker {
         }
     }
     // Narrows [lo, hi) to the columns inside this edge on the current row.
-    void clip(int64_t& lo, int64_t& hi) const {
+    void clip(Int& lo, Int& hi) const {
         if (kind < 0)
-            lo = std::max(lo, -q);
+            lo = std::max(lo, Int(-q));
         else if (kind > 0)
-            hi = std::min(hi, q + 1);
+            hi = std::min(hi, Int(q + 1));
         else if (constant < bias)
             hi = lo;
     }
@@ -185,12 +233,6 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     int64_t rHi = std::min<int64_t>(H - 1, (maxY - 8) >> 4);
     if (cLo > cHi || rLo > rHi) return;
 
-    const int64_t py0 = rLo * 16 + 8;
-    EdgeWalker e[3];
-    e[0].start(X0, Y0, X1, Y1, py0);
-    e[1].start(X1, Y1, X2, Y2, py0);
-    e[2].start(X2, Y2, X0, Y0, py0);
-
     // Attribute planes from the positions as given: coverage is decided on
     // the snapped ones, but near a horizon one pixel spans several texels,
     // and moving a vertex by up to 1/32 pixel would move u by a good part of
@@ -227,8 +269,9 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     // 16.16 colours: a channel is 0..255, so the values stay far inside
     // int32; the plane's tiny overshoots at edges are clamped by the kernel.
     auto toFixed = [](double v) {
+        if (v != v) return int32_t(0);
         v = std::min(std::max(v, -1073741824.0), 1073741824.0);
-        int64_t i = int64_t(v);
+        int32_t i = int32_t(v);
         return int32_t(i - (v < double(i) ? 1 : 0));
     };
     auto fixed = [&](double v) { return toFixed(v * 65536.0 + 32768.0); };
@@ -258,30 +301,55 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
 
     SpanFunction span = spanKernel(ss);
     PixelProbe& probe = pixelProbe();
-    for (int64_t row = rLo; row <= rHi; ++row, e[0].next(), e[1].next(), e[2].next()) {
-        int64_t lo = cLo, hi = cHi + 1;
-        e[0].clip(lo, hi);
-        e[1].clip(lo, hi);
-        e[2].clip(lo, hi);
-        if (lo >= hi) continue;
-        double fx = double(lo) + 0.5 - x0, fy = double(row) + 0.5 - y0;
-        auto at = [&](const Plane& p) { return p.base + p.dx * fx + p.dy * fy; };
-        s.q = float(at(pq));
-        if (textured) {
-            s.u = float(at(pu));
-            s.v = float(at(pv));
+    // The rows of one band (all of them with one thread): from the edge
+    // walkers' state at the band's first row, `Int` wide.
+    auto drawRows = [&](const EdgeWalker(&start)[3], int64_t first, int64_t last, auto zero) {
+        using Int = decltype(zero);
+        RowWalker<Int> e[3] = {RowWalker<Int>(start[0]), RowWalker<Int>(start[1]),
+                               RowWalker<Int>(start[2])};
+        for (Int row = Int(first); row <= Int(last); ++row, e[0].next(), e[1].next(), e[2].next()) {
+            Int lo = Int(cLo), hi = Int(cHi + 1);
+            e[0].clip(lo, hi);
+            e[1].clip(lo, hi);
+            e[2].clip(lo, hi);
+            if (lo >= hi) continue;
+            // Inside the area: 32-bit conversions, cheaper in the 32-bit build.
+            double fx = double(int32_t(lo)) + 0.5 - x0, fy = double(int32_t(row)) + 0.5 - y0;
+            auto at = [&](const Plane& p) { return p.base + p.dx * fx + p.dy * fy; };
+            s.q = float(at(pq));
+            if (textured) {
+                s.u = float(at(pu));
+                s.v = float(at(pv));
+            }
+            if (gouraud) {
+                s.r = fixed(at(pr));
+                s.g = fixed(at(pg));
+                s.b = fixed(at(pb));
+                if (st.translucent) s.a = fixed(at(pa)); // only blending uses alpha
+            }
+            if (probe.on && row == probe.y && probe.x >= lo && probe.x < hi) {
+                probeSpan(probe, span, s, ss, surf, int(row), int(lo), int(hi), st.translucent);
+                continue;
+            }
+            span(surf.row(int(row)) + lo, surf.depthRow(int(row)) + lo, int(hi - lo), s, ss);
         }
-        if (gouraud) {
-            s.r = fixed(at(pr));
-            s.g = fixed(at(pg));
-            s.b = fixed(at(pb));
-            s.a = fixed(at(pa));
-        }
-        if (probe.on && row == probe.y && probe.x >= lo && probe.x < hi) {
-            probeSpan(probe, span, s, ss, surf, int(row), int(lo), int(hi), st.translucent);
-            continue;
-        }
-        span(surf.row(int(row)) + lo, surf.depthRow(int(row)) + lo, int(hi - lo), s, ss);
+    };
+    // The rows of each of this surface's bands that the triangle reaches;
+    // the edge walkers start afresh at each band (exact integer arithmetic,
+    // so they hold what stepping from the first row would give).
+    for (int64_t first = surf.firstOwned(rLo), last; first <= rHi;
+         first = surf.firstOwned(last + 1)) {
+        last = std::min(rHi, surf.bandEnd(first));
+        const int64_t py = first * 16 + 8;
+        EdgeWalker e[3];
+        e[0].start(X0, Y0, X1, Y1, py);
+        e[1].start(X1, Y1, X2, Y2, py);
+        e[2].start(X2, Y2, X0, Y0, py);
+        const int64_t rows = last - first + 1;
+        if (e[0].fits32(rows) && e[1].fits32(rows) && e[2].fits32(rows))
+            drawRows(e, first, last, int32_t(0));
+        else
+            drawRows(e, first, last, int64_t(0));
     }
 }
 
@@ -365,6 +433,7 @@ void plotColour(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint3
 // One pixel of a point or line, with the primitive's colour at that spot.
 void plot(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a, const Style& st,
           const Surface& surf) {
+    if (!surf.owns(y)) return;
     float& z = surf.depthRow(y)[x];
     PixelProbe& probe = pixelProbe();
     if (probe.on && x == probe.x && y == probe.y) {
@@ -471,12 +540,30 @@ bool prepare(const SGLCONTEXT& ctx, const SGLVERTEX* in, int n, Style& st, Raste
     return true;
 }
 
+// Whether a primitive may reach a row this surface draws, judged from its
+// vertices' y alone (a pixel's margin either way; NaN says yes, and the
+// primitive is then dropped when it is prepared).
+bool reachesBands(const SGLVERTEX* vs, int n, const Surface& surf) {
+    if (surf.bandCount == 1) return true;
+    float lo = vs[0].y, hi = vs[0].y;
+    for (int i = 1; i < n; ++i) {
+        lo = std::min(lo, vs[i].y);
+        hi = std::max(hi, vs[i].y);
+    }
+    if (lo != lo || hi != hi) return true;
+    lo = std::min(std::max(lo, 0.0f), float(surf.target->height));
+    hi = std::min(std::max(hi, 0.0f), float(surf.target->height));
+    const int64_t top = std::max<int64_t>(0, int64_t(lo) - 1), bottom = int64_t(hi) + 1;
+    return surf.firstOwned(top) <= bottom;
+}
+
 // Draws the primitive if it belongs to this pass; true when it belongs to
 // the translucent one.
 bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucentPass,
                    const Surface& surf) {
     const SGLVERTEX* vs = &frame.vertices[p.firstVertex];
     int n = p.kind == PrimitiveKind::Point ? 1 : p.kind == PrimitiveKind::Line ? 2 : 3;
+    if (!reachesBands(vs, n, surf)) return false;
     Style st;
     RasterVertex rv[3];
     if (!prepare(frame.contexts[p.context], vs, n, st, rv)) return false;
@@ -495,31 +582,55 @@ bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucen
     return st.translucent;
 }
 
+struct BandJob {
+    const Frame* frame;
+    const RenderTarget* target;
+};
+
+// The target's rows of band set `index` of `count`: cleared, then the
+// opaque primitives, then the translucent ones noted on the way, in queue
+// order. Each set writes only its own rows, so the sets may be drawn at once.
+void drawBands(void* data, int index, int count) {
+    const BandJob& job = *static_cast<const BandJob*>(data);
+    const RenderTarget& target = *job.target;
+    Surface surf{&target, depthBuffer.data(), depthRowReady.data(), index, count};
+    for (int64_t y = surf.firstOwned(0), last; y < target.height; y = surf.firstOwned(last + 1)) {
+        last = std::min<int64_t>(target.height - 1, surf.bandEnd(y));
+        for (int64_t row = y; row <= last; ++row)
+            std::memset(target.base + size_t(row) * target.stride, 0, size_t(target.width) * 2);
+    }
+    // The probe (on, the frame is drawn by this thread alone) names each
+    // primitive as it is drawn.
+    PixelProbe& probe = pixelProbe();
+    const QueuedPrimitive* queue = job.frame->primitives.data();
+    std::vector<const QueuedPrimitive*> translucent;
+    for (const QueuedPrimitive& p : job.frame->primitives) {
+        if (probe.on) probe.primitive = uint32_t(&p - queue);
+        if (drawPrimitive(*job.frame, p, false, surf)) translucent.push_back(&p);
+    }
+    for (const QueuedPrimitive* p : translucent) {
+        if (probe.on) probe.primitive = uint32_t(p - queue);
+        drawPrimitive(*job.frame, *p, true, surf);
+    }
+}
+
 } // namespace
 
 void renderFrame(const Frame& frame, const RenderTarget& target) {
     if (target.width <= 0 || target.height <= 0) return;
-    for (int y = 0; y < target.height; ++y)
-        std::memset(target.base + size_t(y) * target.stride, 0, size_t(target.width) * 2);
     size_t pixels = size_t(target.width) * target.height;
     if (depthBuffer.size() < pixels) depthBuffer.resize(pixels);
     if (farRow.size() < size_t(target.width))
         farRow.resize(size_t(target.width), -std::numeric_limits<float>::infinity());
     depthRowReady.assign(size_t(target.height), 0);
-    Surface surf{&target, depthBuffer.data(), depthRowReady.data()};
-    // Opaque primitives first; the translucent ones are noted as they are
-    // met and drawn after them, in queue order.
-    translucentQueue.clear();
+    spanLevel(); // chosen (and named) here, before any band runs
     PixelProbe& probe = pixelProbe();
     probe.hits.clear();
-    for (const QueuedPrimitive& p : frame.primitives) {
-        probe.primitive = uint32_t(&p - frame.primitives.data());
-        if (drawPrimitive(frame, p, false, surf)) translucentQueue.push_back(&p);
-    }
-    for (const QueuedPrimitive* p : translucentQueue) {
-        probe.primitive = uint32_t(p - frame.primitives.data());
-        drawPrimitive(frame, *p, true, surf);
-    }
+    // A frame of fewer band rows than threads is drawn by fewer; a probed
+    // one by one thread, which records its hits in drawing order.
+    const int bands = int((target.height + kBandRows - 1) / kBandRows);
+    BandJob job{&frame, &target};
+    runBands(probe.on ? 1 : std::min(bandThreads(), bands), drawBands, &job);
 }
 
 } // namespace softsgl

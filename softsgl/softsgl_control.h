@@ -21,7 +21,8 @@ struct SoftsglCall {
 const std::vector<SoftsglCall>& softsglCalls();
 void softsglClearCalls();
 int softsglCallCount(const char* name);
-// Logging on (default) or off; counts and failures work either way.
+// Logging on or off (the default; the tests' support library turns it on);
+// counts and failures work either way.
 void softsglSetCallLogging(bool on);
 
 // The call numbered fromCall (1 = next) of that name and the times - 1 after
@@ -61,3 +62,9 @@ extern "C" int softsglQueuedPrimitives(void);
 // The latest render's target: first byte, bytes a row and bits a pixel
 // (bits 0 before any render).
 extern "C" void softsglLastTarget(uint8_t** address, int* stride, int* bitsPerPixel);
+
+// The threads a frame is drawn on (in bands of rows; the pixels are the same
+// whatever the count): 1 to 8, or 0 for the default (the environment
+// variable KXPWRVR_THREADS, else the processor's cores, at most 8).
+void softsglSetThreads(int count);
+int softsglThreads();

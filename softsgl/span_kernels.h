@@ -1,6 +1,6 @@
 // Span kernels: shading one horizontal run of a triangle's pixels. The
-// plain kernel is the reference; the fast one (SSE2, opaque spans) gives
-// the very same pixels and depths.
+// plain kernel is the reference; the kernels of every instruction-set level
+// (cpu/: SSE2, AVX2, AVX-512) give the very same pixels and depths.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +29,27 @@ struct Span {
 using SpanFunction = void (*)(uint16_t* dst, float* depth, int n, const Span& s,
                               const SpanStyle& st);
 
+// One level's kernels, indexed [textured][gouraud][translucent][is555].
+struct SpanKernelSet {
+    SpanFunction kernel[2][2][2][2];
+};
+
+// The kernel for a style at the level the spans run at (spanLevel()).
 SpanFunction spanKernel(const SpanStyle& st);
+// The plain per-pixel kernel: the reference, and the scalar level's.
 SpanFunction spanReference(const SpanStyle& st);
+// The kernel of one level (KernelLevel), or null where this build or this
+// processor has no set of that level.
+SpanFunction spanKernelAt(int level, const SpanStyle& st);
+// The level of the spans: the processor's, capped by KXPWRVR_KERNELS as the
+// driver's kernels are, lowered to the highest this build has. While the
+// variable is set the level is written to the debugger output once, as
+// "softsgl: spans <level>\n".
+int spanLevel();
+
+// The sets, built where KX_X86_KERNELS (and KX_AVX512_KERNELS) say.
+extern const SpanKernelSet sse2SpanKernels;
+extern const SpanKernelSet avx2SpanKernels;
+extern const SpanKernelSet avx512SpanKernels;
 
 } // namespace softsgl

@@ -1,6 +1,7 @@
 // The version record, the two callbacks and the screen devices.
 #include <cstring>
 
+#include "softsgl/band_workers.h"
 #include "softsgl/softsgl_control.h"
 #include "softsgl/softsgl_state.h"
 
@@ -79,6 +80,9 @@ SGL_API void SGL_CALL sgl_delete_device(int device) {
     int failed;
     if (enterCall("sgl_delete_device", {device}, &failed)) return;
     if (device >= 0 && device < kMaxDevices) devices[device].live = false;
+    // Without a device nothing is drawn: the band workers end until the next
+    // frame wants them.
+    if (!currentDevice()) stopBandWorkers();
 }
 
 void softsglSetVersionText(const char* version) {

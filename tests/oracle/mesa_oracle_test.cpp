@@ -2,7 +2,8 @@
 // exports, with OpenGL on llvmpipe under the same rules, and by the exact
 // model (oracle_scene.h). Interior pixels must agree with Mesa within one
 // 565 step, up to a small count per scene (texel-boundary ties), and with
-// the exact result everywhere off ties. On a failure the test writes
+// the exact result everywhere off ties; drawn on 1, 2 and 3 threads, every
+// scene gives the same pixels. On a failure the test writes
 // side-by-side and difference images.
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "bench/mesa_peer.h"
+#include "softsgl/softsgl_control.h"
 #include "tests/oracle/oracle_scene.h"
 
 using namespace oracle;
@@ -195,7 +197,14 @@ TEST(MesaOracle, InteriorPixelsAgreeWithLlvmpipeAndTheExactResult) {
     for (const NamedScene& named : scenes) {
         const Scene& s = named.scene;
         SCOPED_TRACE(s.name);
+        softsglSetThreads(1);
         const std::vector<uint16_t> ours = drawnByTheDriver(s);
+        // Drawn in bands on more threads, the frame is the same.
+        for (int threads : {2, 3}) {
+            softsglSetThreads(threads);
+            EXPECT_TRUE(drawnByTheDriver(s) == ours) << threads << " threads";
+        }
+        softsglSetThreads(0);
         const std::vector<uint16_t> mesa = haveMesa ? drawnByMesa(s) : ours;
         const std::vector<bool> edge = edgePixels(s);
         const Exact exact = exactResult(s);

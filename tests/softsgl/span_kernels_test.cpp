@@ -1,13 +1,19 @@
-// The fast span kernels against the plain per-pixel reference: random
-// spans, styles, texels and depth contents must give identical pixels and
-// depths, bit for bit.
+// The span kernels of every level against the plain per-pixel reference:
+// random spans, styles, texels and depth contents must give identical
+// pixels and depths, bit for bit. The suite also runs under each
+// KXPWRVR_KERNELS cap (tests/CMakeLists.txt), where the kernels chosen must
+// be the capped level's.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <random>
 #include <vector>
 
+#include "cpu/kernel_level.h"
 #include "softsgl/span_kernels.h"
 
 namespace {
@@ -15,7 +21,9 @@ namespace {
 using softsgl::Span;
 using softsgl::SpanStyle;
 
-TEST(SoftsglSpanKernels, FastKernelsMatchTheReferenceOnRandomSpans) {
+// Agreement with the reference of a level's kernels, or with `chosen` of
+// the kernels in use (which are that level's).
+void expectAgreement(int level, bool chosen = false) {
     std::mt19937 rng(20240601);
     auto uni = [&](float lo, float hi) {
         return std::uniform_real_distribution<float>(lo, hi)(rng);
@@ -33,7 +41,7 @@ TEST(SoftsglSpanKernels, FastKernelsMatchTheReferenceOnRandomSpans) {
             st.shift = 5 + sizeCode;
         }
         st.constantColour = pick(3) == 0;
-        st.translucent = pick(5) == 0;
+        st.translucent = pick(3) == 0;
         st.textureAlpha = st.texels && pick(2) == 0;
         st.is555 = pick(2) == 0;
         st.r = rng() & 255, st.g = rng() & 255, st.b = rng() & 255, st.a = rng() & 255;
@@ -57,12 +65,37 @@ TEST(SoftsglSpanKernels, FastKernelsMatchTheReferenceOnRandomSpans) {
             d = pick(4) == 0 ? -std::numeric_limits<float>::infinity() : uni(-0.5f, 2.0f);
         dstRef = dst;
         depthRef = depth;
-        softsgl::spanKernel(st)(dst.data() + 2, depth.data() + 2, n, s, st);
+        (chosen ? softsgl::spanKernel(st)
+                : softsgl::spanKernelAt(level, st))(dst.data() + 2, depth.data() + 2, n, s, st);
         softsgl::spanReference(st)(dstRef.data() + 2, depthRef.data() + 2, n, s, st);
-        ASSERT_EQ(dst, dstRef) << "round " << round << ", " << n << " pixels";
+        ASSERT_EQ(dst, dstRef) << "level " << level << ", round " << round << ", " << n
+                               << " pixels";
         ASSERT_EQ(0, std::memcmp(depth.data(), depthRef.data(), depth.size() * sizeof(float)))
-            << "round " << round;
+            << "level " << level << ", round " << round;
     }
+}
+
+TEST(SoftsglSpanKernels, EveryLevelMatchesTheReferenceOnRandomSpans) {
+    int tested = 0;
+    for (int level = kLevelSse2; level < kLevelCount; ++level) {
+        SpanStyle probe{};
+        if (!softsgl::spanKernelAt(level, probe)) continue; // not built, or not this processor
+        SCOPED_TRACE(kernelLevelName(level));
+        expectAgreement(level);
+        ++tested;
+    }
+    std::printf("span kernel levels compared: %d (the processor runs %s)\n", tested,
+                kernelLevelName(processorKernelLevel()));
+}
+
+// The kernels in use: the level that the cap allows, and agreeing too.
+TEST(SoftsglSpanKernels, ChosenKernelsFollowTheCapAndMatchTheReference) {
+    int expected = processorKernelLevel();
+    if (const char* cap = std::getenv("KXPWRVR_KERNELS"))
+        for (int k = 0; k < expected; ++k)
+            if (std::string(cap) == kernelLevelName(k)) expected = k;
+    EXPECT_EQ(softsgl::spanLevel(), expected);
+    expectAgreement(softsgl::spanLevel(), true);
 }
 
 } // namespace

@@ -4,6 +4,11 @@
 
 #include "diag/diag.h"
 #include "platform/posix/standin_control.h"
+#include "softsgl/softsgl_control.h"
+
+// softsgl keeps its call log only when asked (a player's game has no use for
+// it); every test program may read it.
+static const bool softsglLogOn = (softsglSetCallLogging(true), true);
 
 static std::vector<std::string> messages;
 

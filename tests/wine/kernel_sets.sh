@@ -5,12 +5,15 @@
 # kernel level cap (KXPWRVR_KERNELS=scalar, sse2, and avx512, which is above
 # every set a Windows build has and so leaves the driver its own choice), and
 # each run's frames compared pixel for pixel with the same frames of the demo
-# on Linux. While the variable is set the driver names the level it runs on
-# the debugger output, which Wine prints on its debugstr channel: it must be
-# the cap, and for the open run the best level this processor offers a
-# Windows build (AVX2 where /proc/cpuinfo lists it, else SSE2). Every run
-# passes through the kernels of its set: the keyed blits, the stretch, the
-# read-back of each saved frame, and the texel conversion and scaling.
+# on Linux. While the variable is set the driver and sgl.dll name the level
+# they run on the debugger output, which Wine prints on its debugstr
+# channel: it must be the cap, and for the open run the best level this
+# processor offers a Windows build (AVX2 where /proc/cpuinfo lists it, else
+# SSE2). Every run passes through the kernels of its set: the keyed blits,
+# the stretch, the read-back of each saved frame, the texel conversion and
+# scaling, and softsgl's spans. Each run also draws its frames in bands on
+# its own number of threads (KXPWRVR_THREADS 1, 3 and 2, which sgl.dll names
+# too): the pixels must not depend on it.
 # Exit 77 (skipped) while the Windows build has not made kxdemo.exe.
 set -u
 runner=$1
@@ -46,22 +49,27 @@ frames_saved=$(cd "$work/linux" && ls frame_*.png 2>/dev/null)
 [ -n "$frames_saved" ] || { echo "FAIL: the Linux demo saved no frames"; exit 1; }
 
 failures=0
-for cap in scalar sse2 avx512; do
+for run in scalar:1 sse2:3 avx512:2; do
+  cap=${run%:*}
+  threads=${run#*:}
   expected=$cap
   [ "$cap" = avx512 ] && expected=$best
-  echo "== the demo under Wine, KXPWRVR_KERNELS=$cap: expecting the $expected set"
+  echo "== the demo under Wine, KXPWRVR_KERNELS=$cap KXPWRVR_THREADS=$threads: expecting the $expected set"
   mkdir -p "$work/$cap"
   # Wine maps the Unix root to drive Z:.
-  if ! KXPWRVR_KERNELS=$cap "$runner" --timeout 600 --expect '^kxdemo: [0-9]+ PNG frames? in ' \
-    --wine-debug '-all,+debugstr' --require "OutputDebugStringA \"kxpwrvr: kernels $expected\\n\"" \
+  if ! KXPWRVR_KERNELS=$cap KXPWRVR_THREADS=$threads "$runner" --timeout 600 \
+    --expect '^kxdemo: [0-9]+ PNG frames? in ' --wine-debug '-all,+debugstr' \
+    --require "OutputDebugStringA \"kxpwrvr: kernels $expected\\n\"" \
+    --require "OutputDebugStringA \"softsgl: spans $expected\\n\"" \
+    --require "OutputDebugStringA \"softsgl: threads $threads\\n\"" \
     --log "$work/$cap.log" "$windows_demo" --frames $frames --write $write --out "Z:$work/$cap" \
     >/dev/null; then
-    grep -E 'kxpwrvr: kernels|wine_run|kxdemo:' "$work/$cap.log" 2>/dev/null
+    grep -E 'kxpwrvr: kernels|softsgl: |wine_run|kxdemo:' "$work/$cap.log" 2>/dev/null
     echo "FAIL: the demo under Wine failed or named another set (KXPWRVR_KERNELS=$cap)"
     failures=$((failures + 1))
     continue
   fi
-  echo "the driver named: $(grep -o 'kxpwrvr: kernels [a-z0-9]*' "$work/$cap.log")"
+  echo "named: $(grep -oE '(kxpwrvr: kernels|softsgl: spans|softsgl: threads) [a-z0-9]*' "$work/$cap.log" | sort -u | tr '\n' ' ')"
   for frame in $frames_saved; do
     printf '%s: ' "$frame"
     "$compare" "$work/linux/$frame" "$work/$cap/$frame"
@@ -77,4 +85,4 @@ if [ $failures -ne 0 ]; then
   echo "FAIL: $failures failure(s) (runs and frames kept in $work)"
   exit 1
 fi
-echo "PASS: the scalar, sse2 and $best sets drew the Linux frames under Wine"
+echo "PASS: the scalar, sse2 and $best sets, on 1, 3 and 2 threads, drew the Linux frames under Wine"

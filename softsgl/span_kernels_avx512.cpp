@@ -1,0 +1,121 @@
+// The AVX-512 span kernels (F, BW, VL): sixteen pixels a group, with mask
+// registers for the depth test, the partial last group and the stores.
+//
+// Not built for Windows: mingw-w64's GCC does not align the stack for
+// spilled 512-bit registers there (GCC bug 54412).
+#include "softsgl/span_kernels.h"
+
+#include "cpu/kernel_level.h"
+
+#if defined(KX_AVX512_KERNELS)
+
+// GCC 12's AVX-512 headers start some intrinsics from an undefined
+// register and then warn that it may be used uninitialised.
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#define KX_SPAN                                                                                    \
+    __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"), always_inline)) inline
+
+namespace softsgl {
+namespace {
+
+struct Lanes {
+    static constexpr int N = 16;
+    using F = __m512;
+    using I = __m512i;
+    using M = __mmask16;
+    using Shift = __m128i;
+
+    KX_SPAN static F set1(float f) { return _mm512_set1_ps(f); }
+    KX_SPAN static F iota() {
+        return _mm512_set_ps(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    }
+    KX_SPAN static F add(F a, F b) { return _mm512_add_ps(a, b); }
+    KX_SPAN static F mul(F a, F b) { return _mm512_mul_ps(a, b); }
+    KX_SPAN static F div(F a, F b) { return _mm512_div_ps(a, b); }
+    KX_SPAN static F maxf(F a, F b) { return _mm512_max_ps(a, b); }
+    KX_SPAN static F minf(F a, F b) { return _mm512_min_ps(a, b); }
+    KX_SPAN static F toFloat(I i) { return _mm512_cvtepi32_ps(i); }
+    KX_SPAN static I truncate(F f) { return _mm512_cvttps_epi32(f); }
+    KX_SPAN static I lessAsMinusOne(F a, F b) {
+        return _mm512_maskz_set1_epi32(_mm512_cmp_ps_mask(a, b, _CMP_LT_OQ), -1);
+    }
+    KX_SPAN static M greaterEqual(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }
+
+    KX_SPAN static I zero() { return _mm512_setzero_si512(); }
+    KX_SPAN static I set1i(int32_t v) { return _mm512_set1_epi32(v); }
+    KX_SPAN static I ramp(int32_t base, int32_t step) {
+        const I k = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+        return _mm512_add_epi32(_mm512_set1_epi32(base),
+                                _mm512_mullo_epi32(k, _mm512_set1_epi32(step)));
+    }
+    KX_SPAN static I add(I a, I b) { return _mm512_add_epi32(a, b); }
+    KX_SPAN static I sub(I a, I b) { return _mm512_sub_epi32(a, b); }
+    KX_SPAN static I mul16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+    KX_SPAN static I andi(I a, I b) { return _mm512_and_si512(a, b); }
+    KX_SPAN static I ori(I a, I b) { return _mm512_or_si512(a, b); }
+    KX_SPAN static I srli(I a, int n) { return _mm512_srli_epi32(a, unsigned(n)); }
+    KX_SPAN static I slli(I a, int n) { return _mm512_slli_epi32(a, unsigned(n)); }
+    KX_SPAN static I srai16(I a) { return _mm512_srai_epi32(a, 16); }
+    KX_SPAN static Shift shiftCount(int n) { return _mm_cvtsi32_si128(n); }
+    KX_SPAN static I sll(I a, Shift n) { return _mm512_sll_epi32(a, n); }
+    KX_SPAN static I clamp255(I c) {
+        return _mm512_min_epi32(_mm512_max_epi32(c, _mm512_setzero_si512()),
+                                _mm512_set1_epi32(255));
+    }
+    KX_SPAN static M equal(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b); }
+    KX_SPAN static M notEqual(I a, I b) { return _mm512_cmpneq_epi32_mask(a, b); }
+    KX_SPAN static M andMask(M a, M b) { return M(a & b); }
+    KX_SPAN static M firstLanes(int n) { return M((1u << n) - 1); }
+    KX_SPAN static bool none(M m) { return m == 0; }
+
+    // Sixteen loads: 10 % faster over the frame benchmark than the gather
+    // instruction on the AMD EPYC (Zen 4) we measure on.
+    KX_SPAN static __m128i four(const uint32_t* texels, const int32_t* k) {
+        __m128i v = _mm_cvtsi32_si128(int32_t(texels[k[0]]));
+        v = _mm_insert_epi32(v, int32_t(texels[k[1]]), 1);
+        v = _mm_insert_epi32(v, int32_t(texels[k[2]]), 2);
+        return _mm_insert_epi32(v, int32_t(texels[k[3]]), 3);
+    }
+    KX_SPAN static I gather(const uint32_t* texels, I index) {
+        alignas(64) int32_t k[16];
+        _mm512_store_si512(k, index);
+        const __m256i lo = _mm256_inserti128_si256(_mm256_castsi128_si256(four(texels, k)),
+                                                   four(texels, k + 4), 1);
+        const __m256i hi = _mm256_inserti128_si256(_mm256_castsi128_si256(four(texels, k + 8)),
+                                                   four(texels, k + 12), 1);
+        return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
+    }
+
+    KX_SPAN static I loadPixels(const uint16_t* p) {
+        return _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+    }
+    KX_SPAN static I loadPixelsPart(const uint16_t* p, int n) {
+        return _mm512_cvtepu16_epi32(_mm256_maskz_loadu_epi16(firstLanes(n), p));
+    }
+    KX_SPAN static void storePixels(uint16_t* p, I pixels, M m) {
+        _mm256_mask_storeu_epi16(p, m, _mm512_cvtepi32_epi16(pixels));
+    }
+    KX_SPAN static void storePixelsPart(uint16_t* p, I pixels, M m, int) {
+        storePixels(p, pixels, m);
+    }
+    KX_SPAN static F loadDepth(const float* z) { return _mm512_loadu_ps(z); }
+    KX_SPAN static F loadDepthPart(const float* z, int n) {
+        return _mm512_maskz_loadu_ps(firstLanes(n), z);
+    }
+    KX_SPAN static void storeDepth(float* z, F q, F, M m) { _mm512_mask_storeu_ps(z, m, q); }
+    KX_SPAN static void storeDepthPart(float* z, F q, M m, int) { _mm512_mask_storeu_ps(z, m, q); }
+};
+
+#include "softsgl/span_lanes.h"
+
+} // namespace
+
+const SpanKernelSet avx512SpanKernels = kLaneSet;
+
+} // namespace softsgl
+
+#endif

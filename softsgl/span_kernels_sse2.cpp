@@ -1,0 +1,130 @@
+// The SSE2 span kernels: four pixels a group.
+#include "softsgl/span_kernels.h"
+
+#include "cpu/kernel_level.h"
+
+#if defined(KX_X86_KERNELS)
+
+#include <emmintrin.h>
+
+#define KX_SPAN __attribute__((target("sse2"), always_inline)) inline
+
+namespace softsgl {
+namespace {
+
+struct Lanes {
+    static constexpr int N = 4;
+    using F = __m128;
+    using I = __m128i;
+    using M = __m128i; // all ones in a lane that is set
+    using Shift = __m128i;
+
+    KX_SPAN static F set1(float f) { return _mm_set1_ps(f); }
+    KX_SPAN static F iota() { return _mm_set_ps(3, 2, 1, 0); }
+    KX_SPAN static F add(F a, F b) { return _mm_add_ps(a, b); }
+    KX_SPAN static F mul(F a, F b) { return _mm_mul_ps(a, b); }
+    KX_SPAN static F div(F a, F b) { return _mm_div_ps(a, b); }
+    KX_SPAN static F maxf(F a, F b) { return _mm_max_ps(a, b); }
+    KX_SPAN static F minf(F a, F b) { return _mm_min_ps(a, b); }
+    KX_SPAN static F toFloat(I i) { return _mm_cvtepi32_ps(i); }
+    KX_SPAN static I truncate(F f) { return _mm_cvttps_epi32(f); }
+    KX_SPAN static I lessAsMinusOne(F a, F b) { return _mm_castps_si128(_mm_cmplt_ps(a, b)); }
+    KX_SPAN static M greaterEqual(F a, F b) { return _mm_castps_si128(_mm_cmpge_ps(a, b)); }
+
+    KX_SPAN static I zero() { return _mm_setzero_si128(); }
+    KX_SPAN static I set1i(int32_t v) { return _mm_set1_epi32(v); }
+    KX_SPAN static I ramp(int32_t base, int32_t step) {
+        const uint32_t b = uint32_t(base), s = uint32_t(step);
+        return _mm_set_epi32(int32_t(b + 3 * s), int32_t(b + 2 * s), int32_t(b + s), int32_t(b));
+    }
+    KX_SPAN static I add(I a, I b) { return _mm_add_epi32(a, b); }
+    KX_SPAN static I sub(I a, I b) { return _mm_sub_epi32(a, b); }
+    KX_SPAN static I mul16(I a, I b) { return _mm_mullo_epi16(a, b); }
+    KX_SPAN static I andi(I a, I b) { return _mm_and_si128(a, b); }
+    KX_SPAN static I ori(I a, I b) { return _mm_or_si128(a, b); }
+    KX_SPAN static I srli(I a, int n) { return _mm_srli_epi32(a, n); }
+    KX_SPAN static I slli(I a, int n) { return _mm_slli_epi32(a, n); }
+    KX_SPAN static I srai16(I a) { return _mm_srai_epi32(a, 16); }
+    KX_SPAN static Shift shiftCount(int n) { return _mm_cvtsi32_si128(n); }
+    KX_SPAN static I sll(I a, Shift n) { return _mm_sll_epi32(a, n); }
+    KX_SPAN static I clamp255(I c) {
+        c = _mm_andnot_si128(_mm_srai_epi32(c, 31), c); // below 0: 0
+        const I over = _mm_cmpgt_epi32(c, _mm_set1_epi32(255));
+        return _mm_or_si128(_mm_andnot_si128(over, c), _mm_and_si128(over, _mm_set1_epi32(255)));
+    }
+    KX_SPAN static M equal(I a, I b) { return _mm_cmpeq_epi32(a, b); }
+    KX_SPAN static M notEqual(I a, I b) {
+        return _mm_xor_si128(_mm_cmpeq_epi32(a, b), _mm_set1_epi32(-1));
+    }
+    KX_SPAN static M andMask(M a, M b) { return _mm_and_si128(a, b); }
+    KX_SPAN static M firstLanes(int n) {
+        return _mm_cmpgt_epi32(_mm_set1_epi32(n), _mm_set_epi32(3, 2, 1, 0));
+    }
+    KX_SPAN static bool none(M m) { return _mm_movemask_epi8(m) == 0; }
+
+    KX_SPAN static I gather(const uint32_t* texels, I index) {
+        alignas(16) int32_t k[4];
+        _mm_store_si128(reinterpret_cast<I*>(k), index);
+        return _mm_set_epi32(int32_t(texels[k[3]]), int32_t(texels[k[2]]), int32_t(texels[k[1]]),
+                             int32_t(texels[k[0]]));
+    }
+
+    // 16-bit pixels as 32-bit lanes and back (values 0..65535, so the
+    // sign-extended signed pack is exact).
+    KX_SPAN static I widen(I p) { return _mm_unpacklo_epi16(p, _mm_setzero_si128()); }
+    KX_SPAN static I narrow(I v) {
+        v = _mm_srai_epi32(_mm_slli_epi32(v, 16), 16);
+        return _mm_packs_epi32(v, v);
+    }
+    KX_SPAN static I loadPixels(const uint16_t* p) {
+        return widen(_mm_loadl_epi64(reinterpret_cast<const I*>(p)));
+    }
+    KX_SPAN static I loadPixelsPart(const uint16_t* p, int n) {
+        alignas(16) uint16_t v[8] = {};
+        for (int k = 0; k < n; ++k)
+            v[k] = p[k];
+        return loadPixels(v);
+    }
+    KX_SPAN static void storePixels(uint16_t* p, I pixels, M m) {
+        const I keep = _mm_packs_epi32(m, m);
+        const I old = _mm_loadl_epi64(reinterpret_cast<const I*>(p));
+        const I mixed =
+            _mm_or_si128(_mm_and_si128(keep, narrow(pixels)), _mm_andnot_si128(keep, old));
+        _mm_storel_epi64(reinterpret_cast<I*>(p), mixed);
+    }
+    KX_SPAN static void storePixelsPart(uint16_t* p, I pixels, M m, int n) {
+        alignas(16) uint16_t v[8];
+        _mm_store_si128(reinterpret_cast<I*>(v), narrow(pixels));
+        const int bits = _mm_movemask_ps(_mm_castsi128_ps(m));
+        for (int k = 0; k < n; ++k)
+            if (bits >> k & 1) p[k] = v[k];
+    }
+    KX_SPAN static F loadDepth(const float* z) { return _mm_loadu_ps(z); }
+    KX_SPAN static F loadDepthPart(const float* z, int n) {
+        alignas(16) float v[4] = {};
+        for (int k = 0; k < n; ++k)
+            v[k] = z[k];
+        return _mm_load_ps(v);
+    }
+    KX_SPAN static void storeDepth(float* z, F q, F old, M m) {
+        const F keep = _mm_castsi128_ps(m);
+        _mm_storeu_ps(z, _mm_or_ps(_mm_and_ps(keep, q), _mm_andnot_ps(keep, old)));
+    }
+    KX_SPAN static void storeDepthPart(float* z, F q, M m, int n) {
+        alignas(16) float v[4];
+        _mm_store_ps(v, q);
+        const int bits = _mm_movemask_ps(_mm_castsi128_ps(m));
+        for (int k = 0; k < n; ++k)
+            if (bits >> k & 1) z[k] = v[k];
+    }
+};
+
+#include "softsgl/span_lanes.h"
+
+} // namespace
+
+const SpanKernelSet sse2SpanKernels = kLaneSet;
+
+} // namespace softsgl
+
+#endif
