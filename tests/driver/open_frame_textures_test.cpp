@@ -36,21 +36,32 @@ void drawQuad(float x) {
 
 // The colour in the middle of the quad at column x, as the host reads it.
 uint16_t shownAt(int x) {
-    static uint8_t screen[480][640 * 3];
-    EXPECT_EQ(BltFromCard(&screen[0][0], 0, 0, 640, 480, 640 * 3, 2), 1);
-    const uint8_t* p = &screen[479 - 32][3 * (x + 32)];
-    return to565(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+    return readShownFrame().at(x + 32, 32);
 }
 
 const std::vector<std::string> kUploadFailed = {
     "kxCache::UploadTexture: texture creation error!!\n",
     "kxCache::GetTextureHandle - failed to load texture\n"};
 
+// Texture memory for two, both used by the open frame (red at column 0,
+// green at 100): `third` finds no room, because making it would delete one
+// the frame uses. It draws untextured, with the cache's messages; the first
+// two keep theirs.
+void expectThirdUploadFails(TextureRecord* third) {
+    clearMessages();
+    SelectTexture(third);
+    EXPECT_EQ(driverMessages(), kUploadFailed);
+    drawQuad(200);
+    PageFlip();
+    EXPECT_EQ(shownAt(0), kRed);
+    EXPECT_EQ(shownAt(100), kGreen);
+    EXPECT_EQ(shownAt(200), kWhite);
+}
+
 } // namespace
 
 // Texture memory for two: a third texture in a frame that already draws with
-// two finds no room, because making it would delete one the frame uses. It
-// draws untextured, with the cache's messages; the first two keep theirs.
+// two finds no room.
 TEST(OpenFrameTextures, AnUploadThatWouldEvictOneOfThemFails) {
     ASSERT_EQ(Init(), 1);
     softsglSetTextureBudget(2 * 64 * 64 * 2);
@@ -61,14 +72,7 @@ TEST(OpenFrameTextures, AnUploadThatWouldEvictOneOfThemFails) {
     drawQuad(0);
     SelectTexture(green);
     drawQuad(100);
-    clearMessages();
-    SelectTexture(blue);
-    EXPECT_EQ(driverMessages(), kUploadFailed);
-    drawQuad(200);
-    PageFlip();
-    EXPECT_EQ(shownAt(0), kRed);
-    EXPECT_EQ(shownAt(100), kGreen);
-    EXPECT_EQ(shownAt(200), kWhite);
+    expectThirdUploadFails(blue);
     // In the next frame, which draws with it alone, it is made resident in
     // the room of a texture the frame does not use (once another texture was
     // selected: the failed one is the memo's).
@@ -97,14 +101,7 @@ TEST(OpenFrameTextures, ATextureDrawnWithoutANewSelectionIsKept) {
     drawQuad(0);
     SelectTexture(load(1));
     drawQuad(100);
-    clearMessages();
-    SelectTexture(load(2));
-    EXPECT_EQ(driverMessages(), kUploadFailed);
-    drawQuad(200);
-    PageFlip();
-    EXPECT_EQ(shownAt(0), kRed);
-    EXPECT_EQ(shownAt(100), kGreen);
-    EXPECT_EQ(shownAt(200), kWhite);
+    expectThirdUploadFails(load(2));
     Shutdown();
 }
 

@@ -49,10 +49,7 @@ void drawFrame() {
 
 // The shown frame's pixel (x, y), read back as the host reads it.
 uint16_t readBack(int x, int y) {
-    static uint8_t screen[480][640 * 3];
-    if (BltFromCard(&screen[0][0], 0, 0, 640, 480, 640 * 3, 2) != 1) return 0xDEAD;
-    const uint8_t* p = &screen[479 - y][3 * x];
-    return to565(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+    return readShownFrame().at(x, y);
 }
 
 // A started driver on a display made with this pitch and offset draws the

@@ -16,29 +16,6 @@ namespace {
 
 constexpr uint16_t kWhite = 0xFFFF, kRed = 0xF800;
 
-// The shown frame, read back as the host reads it: pixel (x, y) as 565.
-struct Screen {
-    std::vector<uint8_t> bytes = std::vector<uint8_t>(640 * 480 * 3);
-    uint16_t at(int x, int y) const {
-        const uint8_t* p = &bytes[(size_t(479 - y) * 640 + size_t(x)) * 3];
-        return to565(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
-    }
-    // Pixels of the rectangle [x0, x1) x [y0, y1) that are not black.
-    int litIn(int x0, int y0, int x1, int y1) const {
-        int lit = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x)
-                lit += at(x, y) != 0;
-        return lit;
-    }
-};
-
-Screen shown() {
-    Screen s;
-    EXPECT_EQ(BltFromCard(s.bytes.data(), 0, 0, 640, 480, 640 * 3, 2), 1);
-    return s;
-}
-
 // Non-black 16-bit words in a buffer of the chain, every row whole.
 int litInBuffer(int position) {
     int lit = 0;
@@ -84,7 +61,7 @@ TEST(ScreenClears, OutsideASmallRenderAreaEveryFrameIsBlack) {
         fillArea(640, 480, 0xFFFFFFFF);
         PageFlip();
     }
-    EXPECT_EQ(shown().at(600, 400), kWhite);
+    EXPECT_EQ(readShownFrame().at(600, 400), kWhite);
     // Smaller areas: inside the frame drawn, outside black on every frame,
     // those that show the buffers the large frames left included.
     const struct {
@@ -96,7 +73,7 @@ TEST(ScreenClears, OutsideASmallRenderAreaEveryFrameIsBlack) {
             SCOPED_TRACE("mode " + std::to_string(a.mode) + ", frame " + std::to_string(frame));
             fillArea(a.width, a.height, 0xFFFF0000);
             PageFlip();
-            Screen s = shown();
+            const ShownFrame s = readShownFrame();
             EXPECT_EQ(s.litIn(0, 0, a.width, a.height), a.width * a.height);
             EXPECT_EQ(s.litIn(a.width, 0, 640, 480) + s.litIn(0, a.height, a.width, 480), 0);
             EXPECT_EQ(s.at(a.width - 1, a.height - 1), kRed);
@@ -106,7 +83,7 @@ TEST(ScreenClears, OutsideASmallRenderAreaEveryFrameIsBlack) {
     kxstandLoseSurfaces();
     for (int frame = 0; frame < 4; ++frame) {
         PageFlip();
-        Screen s = shown();
+        const ShownFrame s = readShownFrame();
         EXPECT_EQ(s.litIn(512, 0, 640, 480) + s.litIn(0, 384, 512, 480), 0) << frame;
     }
     Shutdown();
@@ -122,34 +99,38 @@ TEST(ScreenClears, BlitsOutsideTheRenderAreaShowInTheirFrameOnly) {
     static const std::vector<uint8_t> image(16 * 16, 1);
     BltToCard(image.data(), 400, 300, 16, 16, 16, 0, nullptr);
     PageFlip();
-    EXPECT_EQ(shown().litIn(400, 300, 416, 316), 16 * 16);
+    EXPECT_EQ(readShownFrame().litIn(400, 300, 416, 316), 16 * 16);
     for (int frame = 1; frame < 4; ++frame) {
         PageFlip();
-        EXPECT_EQ(shown().litIn(320, 0, 640, 480), 0) << frame;
+        EXPECT_EQ(readShownFrame().litIn(320, 0, 640, 480), 0) << frame;
     }
     Shutdown();
 }
+
+namespace {
+
+// A frame of the 320 x 240 area whose first clear the display refuses: it
+// says `message` and the frame is drawn all the same.
+void expectFailedClear(const std::string& message) {
+    clearMessages();
+    kxstandFailCall("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY);
+    fillArea(320, 240, 0xFFFF0000);
+    PageFlip();
+    EXPECT_EQ(driverMessages(), std::vector<std::string>{message});
+    const ShownFrame s = readShownFrame();
+    EXPECT_EQ(s.at(319, 239), kRed);
+    EXPECT_EQ(s.at(320, 240), 0);
+}
+
+} // namespace
 
 // A clear the display refuses is named, and the frame is drawn all the same.
 TEST(ScreenClears, FailedClearsAreNamedAndTheFrameIsDrawn) {
     ASSERT_EQ(Init(), 1);
     ASSERT_EQ(ChangeResolution(1), 1);
-    clearMessages();
-    kxstandFailCall("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY);
-    fillArea(320, 240, 0xFFFF0000);
-    PageFlip();
-    EXPECT_EQ(driverMessages(),
-              std::vector<std::string>{"ddClearBackBufferOutside, failed clear\n"});
-    EXPECT_EQ(shown().at(319, 239), kRed);
+    expectFailedClear("ddClearBackBufferOutside, failed clear\n");
     // The clears of a restored chain.
     kxstandLoseSurfaces();
-    clearMessages();
-    kxstandFailCall("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY);
-    fillArea(320, 240, 0xFFFF0000);
-    PageFlip();
-    EXPECT_EQ(driverMessages(),
-              std::vector<std::string>{"ddGetWindowInfo, failed clear of the restored chain\n"});
-    EXPECT_EQ(shown().at(319, 239), kRed);
-    EXPECT_EQ(shown().at(320, 240), 0);
+    expectFailedClear("ddGetWindowInfo, failed clear of the restored chain\n");
     Shutdown();
 }

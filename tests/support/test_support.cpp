@@ -1,7 +1,10 @@
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
+#include "api/kxapi.h"
 #include "diag/diag.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
@@ -12,18 +15,26 @@ static const bool softsglLogOn = (softsglSetCallLogging(true), true);
 
 static std::vector<std::string> messages;
 
-static void collect(const char* message) { messages.emplace_back(message); }
+static void collect(const char* message) {
+    messages.emplace_back(message);
+}
 
-void captureMessages() { kxSetDiagnosticSink(collect); }
+void captureMessages() {
+    kxSetDiagnosticSink(collect);
+}
 
-const std::vector<std::string>& driverMessages() { return messages; }
+const std::vector<std::string>& driverMessages() {
+    return messages;
+}
 
 void clearMessages() {
     captureMessages();
     messages.clear();
 }
 
-bool sawMessage(const std::string& text) { return countMessages(text) > 0; }
+bool sawMessage(const std::string& text) {
+    return countMessages(text) > 0;
+}
 
 int countMessages(const std::string& text) {
     return static_cast<int>(std::count(messages.begin(), messages.end(), text));
@@ -42,4 +53,23 @@ void setChainPixel(int position, int x, int y, uint16_t value) {
     int pitch = 0;
     uint8_t* base = kxstandChainPixels(position, &pitch);
     if (base) __builtin_memcpy(base + y * pitch + 2 * x, &value, 2);
+}
+
+uint16_t ShownFrame::at(int x, int y) const {
+    const uint8_t* p = &bytes[(size_t(479 - y) * 640 + size_t(x)) * 3];
+    return to565(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+}
+
+int ShownFrame::litIn(int x0, int y0, int x1, int y1) const {
+    int lit = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            lit += at(x, y) != 0;
+    return lit;
+}
+
+ShownFrame readShownFrame() {
+    ShownFrame frame;
+    EXPECT_EQ(BltFromCard(frame.bytes.data(), 0, 0, 640, 480, 640 * 3, 2), 1);
+    return frame;
 }

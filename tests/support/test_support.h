@@ -1,5 +1,5 @@
 // Small helpers shared by the tests: the driver's messages, pixels of the
-// stand-in's surfaces, colour comparison.
+// stand-in's surfaces and of the shown frame, colour comparison.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,17 @@ int countMessages(const std::string& text);
 // Pixel (x, y) of a chain position of the stand-in display (0 front, 1 back).
 uint16_t chainPixel(int position, int x, int y);
 void setChainPixel(int position, int x, int y, uint16_t value);
+
+// The frame the display shows, read back as a host reads it: BltFromCard
+// of the whole 640 x 480 screen in 24 bits (bottom row first).
+struct ShownFrame {
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(640 * 480 * 3);
+    // Pixel (x, y), y from the top, as 565.
+    uint16_t at(int x, int y) const;
+    // Pixels of the rectangle [x0, x1) x [y0, y1) that are not black.
+    int litIn(int x0, int y0, int x1, int y1) const;
+};
+ShownFrame readShownFrame();
 
 // 565 and 555 pixels from 0x..RRGGBB by dropping low bits: the references
 // the conversions are checked against.

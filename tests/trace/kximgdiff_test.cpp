@@ -35,16 +35,11 @@ TEST(Kximgdiff, TwoFilesWithThreshold) {
     writeImage(dir / "a.png");
     writeImage(dir / "same.png");
     writeImage(dir / "b.png", 5, 7, 3);
-    ToolResult same =
-        runTool("kximgdiff " + (dir / "a.png").string() + " " + (dir / "same.png").string());
-    EXPECT_EQ(same.exitCode, 0) << same.output;
-    EXPECT_TRUE(contains(same.output, "1 image: 1 identical")) << same.output;
+    expectTool("kximgdiff " + (dir / "a.png").string() + " " + (dir / "same.png").string(), 0,
+               "1 image: 1 identical");
 
     std::string pair = (dir / "a.png").string() + " " + (dir / "b.png").string();
-    ToolResult differs = runTool("kximgdiff " + pair);
-    EXPECT_EQ(differs.exitCode, 1) << differs.output;
-    EXPECT_TRUE(contains(differs.output, "differs, 1 pixels, largest difference 3"))
-        << differs.output;
+    expectTool("kximgdiff " + pair, 1, "differs, 1 pixels, largest difference 3");
     EXPECT_EQ(runTool("kximgdiff " + pair + " --threshold 3").exitCode, 0);
     EXPECT_EQ(runTool("kximgdiff " + pair + " --threshold 2").exitCode, 1);
 }
@@ -53,13 +48,10 @@ TEST(Kximgdiff, BadInputIsRefused) {
     const WorkDir dir("imgdiff_bad");
     writeImage(dir / "a.png");
     std::ofstream(dir / "junk.png") << "not a png";
-    ToolResult junk =
-        runTool("kximgdiff " + (dir / "a.png").string() + " " + (dir / "junk.png").string());
-    EXPECT_EQ(junk.exitCode, 2);
-    EXPECT_TRUE(contains(junk.output, "cannot read")) << junk.output;
-    ToolResult mixed = runTool("kximgdiff " + dir.string() + " " + (dir / "a.png").string());
-    EXPECT_EQ(mixed.exitCode, 2);
-    EXPECT_TRUE(contains(mixed.output, "give two files or two folders")) << mixed.output;
+    expectTool("kximgdiff " + (dir / "a.png").string() + " " + (dir / "junk.png").string(), 2,
+               "cannot read");
+    expectTool("kximgdiff " + dir.string() + " " + (dir / "a.png").string(), 2,
+               "give two files or two folders");
     EXPECT_EQ(runTool("kximgdiff " + dir.string()).exitCode, 2);
     EXPECT_EQ(runTool("kximgdiff a b --threshold 300").exitCode, 2);
 }
@@ -77,19 +69,14 @@ TEST(Kximgdiff, FoldersCountUnmatchedFrames) {
     for (const char* name : {"frame_0002.png", "frame_0003.png", "frame_0004.png"})
         writeImage(dir / "test" / name);
     std::string folders = (dir / "ref").string() + " " + (dir / "test").string();
-    ToolResult loud = runTool("kximgdiff " + folders);
-    EXPECT_EQ(loud.exitCode, 0) << loud.output;
-    EXPECT_TRUE(contains(loud.output, "frame_0003.png: only in")) << loud.output;
-    ToolResult quiet = runTool("kximgdiff " + folders + " --quiet");
-    EXPECT_EQ(quiet.exitCode, 0) << quiet.output;
-    EXPECT_FALSE(contains(quiet.output, "frame_0003.png")) << quiet.output;
-    EXPECT_TRUE(contains(quiet.output, "2 images: 2 identical")) << quiet.output;
-    EXPECT_TRUE(contains(quiet.output, "3 only in")) << quiet.output;
+    expectTool("kximgdiff " + folders, 0, "frame_0003.png: only in");
+    const std::string quiet =
+        expectTool("kximgdiff " + folders + " --quiet", 0, "2 images: 2 identical");
+    EXPECT_FALSE(contains(quiet, "frame_0003.png")) << quiet;
+    EXPECT_TRUE(contains(quiet, "3 only in")) << quiet;
 
     fs::remove(dir / "test" / "frame_0001.png");
-    ToolResult missing = runTool("kximgdiff " + folders + " --quiet");
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(contains(missing.output, "frame_0001.png: missing")) << missing.output;
+    expectTool("kximgdiff " + folders + " --quiet", 1, "frame_0001.png: missing");
 }
 
 std::vector<uint8_t> fromBase64(const std::string& text) {

@@ -161,22 +161,15 @@ TEST(KxtraceTextures, EveryContentThroughItsPaletteAndKey) {
 TEST(KxtraceTextures, BadInputSaysWhy) {
     const WorkDir dir("textures");
     const std::string trace = writeSession(dir);
-    std::ifstream in(trace, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::string cut = trace + ".cut";
-    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() - 30);
-    ToolResult damaged = runTool("kxtrace textures " + cut + " " + (dir / "out").string());
-    EXPECT_EQ(damaged.exitCode, 3) << damaged.output;
-    EXPECT_TRUE(contains(damaged.output, ": offset ") && contains(damaged.output, "truncated"))
-        << damaged.output;
+    const std::string damaged =
+        "kxtrace textures " + truncatedCopy(trace) + " " + (dir / "out").string();
+    EXPECT_TRUE(contains(expectTool(damaged, 3, ": offset "), "truncated"));
     EXPECT_FALSE(fs::exists(dir / "out"));
 
     // A file where the folder should go.
     std::ofstream(dir / "taken") << "x";
-    ToolResult blocked = runTool("kxtrace textures " + trace + " " + (dir / "taken").string());
-    EXPECT_EQ(blocked.exitCode, 4) << blocked.output;
-    EXPECT_TRUE(contains(blocked.output, "cannot create " + (dir / "taken").string()))
-        << blocked.output;
+    expectTool("kxtrace textures " + trace + " " + (dir / "taken").string(), 4,
+               "cannot create " + (dir / "taken").string());
 }
 
 } // namespace

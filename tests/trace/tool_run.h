@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +33,25 @@ inline ToolResult runTool(const std::string& command) {
 
 inline bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// Runs `command`, which must end with `exitCode` and print `text`; returns
+// what it printed.
+inline std::string expectTool(const std::string& command, int exitCode, const std::string& text) {
+    ToolResult r = runTool(command);
+    EXPECT_EQ(r.exitCode, exitCode) << command << ": " << r.output;
+    EXPECT_TRUE(contains(r.output, text)) << command << ": " << r.output;
+    return r.output;
+}
+
+// A copy of the file at `path` without its last 30 bytes (a trace cut short
+// inside its last record), beside it as `path`.cut; returns its path.
+inline std::string truncatedCopy(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string cut = path + ".cut";
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() - 30);
+    return cut;
 }
 
 // A folder of this process alone (other builds may run the same tests at

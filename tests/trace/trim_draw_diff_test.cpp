@@ -75,9 +75,7 @@ TEST(KxtraceTrim, TrimmedFramesAreTheOriginalsBitForBit) {
                 original.calls[i].entry == kEntry_StretchBltToCard;
     EXPECT_EQ(draws, kept);
 
-    ToolResult past = runTool("kxtrace trim " + kDemo + " " + cut + " --frames 3-9");
-    EXPECT_EQ(past.exitCode, 2);
-    EXPECT_TRUE(contains(past.output, "frame 9 is past the end")) << past.output;
+    expectTool("kxtrace trim " + kDemo + " " + cut + " --frames 3-9", 2, "frame 9 is past the end");
     EXPECT_EQ(runTool("kxtrace trim " + kDemo + " " + cut + " --frames 1,3").exitCode, 2);
 }
 
@@ -144,13 +142,9 @@ TEST(KxreplayDrawAt, MatchesAReplayOfEveryCallBeforeIt) {
     Image flipped = readImage(dir / ("at_" + std::to_string(frames.flipCall[2]) + ".png"));
     EXPECT_GT(compareImages(early, flipped).pixels, 1000u);
 
-    ToolResult past = runTool("kxreplay " + kDemo + " --draw-at 1774 --out x.png");
-    EXPECT_EQ(past.exitCode, 2);
-    EXPECT_TRUE(contains(past.output, "call 1774 is past the end: the trace has 1774 (0 to 1773)"))
-        << past.output;
-    ToolResult early0 = runTool("kxreplay " + kDemo + " --draw-at 0 --out x.png");
-    EXPECT_EQ(early0.exitCode, 2);
-    EXPECT_TRUE(contains(early0.output, "not started")) << early0.output;
+    expectTool("kxreplay " + kDemo + " --draw-at 1774 --out x.png", 2,
+               "call 1774 is past the end: the trace has 1774 (0 to 1773)");
+    expectTool("kxreplay " + kDemo + " --draw-at 0 --out x.png", 2, "not started");
 }
 
 // Two recordings of one session at other addresses, reading a palette's
@@ -204,28 +198,21 @@ TEST(KxtraceDiff, AddressesMappedContentsCompared) {
 
     ToolResult itself = runTool("kxtrace diff " + a + " " + a);
     EXPECT_EQ(itself.exitCode, 0) << itself.output;
-    ToolResult r = runTool("kxtrace diff " + a + " " + same);
-    EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_TRUE(contains(r.output, "the same: 13 calls alike")) << r.output;
+    expectTool("kxtrace diff " + a + " " + same, 0, "the same: 13 calls alike");
     ToolResult s = runTool("kxtrace diff " + a + " " + stack);
     EXPECT_EQ(s.exitCode, 0) << s.output;
 
-    ToolResult v = runTool("kxtrace diff " + a + " " + vertex);
-    EXPECT_EQ(v.exitCode, 1) << v.output;
-    EXPECT_TRUE(contains(v.output, "3 calls of 13 compared differ; 3 frames of A: 0 1 2"))
-        << v.output;
-    EXPECT_TRUE(contains(v.output, "-     v1  x 9  y 2")) << v.output;
-    EXPECT_TRUE(contains(v.output, "+     v1  x 9.5  y 2")) << v.output;
-    EXPECT_TRUE(contains(v.output, "@@ call 6 of A, 6 of B, frame 0 @@")) << v.output;
+    const std::string v = expectTool("kxtrace diff " + a + " " + vertex, 1,
+                                     "3 calls of 13 compared differ; 3 frames of A: 0 1 2");
+    EXPECT_TRUE(contains(v, "-     v1  x 9  y 2")) << v;
+    EXPECT_TRUE(contains(v, "+     v1  x 9.5  y 2")) << v;
+    EXPECT_TRUE(contains(v, "@@ call 6 of A, 6 of B, frame 0 @@")) << v;
 
-    ToolResult e = runTool("kxtrace diff " + a + " " + extra);
-    EXPECT_EQ(e.exitCode, 1) << e.output;
-    EXPECT_TRUE(contains(e.output, "0 calls of 13 compared differ, 1 call only in B")) << e.output;
-    EXPECT_TRUE(contains(e.output, "+ [0] 5 ssZBuffer(unused=1)")) << e.output;
+    const std::string e = expectTool("kxtrace diff " + a + " " + extra, 1,
+                                     "0 calls of 13 compared differ, 1 call only in B");
+    EXPECT_TRUE(contains(e, "+ [0] 5 ssZBuffer(unused=1)")) << e;
 
-    ToolResult bad = runTool("kxtrace diff " + a + " " + (dir / "none.kxtrace").string());
-    EXPECT_EQ(bad.exitCode, 3);
-    EXPECT_TRUE(contains(bad.output, "cannot open")) << bad.output;
+    expectTool("kxtrace diff " + a + " " + (dir / "none.kxtrace").string(), 3, "cannot open");
 }
 
 // The demo's trace against a copy with one coordinate of one vertex changed.
@@ -253,16 +240,11 @@ TEST(KxtraceDiff, OneVertexOfTheDemoChanged) {
     std::string error;
     ASSERT_TRUE(writeTraceOfCalls(demo, all, changed, kCompressionNone, "", error)) << error;
 
-    ToolResult same = runTool("kxtrace diff " + kDemo + " " + kDemo);
-    EXPECT_EQ(same.exitCode, 0) << same.output;
-    EXPECT_TRUE(contains(same.output, "the same: 1774 calls alike")) << same.output;
-    ToolResult r = runTool("kxtrace diff " + kDemo + " " + changed);
-    EXPECT_EQ(r.exitCode, 1) << r.output;
-    EXPECT_TRUE(contains(r.output, "1 call of 1774 compared differ; 1 frame of A: 2")) << r.output;
-    EXPECT_TRUE(contains(r.output, "- [2] " + std::to_string(target) + " DrawPrimitive"))
-        << r.output;
-    EXPECT_TRUE(contains(r.output, "+ [2] " + std::to_string(target) + " DrawPrimitive"))
-        << r.output;
+    expectTool("kxtrace diff " + kDemo + " " + kDemo, 0, "the same: 1774 calls alike");
+    const std::string r = expectTool("kxtrace diff " + kDemo + " " + changed, 1,
+                                     "1 call of 1774 compared differ; 1 frame of A: 2");
+    EXPECT_TRUE(contains(r, "- [2] " + std::to_string(target) + " DrawPrimitive")) << r;
+    EXPECT_TRUE(contains(r, "+ [2] " + std::to_string(target) + " DrawPrimitive")) << r;
 }
 
 } // namespace

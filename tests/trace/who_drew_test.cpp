@@ -164,12 +164,8 @@ TEST(KxtraceWhoDrew, FillRuleDepthAndKeyOnAMadeFrame) {
     EXPECT_TRUE(none.listed.empty() && none.shows < 0) << none.output;
     EXPECT_TRUE(contains(none.output, "the frame's clear")) << none.output;
 
-    ToolResult outside = runTool("kxtrace who-drew " + trace + " 0 640 0");
-    EXPECT_EQ(outside.exitCode, 2);
-    EXPECT_TRUE(contains(outside.output, "outside the 640 x 480 screen")) << outside.output;
-    ToolResult late = runTool("kxtrace who-drew " + trace + " 1 0 0");
-    EXPECT_EQ(late.exitCode, 2);
-    EXPECT_TRUE(contains(late.output, "frame 1 is past the end")) << late.output;
+    expectTool("kxtrace who-drew " + trace + " 0 640 0", 2, "outside the 640 x 480 screen");
+    expectTool("kxtrace who-drew " + trace + " 1 0 0", 2, "frame 1 is past the end");
 }
 
 } // namespace
