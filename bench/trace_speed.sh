@@ -14,11 +14,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 rounds=${1:-9}
-[ -f build/release/CMakeCache.txt ] || cmake --preset release >/dev/null
-cmake --build build/release --target kxdemo kxtrace_recorder kxreplay kxtrace_tool -j2 >/dev/null
-bin=$PWD/build/release/bin
-work=$(mktemp -d "${TMPDIR:-/tmp}/kxtrace-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. bench/trace_bench_setup.sh kxtrace-bench
 
 fps() { sed -n 's/.* frames in .* s: \([0-9.]*\) frames per second/\1/p' | tail -n1; }
 # The demo's output: frames per second to $1, processor milliseconds a frame to $2.

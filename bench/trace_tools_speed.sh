@@ -14,11 +14,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 rounds=${1:-5}
-[ -f build/release/CMakeCache.txt ] || cmake --preset release >/dev/null
-cmake --build build/release --target kxdemo kxtrace_recorder kxreplay kxtrace_tool -j2 >/dev/null
-bin=$PWD/build/release/bin
-work=$(mktemp -d "${TMPDIR:-/tmp}/kxtrace-tools-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. bench/trace_bench_setup.sh kxtrace-tools-bench
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors"
 # Two recordings of the same demo: diff compares them (they are the same).
