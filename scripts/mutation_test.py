@@ -9,7 +9,7 @@ checks aside, they test other builds), and counts the mutations that make a
 test fail. Every file is restored afterwards, also when the run is
 interrupted.
 
-    nice -n 15 scripts/mutation_test.py [--build DIR] [--only TEXT] [--numbers 1,4,7]
+    nice -n 15 scripts/mutation_test.py [--build DIR] [--only TEXT] [--numbers 7,1,4]
 
 A mutation whose line is not in the tree any more is reported as "missing"
 and not counted; one that does not compile is reported as such.
@@ -237,7 +237,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build/mutation", help="build folder (made if missing)")
     parser.add_argument("--only", default="", help="run only mutations whose file contains TEXT")
-    parser.add_argument("--numbers", default="", help="run only these mutations (1,4,7)")
+    parser.add_argument("--numbers", default="",
+                        help="run only these mutations, in this order (7,1,4)")
     args = parser.parse_args()
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     global args_build
@@ -262,10 +263,14 @@ def main():
         sys.exit("the unmutated tree does not pass its tests, see " + log)
 
     counts = {"caught": 0, "survived": 0, "missing": 0, "no build": 0}
-    for number, (name, original, mutated) in enumerate(MUTATIONS, 1):
+    layers = {}  # folder: [caught, applied]
+    # --numbers runs in the order given: a run that must stop early covers
+    # the layers it was asked for first.
+    order = ([int(n) for n in args.numbers.split(",")] if args.numbers else
+             range(1, len(MUTATIONS) + 1))
+    for number in order:
+        name, original, mutated = MUTATIONS[number - 1]
         if args.only not in name:
-            continue
-        if args.numbers and str(number) not in args.numbers.split(","):
             continue
         path = os.path.join(root, name)
         text = open(path).read() if os.path.exists(path) else ""
@@ -290,10 +295,16 @@ def main():
                 with open(path, "w") as f:
                     f.write(text)
         counts[outcome] += 1
+        if outcome in ("caught", "survived"):
+            tally = layers.setdefault(name.split("/")[0], [0, 0])
+            tally[0] += outcome == "caught"
+            tally[1] += 1
         print("%-8s %2d %s: %s  %s" % (outcome, number, name, mutated.strip(), detail), flush=True)
     applied = counts["caught"] + counts["survived"]
     print("caught %d of %d mutations (%d missing, %d did not build)" %
           (counts["caught"], applied, counts["missing"], counts["no build"]))
+    print("by folder: " + ", ".join("%s %d/%d" % (layer, caught, total)
+                                    for layer, (caught, total) in sorted(layers.items())))
 
 
 if __name__ == "__main__":
