@@ -1,11 +1,10 @@
 // The viewer's window on Windows: a plain Win32 window painted from a
 // top-down 24-bit DIB of the frame.
-#include <windows.h>
-
 #include <deque>
 #include <vector>
 
 #include "host/frame_viewer_window.h"
+#include "host/window_windows.h"
 
 namespace {
 
@@ -70,22 +69,20 @@ LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 } // namespace
 
 bool windowOpen(const char* name, int width, int height, std::string& error) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = "KxFrameViewer";
-    RegisterClassA(&windowClass); // fails harmlessly when already registered
     RECT frame = {0, 0, width, height};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
     AdjustWindowRect(&frame, style, FALSE);
-    window = CreateWindowExA(0, windowClass.lpszClassName, name, style, CW_USEDEFAULT,
-                             CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                             nullptr, nullptr, instance, nullptr);
+    WindowRequest request = {};
+    request.className = "KxFrameViewer";
+    request.procedure = procedure;
+    request.arrowCursor = true;
+    request.style = style;
+    request.x = request.y = CW_USEDEFAULT;
+    request.width = frame.right - frame.left;
+    request.height = frame.bottom - frame.top;
+    window = openWindow(request, name, error);
     if (!window) {
-        error = "cannot open a window (error " + std::to_string(GetLastError()) + ")";
+        error = "cannot open a window: " + error;
         return false;
     }
     title = name;
@@ -119,13 +116,9 @@ void windowShow(const uint8_t* rgb, int width, int height, const std::string& ca
 }
 
 ViewerKey windowNextKey(int waitMs) {
-    MSG message;
     if (keys.empty() && waitMs > 0)
         MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(waitMs), QS_ALLINPUT);
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    handleWindowMessages();
     if (keys.empty()) return ViewerKey::None;
     ViewerKey key = keys.front();
     keys.pop_front();

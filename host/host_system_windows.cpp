@@ -1,6 +1,6 @@
 #include "host/host_system.h"
 
-#include <windows.h>
+#include "host/window_windows.h"
 
 namespace {
 
@@ -28,23 +28,15 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 } // namespace
 
 bool createHostWindow(const char* title, int width, int height, std::string& error) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = windowProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = "KxDemoWindow";
-    if (!RegisterClassA(&windowClass)) {
-        error = "RegisterClass failed (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
-    hostWindow =
-        CreateWindowExA(WS_EX_APPWINDOW, windowClass.lpszClassName, title, WS_POPUP | WS_VISIBLE, 0,
-                        0, width, height, nullptr, nullptr, instance, nullptr);
-    if (!hostWindow) {
-        error = "CreateWindow failed (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
+    WindowRequest request = {};
+    request.className = "KxDemoWindow";
+    request.procedure = windowProcedure;
+    request.extendedStyle = WS_EX_APPWINDOW;
+    request.style = WS_POPUP | WS_VISIBLE;
+    request.width = width;
+    request.height = height;
+    hostWindow = openWindow(request, title, error);
+    if (!hostWindow) return false;
     ShowWindow(hostWindow, SW_SHOWNORMAL);
     UpdateWindow(hostWindow);
     SetForegroundWindow(hostWindow);
@@ -55,12 +47,7 @@ bool createHostWindow(const char* title, int width, int height, std::string& err
 }
 
 bool pumpHostMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) windowClosed = true;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    if (!handleWindowMessages()) windowClosed = true;
     return !windowClosed;
 }
 
