@@ -14,24 +14,11 @@ namespace {
 
 constexpr uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F, kWhite = 0xFFFF;
 
-// Index 0 red, 1 green, 2 blue; 64 x 64 images of one index each.
-const uint32_t* palette() {
-    static uint32_t p[256] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
-    return p;
-}
+// 64 x 64 images of one index each: 0 red, 1 green, 2 blue.
 TextureRecord* load(uint8_t index) {
     static std::vector<uint8_t> images[3];
     if (images[index].empty()) images[index].assign(64 * 64, index);
-    return LoadTexture(images[index].data(), 64, 64, 0, 0, 0, palette());
-}
-
-// A white quad with the selected texture, 64 x 64 at column x.
-void drawQuad(float x) {
-    const HostVertex quad[4] = {{x, 0, 0.5f, 1, 0, 0, 0xFFFFFFFF},
-                                {x + 64, 0, 0.5f, 1, 1, 0, 0xFFFFFFFF},
-                                {x + 64, 64, 0.5f, 1, 1, 1, 0xFFFFFFFF},
-                                {x, 64, 0.5f, 1, 0, 1, 0xFFFFFFFF}};
-    DrawPrimitive(quad, 4);
+    return LoadTexture(images[index].data(), 64, 64, 0, 0, 0, primaryPalette());
 }
 
 // The colour in the middle of the quad at column x, as the host reads it.
@@ -51,7 +38,7 @@ void expectThirdUploadFails(TextureRecord* third) {
     clearMessages();
     SelectTexture(third);
     EXPECT_EQ(driverMessages(), kUploadFailed);
-    drawQuad(200);
+    drawWhiteQuad(200, 64);
     PageFlip();
     EXPECT_EQ(shownAt(0), kRed);
     EXPECT_EQ(shownAt(100), kGreen);
@@ -69,9 +56,9 @@ TEST(OpenFrameTextures, AnUploadThatWouldEvictOneOfThemFails) {
     TextureRecord* green = load(1);
     TextureRecord* blue = load(2);
     SelectTexture(red);
-    drawQuad(0);
+    drawWhiteQuad(0, 64);
     SelectTexture(green);
-    drawQuad(100);
+    drawWhiteQuad(100, 64);
     expectThirdUploadFails(blue);
     // In the next frame, which draws with it alone, it is made resident in
     // the room of a texture the frame does not use (once another texture was
@@ -79,7 +66,7 @@ TEST(OpenFrameTextures, AnUploadThatWouldEvictOneOfThemFails) {
     clearMessages();
     SelectTexture(red);
     SelectTexture(blue);
-    drawQuad(200);
+    drawWhiteQuad(200, 64);
     PageFlip();
     EXPECT_EQ(shownAt(200), kBlue);
     EXPECT_TRUE(driverMessages().empty());
@@ -95,12 +82,12 @@ TEST(OpenFrameTextures, ATextureDrawnWithoutANewSelectionIsKept) {
     TextureRecord* red = load(0);
     SelectTexture(red);
     for (int frame = 0; frame < 7; ++frame) {
-        drawQuad(0);
+        drawWhiteQuad(0, 64);
         PageFlip();
     }
-    drawQuad(0);
+    drawWhiteQuad(0, 64);
     SelectTexture(load(1));
-    drawQuad(100);
+    drawWhiteQuad(100, 64);
     expectThirdUploadFails(load(2));
     Shutdown();
 }
@@ -113,11 +100,11 @@ TEST(OpenFrameTextures, AResolutionChangeStartsTheFrameAfresh) {
     for (bool blitFirst : {false, true}) {
         SCOPED_TRACE(blitFirst ? "scene rendered by a blit" : "scene not rendered");
         SelectTexture(load(0));
-        drawQuad(0);
+        drawWhiteQuad(0, 64);
         if (blitFirst) BltToCard(nullptr, 0, 0, 0, 0, 0, 0, nullptr);
         ASSERT_EQ(ChangeResolution(3), 1);
         SelectTexture(load(2));
-        drawQuad(100);
+        drawWhiteQuad(100, 64);
         PageFlip();
         EXPECT_EQ(shownAt(0), 0);
         EXPECT_EQ(shownAt(100), kBlue);

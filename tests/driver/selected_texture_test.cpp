@@ -12,28 +12,20 @@ namespace {
 
 constexpr uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F, kWhite = 0xFFFF;
 
-// Index 0 red, 1 green, 2 blue; 32 x 32 images of one index each.
-const uint32_t* palette() {
-    static uint32_t p[256] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
-    return p;
-}
+// 32 x 32 images of one index each: 0 red, 1 green, 2 blue.
 const uint8_t* image(uint8_t index) {
     static std::vector<uint8_t> images[3];
     if (images[index].empty()) images[index].assign(32 * 32, index);
     return images[index].data();
 }
 TextureRecord* load(uint8_t index) {
-    return LoadTexture(image(index), 32, 32, 0, 0, 0, palette());
+    return LoadTexture(image(index), 32, 32, 0, 0, 0, primaryPalette());
 }
 
 // A white textured quad over the screen's top-left 64 x 64, shown by a
 // flip; the colour of its middle as it reached the screen.
 uint16_t drawQuad() {
-    const HostVertex quad[4] = {{0, 0, 0.5f, 1, 0, 0, 0xFFFFFFFF},
-                                {64, 0, 0.5f, 1, 1, 0, 0xFFFFFFFF},
-                                {64, 64, 0.5f, 1, 1, 1, 0xFFFFFFFF},
-                                {0, 64, 0.5f, 1, 0, 1, 0xFFFFFFFF}};
-    DrawPrimitive(quad, 4);
+    drawWhiteQuad(0, 64);
     PageFlip();
     return chainPixel(0, 32, 32);
 }
@@ -105,7 +97,7 @@ TEST(SelectedTexture, OneThatCannotBeMadeResidentDrawsUntextured) {
         SCOPED_TRACE(c.what);
         SelectTexture(a);
         EXPECT_EQ(drawQuad(), kRed);
-        TextureRecord* bad = LoadTexture(c.pixels, c.width, 32, 0, c.format, 0, palette());
+        TextureRecord* bad = LoadTexture(c.pixels, c.width, 32, 0, c.format, 0, primaryPalette());
         if (c.createResult) softsglFailCall("sgl_create_texture", c.createResult);
         clearMessages();
         SelectTexture(bad);

@@ -68,6 +68,19 @@ int ShownFrame::litIn(int x0, int y0, int x1, int y1) const {
     return lit;
 }
 
+const uint32_t* primaryPalette() {
+    static const uint32_t palette[256] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
+    return palette;
+}
+
+void drawWhiteQuad(float x, float size) {
+    const HostVertex quad[4] = {{x, 0, 0.5f, 1, 0, 0, 0xFFFFFFFF},
+                                {x + size, 0, 0.5f, 1, 1, 0, 0xFFFFFFFF},
+                                {x + size, size, 0.5f, 1, 1, 1, 0xFFFFFFFF},
+                                {x, size, 0.5f, 1, 0, 1, 0xFFFFFFFF}};
+    DrawPrimitive(quad, 4);
+}
+
 ShownFrame readShownFrame() {
     ShownFrame frame;
     EXPECT_EQ(BltFromCard(frame.bytes.data(), 0, 0, 640, 480, 640 * 3, 2), 1);

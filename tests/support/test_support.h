@@ -29,6 +29,12 @@ struct ShownFrame {
 };
 ShownFrame readShownFrame();
 
+// Host colours red, green and blue at indices 0, 1 and 2, black elsewhere.
+const uint32_t* primaryPalette();
+// A white quad over [x, x + size) x [0, size), the texture's corners at its
+// corners, drawn with the selected texture.
+void drawWhiteQuad(float x, float size);
+
 // 565 and 555 pixels from 0x..RRGGBB by dropping low bits: the references
 // the conversions are checked against.
 constexpr uint16_t to565(uint32_t c) {
