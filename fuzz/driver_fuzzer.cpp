@@ -19,6 +19,7 @@
 
 #include "api/kxapi.h"
 #include "fuzz/driver_fuzzer.h"
+#include "fuzz/input_bytes.h"
 #include "fuzz/input_layout.h"
 #include "fuzz/persistent_start.h"
 #include "fuzz/pooled_buffers.h"
@@ -58,17 +59,9 @@ void describe(const std::string& line) {
     if (stepSink) stepSink->push_back(line);
 }
 
-class Input {
+class Input : public InputBytes {
   public:
-    Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool empty() const { return pos_ >= size_; }
-    uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    uint32_t word() {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= uint32_t(byte()) << (8 * i);
-        return v;
-    }
+    using InputBytes::InputBytes;
     // Small values mostly, with the extremes now and then.
     int32_t integer(int32_t small) {
         uint8_t kind = byte();
@@ -82,11 +75,6 @@ class Input {
         return kSpecialCoordinates[kind % (sizeof kSpecialCoordinates / sizeof(float))];
     }
     uint32_t format() { return byte() < kAnyFormatFrom ? byte() % kFormatCodes : word(); }
-
-  private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
 };
 
 class Steps {

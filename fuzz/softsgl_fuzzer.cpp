@@ -24,6 +24,7 @@
 #include <limits>
 #include <vector>
 
+#include "fuzz/input_bytes.h"
 #include "fuzz/pooled_buffers.h"
 #include "fuzz/softsgl_input.h"
 #include "platform/sgl.h"
@@ -45,14 +46,9 @@ constexpr size_t kMaxTargetBytes = size_t(4) << 20;
     std::abort();
 }
 
-class Input {
+class Input : public InputBytes {
   public:
-    Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool empty() const { return pos_ >= size_; }
-    uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    uint16_t half() { return uint16_t(byte() | byte() << 8); }
-    uint32_t word() { return uint32_t(half()) | uint32_t(half()) << 16; }
-    int pick(int n) { return byte() % n; }
+    using InputBytes::InputBytes;
     // Small values mostly, with the extremes now and then.
     int32_t integer(int32_t lo, int32_t hi) {
         static const int32_t extremes[] = {INT32_MIN, INT32_MAX, -1, 0, 65535, 65536, 1 << 20};
@@ -82,11 +78,6 @@ class Input {
         if (kind < 200) return lo + (hi - lo) * float(half()) / 65535.0f;
         return specials[kind % (sizeof specials / sizeof specials[0])];
     }
-
-  private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
 };
 
 // What the harness knows of the library's state: its devices (the newest
