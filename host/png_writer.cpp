@@ -2,13 +2,10 @@
 
 #include <cstdio>
 
-#if defined(KX_HAVE_LIBPNG)
 #include <png.h>
-#endif
 
 std::vector<uint8_t> encodePng(int width, int height, int channels, const uint8_t* pixels,
                                int pitch) {
-#if defined(KX_HAVE_LIBPNG)
     png_image image = {};
     image.version = PNG_IMAGE_VERSION;
     image.width = png_uint_32(width);
@@ -23,13 +20,17 @@ std::vector<uint8_t> encodePng(int width, int height, int channels, const uint8_
         }
     }
     png_image_free(&image);
-#endif
-    return encodePngStored(width, height, pixels, pitch, channels);
+    return {};
 }
 
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, int pitch,
               std::string& error) {
-    return writeFileBytes(path, encodePng(width, height, 3, rgb, pitch), error);
+    const std::vector<uint8_t> bytes = encodePng(width, height, 3, rgb, pitch);
+    if (bytes.empty()) {
+        error = "libpng failed to encode " + path;
+        return false;
+    }
+    return writeFileBytes(path, bytes, error);
 }
 
 bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,

@@ -229,10 +229,6 @@ int info(const Trace& trace, const char* path) {
 
 // Writes the trace's records unchanged under a new header and compression.
 int copy(const Trace& trace, const char* out, uint32_t compression) {
-    if (compression != kCompressionNone && !traceCanCompress(compression)) {
-        std::fprintf(stderr, "kxtrace: this build cannot compress; pack on Linux\n");
-        return kBadUsage;
-    }
     TraceWriter w;
     std::string error;
     if (!openTrace(w, out, compression, trace.info, error)) {
@@ -307,11 +303,9 @@ int trim(const Trace& trace, const std::string& path, const std::string& out,
     }
     const size_t first = size_t(*range.begin()), last = size_t(*range.rbegin());
     const std::vector<size_t> calls = callsForFrames(trace, frames, first, last);
-    const uint32_t compression =
-        traceCanCompress(kCompressionZstd) ? kCompressionZstd : kCompressionNone;
     const std::string note = "trimmed=frames " + std::to_string(first) + "-" +
                              std::to_string(last) + " of " + path + "\n";
-    if (!writeTraceOfCalls(trace, calls, out, compression, note, error)) {
+    if (!writeTraceOfCalls(trace, calls, out, kCompressionZstd, note, error)) {
         std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
         return kCannotWrite;
     }

@@ -90,15 +90,14 @@ void start() {
         say(error + " (set KXTRACE_DRIVER to the driver's path); nothing is recorded");
         return;
     }
-    // lz4 by default where the build has it: it costs the host least.
-    // KXTRACE_COMPRESS=none or zstd chooses otherwise.
+    // lz4 by default: it costs the host least. KXTRACE_COMPRESS=none or zstd
+    // chooses otherwise.
     std::string compress = environment("KXTRACE_COMPRESS");
     uint32_t compression = kCompressionLz4;
     if (compress == "none" || compress == "0")
         compression = kCompressionNone;
     else if (compress == "zstd")
         compression = kCompressionZstd;
-    if (!traceCanCompress(compression)) compression = kCompressionNone;
 #if defined(_WIN32)
     const char* system = sizeof(void*) == 8 ? "windows-x86_64" : "windows-x86";
 #else

@@ -7,10 +7,8 @@
 #include <cstring>
 #include <fstream>
 
-#if defined(KX_TRACE_COMPRESSION)
 #include <lz4frame.h>
 #include <zstd.h>
-#endif
 
 namespace {
 
@@ -260,7 +258,6 @@ bool parseRecords(Trace& trace, std::string& error, bool verifyChecks) {
     return true;
 }
 
-#if defined(KX_TRACE_COMPRESSION)
 // Room for up to `chunk` more unpacked bytes, within the reader's limit;
 // `chunk` becomes the room given. Only a body already at the limit that
 // needs more is refused.
@@ -350,22 +347,11 @@ bool unpackLz4(const uint8_t* data, size_t size, Trace& trace, std::string& erro
     if (ok && hint != 0) trace.notes.push_back(kCutShort);
     return ok;
 }
-#endif
 
 bool unpackBody(const uint8_t* data, size_t size, Trace& trace, std::string& error,
                 const TraceLimits& limits) {
-#if defined(KX_TRACE_COMPRESSION)
     if (trace.compression == kCompressionZstd) return unpackZstd(data, size, trace, error, limits);
     return unpackLz4(data, size, trace, error, limits);
-#else
-    (void)data;
-    (void)size;
-    (void)limits;
-    error = format("the trace is compressed with %s, which this build cannot read: unpack it "
-                   "with \"kxtrace unpack\" on Linux",
-                   compressionName(trace.compression));
-    return false;
-#endif
 }
 
 } // namespace

@@ -4,10 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
-#if defined(KX_TRACE_COMPRESSION)
 #include <lz4frame.h>
 #include <zstd.h>
-#endif
 
 namespace {
 
@@ -63,7 +61,6 @@ void appendRows(std::vector<uint8_t>& out, const uint8_t* first, const MemoryRow
         append(out, first + int64_t(i) * r.pitch, r.rowBytes);
 }
 
-#if defined(KX_TRACE_COMPRESSION)
 // One lz4 frame of independent blocks, one or more at every flush, so that
 // the compressor keeps nothing between flushes; no checksums of lz4's own, as
 // every record has its check and every blob its hash. Level -1 is lz4's fast
@@ -146,15 +143,6 @@ void freePacker(TraceWriter& w) {
         LZ4F_freeCompressionContext(static_cast<LZ4F_cctx*>(w.packer));
     w.packer = nullptr;
 }
-#else
-bool startPacking(TraceWriter&) {
-    return false;
-}
-void pack(TraceWriter& w, const uint8_t*, size_t, bool) {
-    w.failed = true;
-}
-void freePacker(TraceWriter&) {}
-#endif
 
 // Writes what is buffered; with `end` the compressed stream is closed.
 void writeOut(TraceWriter& w, bool end) {
@@ -175,18 +163,10 @@ void closeFile(TraceWriter& w, bool end) {
 
 } // namespace
 
-bool traceCanCompress(uint32_t compression) {
-#if defined(KX_TRACE_COMPRESSION)
-    return compressionName(compression) != nullptr;
-#else
-    return compression == kCompressionNone;
-#endif
-}
-
 bool openTrace(TraceWriter& w, const std::string& path, uint32_t compression,
                const std::string& info, std::string& error) {
-    if (!traceCanCompress(compression)) {
-        error = "this build writes uncompressed traces only";
+    if (!compressionName(compression)) {
+        error = "unknown compression " + std::to_string(compression);
         return false;
     }
     w.file = std::fopen(path.c_str(), "wb");

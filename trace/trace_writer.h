@@ -1,6 +1,5 @@
 // Writing a trace: records into a buffer, blobs stored once by hash, the
-// buffer written out (compressed where the build has zstd and lz4) at every
-// flush.
+// buffer written out (uncompressed, or with lz4 or zstd) at every flush.
 #pragma once
 
 #include <cstdint>
@@ -35,10 +34,6 @@ struct CallBuilder {
     uint32_t itemCount = 0;
     std::vector<uint8_t> items;
 };
-
-// True when this build can write traces with this compression (Linux: all;
-// Windows: none only).
-bool traceCanCompress(uint32_t compression);
 
 // Creates the file and writes the header and the information record.
 bool openTrace(TraceWriter& w, const std::string& path, uint32_t compression,

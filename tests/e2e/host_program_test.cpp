@@ -48,29 +48,6 @@ DemoRun runDemo(const std::string& arguments, const std::string& folder) {
 
 } // namespace
 
-TEST(HostPng, BuiltInEncoderWritesFilesThatLibpngReadsBack) {
-    // Big enough for several stored blocks, with a padded row pitch.
-    const int width = 301, height = 230, pitch = width * 3 + 5;
-    std::vector<uint8_t> rgb(size_t(pitch) * height, 0xEE);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width * 3; ++x)
-            rgb[size_t(y) * pitch + size_t(x)] = uint8_t(x * 7 + y * 13 + x * y);
-    std::vector<uint8_t> bytes = encodePngStored(width, height, rgb.data(), pitch);
-    std::string path = freshFolder("png") + "/stored.png";
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-
-    Image decoded;
-    std::string error;
-    ASSERT_TRUE(readPng(path, decoded, error)) << error;
-    ASSERT_EQ(decoded.width, width);
-    ASSERT_EQ(decoded.height, height);
-    for (int y = 0; y < height; ++y)
-        ASSERT_EQ(0, std::memcmp(decoded.rgb.data() + size_t(y) * width * 3,
-                                 rgb.data() + size_t(y) * pitch, size_t(width) * 3))
-            << "row " << y;
-}
-
 TEST(HostLoader, FindsAllEntryPointsByNameAndNamesWhatIsMissing) {
     LoadedDriver driver;
     std::string error;
@@ -145,3 +122,4 @@ TEST(HostProgram, RefusesBadOptionsWithAMessage) {
     }
     EXPECT_FALSE(std::filesystem::exists(folder + "/out")) << "nothing played, nothing written";
 }
+

@@ -2,8 +2,10 @@
 # kxpwrvr.dll exports exactly the listed names, undecorated, imports exactly
 # the SGL operations, undecorated, from sgl.dll and otherwise system DLLs only
 # (no compiler runtime DLLs); sgl.dll exports the SGL operations undecorated
-# and imports system DLLs only.
+# and imports system DLLs only. Every DLL and program of the build carries a
+# version record: product "kxpwrvr", the project's version, a description.
 # Arguments: -DOBJDUMP=... -DBIN=<build>/bin -DEXPORTS=<exports.txt> -DSGLDEF=<sgl.def>
+#            -DVERSION=<the project's version, e.g. 0.2.0>
 cmake_minimum_required(VERSION 3.25)
 
 if(NOT EXISTS ${BIN}/kxpwrvr.dll)
@@ -95,3 +97,59 @@ if(NOT sgl STREQUAL sglnames)
 endif()
 check_imports(sgl.dll "${sgl_dump}" "" sgl_own_imports)
 message("kxpwrvr.dll and sgl.dll tables are as expected (${BIN})")
+
+# The version record, read from the file's bytes: the fixed part (after its
+# signature 0xFEEF04BD) holds the file version as numbers, the string table
+# the texts, each key and value in UTF-16 with a 0 after each and padding
+# between them.
+function(utf16_hex text out)
+  string(HEX "${text}" hex)
+  string(REGEX REPLACE "(..)" "\\100" hex "${hex}")
+  set(${out} ${hex} PARENT_SCOPE)
+endfunction()
+# 16-bit little-endian word at `at` (hex digits) of `hex`, as a number.
+function(word16 hex at out)
+  string(SUBSTRING "${hex}" ${at} 4 bytes)
+  string(SUBSTRING "${bytes}" 2 2 high)
+  string(SUBSTRING "${bytes}" 0 2 low)
+  math(EXPR value "0x${high}${low}")
+  set(${out} ${value} PARENT_SCOPE)
+endfunction()
+function(check_version file)
+  file(READ ${file} bytes HEX)
+  string(FIND "${bytes}" "bd04effe" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${file} has no version record")
+  endif()
+  # After the signature: the structure's version, then the file version's
+  # high and low double words (minor, major; build, patch as words).
+  math(EXPR ms "${at} + 16")
+  math(EXPR ls "${at} + 24")
+  word16("${bytes}" ${ms} minor)
+  math(EXPR ms "${ms} + 4")
+  word16("${bytes}" ${ms} major)
+  math(EXPR ls "${ls} + 4")
+  word16("${bytes}" ${ls} patch)
+  if(NOT "${major}.${minor}.${patch}" STREQUAL "${VERSION}")
+    message(FATAL_ERROR "${file}: file version ${major}.${minor}.${patch}, expected ${VERSION}")
+  endif()
+  foreach(pair "ProductName=kxpwrvr" "FileVersion=${VERSION}" "ProductVersion=${VERSION}")
+    string(REGEX MATCH "^([^=]+)=(.*)$" parts "${pair}")
+    utf16_hex("${CMAKE_MATCH_1}" key)
+    utf16_hex("${CMAKE_MATCH_2}" value)
+    if(NOT bytes MATCHES "${key}0000(0000)?${value}0000")
+      message(FATAL_ERROR "${file}: the version record lacks ${pair}")
+    endif()
+  endforeach()
+  utf16_hex("FileDescription" key)
+  if(NOT bytes MATCHES "${key}0000(0000)?((([0-9a-f][1-9a-f]|[1-9a-f]0)00)+)0000")
+    message(FATAL_ERROR "${file}: the version record has no description")
+  endif()
+endfunction()
+
+file(GLOB_RECURSE programs ${BIN}/*.dll ${BIN}/*.exe)
+foreach(program IN LISTS programs)
+  check_version(${program})
+endforeach()
+list(LENGTH programs count)
+message("${count} DLLs and programs carry the version record of kxpwrvr ${VERSION}")
