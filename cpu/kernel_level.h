@@ -28,8 +28,8 @@ int cappedKernelLevel();
 // The level the driver's kernels run at: the processor's, lowered to the cap
 // named by the environment variable KXPWRVR_KERNELS ("scalar", "sse2",
 // "avx2" or "avx512") when that is set; any other value leaves it. Chosen
-// once per process; while the variable is set, the choice is also written to
-// the debugger output as "kxpwrvr: kernels <level>\n". The variable exists so
-// that every level can be tested and compared on one machine; without it the
-// driver reads no environment and writes nothing more.
+// once per process and named in the driver's log (diag/); while the variable
+// is set, the choice is also written to the debugger output as
+// "kxpwrvr: kernels <level>\n". The variable exists so that every level can
+// be tested and compared on one machine.
 int kernelLevel();

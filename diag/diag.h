@@ -1,5 +1,7 @@
-// The diagnostic print. The driver's messages go through it and are discarded
-// in the product; a test build installs a sink to see them.
+// The diagnostic print. The driver's messages go through it. By default they
+// go nowhere; KXPWRVR_LOG in the environment asks for them: a file name
+// appends them to that file, each with the local time, and "debug" sends
+// them to the debugger output. A test build installs a sink instead.
 #pragma once
 
 #if defined(__GNUC__)
@@ -11,7 +13,13 @@
 // printf-style; always returns 0.
 int kxPrint(const char* format, ...) KX_PRINTF_FORMAT(1, 2);
 
+// At most this many messages of one process reach the log (then one line
+// saying so), so that a host repeating a faulty call every frame cannot fill
+// the disk.
+constexpr int kMaxLogMessages = 10000;
+
 typedef void (*KxDiagnosticSink)(const char* message);
 // Not exported from the driver library: only code linked with the driver's
-// objects (the tests) can install a sink.
+// objects (the tests) can install a sink. A sink takes every message in
+// place of the log.
 void kxSetDiagnosticSink(KxDiagnosticSink sink);

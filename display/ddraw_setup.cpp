@@ -21,12 +21,20 @@ int ddrawInit(HWND window) {
     // Only informative: a start goes on without the capability dump.
     ddDumpDriverCaps();
 
+    // Each failing step is named in the log, after the DirectDraw result
+    // that stopped it (debugDDrawErrMsg).
     if (!ddSetDisplayMode(window)) return 0;
-    if (!ddCreateSurfaces()) return 0;
+    if (!ddCreateSurfaces()) {
+        kxPrint("ddrawInit, ddCreateSurfaces failure!\n");
+        return 0;
+    }
 
     // Probe lock: proves the back buffer can be locked and learns its pitch.
     void* address = nullptr;
-    if (!ddLock(pBackBuffer, &address, &backBufferPitch)) return 0;
+    if (!ddLock(pBackBuffer, &address, &backBufferPitch)) {
+        kxPrint("ddrawInit, probe lock failure!\n");
+        return 0;
+    }
     ddUnlock(pBackBuffer);
     return 1;
 }
@@ -91,20 +99,30 @@ int freeDDrawLibrary() {
 }
 
 int ddSetDisplayMode(HWND window) {
-    if (!IsWindow(window)) return 0;
+    if (!IsWindow(window)) {
+        kxPrint("ddSetDisplayMode, the host's active window is not a window!\n");
+        return 0;
+    }
 
     // A start begins with nothing made (a failed start and a shut-down both
     // give everything back), so the object is made here, once per start.
     if (!ddCheck(pfnDirectDrawCreate(nullptr, &pDirectDraw, nullptr)) ||
         !ddGotObject(pDirectDraw)) {
         pDirectDraw = nullptr;
+        kxPrint("ddSetDisplayMode, DirectDrawCreate failure!\n");
         return 0;
     }
 
-    if (!ddCheck(pDirectDraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
+    if (!ddCheck(pDirectDraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN))) {
+        kxPrint("ddSetDisplayMode, SetCooperativeLevel (exclusive, full screen) failure!\n");
         return 0;
-    if (!ddCheck(pDirectDraw->SetDisplayMode(kDisplayWidth, kDisplayHeight, kDisplayBitsPerPixel)))
+    }
+    if (!ddCheck(
+            pDirectDraw->SetDisplayMode(kDisplayWidth, kDisplayHeight, kDisplayBitsPerPixel))) {
+        kxPrint("ddSetDisplayMode, SetDisplayMode %d x %d x %d failure!\n", kDisplayWidth,
+                kDisplayHeight, kDisplayBitsPerPixel);
         return 0;
+    }
     return 1;
 }
 

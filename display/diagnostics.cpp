@@ -44,128 +44,142 @@ constexpr uint32_t dd(uint32_t number) {
     return 0x88760000u + number;
 }
 
-// Failure codes the reporter knows, sorted for a binary search.
-constexpr uint32_t kRecognisedCodes[] = {
+// Failure codes the reporter knows, by their published names, sorted for a
+// binary search.
+struct KnownCode {
+    uint32_t code;
+    const char* name;
+};
+constexpr KnownCode kRecognisedCodes[] = {
     // General COM failures.
-    0x80004001u, // E_NOTIMPL, DDERR_UNSUPPORTED
-    0x80004002u, // E_NOINTERFACE
-    0x80004003u, // E_POINTER
-    0x80004004u, // E_ABORT
-    0x80004005u, // E_FAIL, DDERR_GENERIC
-    0x8000FFFFu, // E_UNEXPECTED
-    0x80070005u, // E_ACCESSDENIED
-    0x80070006u, // E_HANDLE
-    0x8007000Eu, // E_OUTOFMEMORY, DDERR_OUTOFMEMORY
-    0x80070057u, // E_INVALIDARG, DDERR_INVALIDPARAMS
+    {0x80004001u, "DDERR_UNSUPPORTED"},
+    {0x80004002u, "E_NOINTERFACE"},
+    {0x80004003u, "E_POINTER"},
+    {0x80004004u, "E_ABORT"},
+    {0x80004005u, "DDERR_GENERIC"},
+    {0x8000FFFFu, "E_UNEXPECTED"},
+    {0x80070005u, "E_ACCESSDENIED"},
+    {0x80070006u, "E_HANDLE"},
+    {0x8007000Eu, "DDERR_OUTOFMEMORY"},
+    {0x80070057u, "DDERR_INVALIDPARAMS"},
     // DirectDraw failures, by their number in DirectDraw's facility.
-    dd(5),   // ALREADYINITIALIZED
-    dd(10),  // CANNOTATTACHSURFACE
-    dd(20),  // CANNOTDETACHSURFACE
-    dd(40),  // CURRENTLYNOTAVAIL
-    dd(55),  // EXCEPTION
-    dd(90),  // HEIGHTALIGN
-    dd(95),  // INCOMPATIBLEPRIMARY
-    dd(100), // INVALIDCAPS
-    dd(110), // INVALIDCLIPLIST
-    dd(120), // INVALIDMODE
-    dd(130), // INVALIDOBJECT
-    dd(145), // INVALIDPIXELFORMAT
-    dd(150), // INVALIDRECT
-    dd(160), // LOCKEDSURFACES
-    dd(170), // NO3D
-    dd(180), // NOALPHAHW
-    dd(205), // NOCLIPLIST
-    dd(210), // NOCOLORCONVHW
-    dd(212), // NOCOOPERATIVELEVELSET
-    dd(215), // NOCOLORKEY
-    dd(220), // NOCOLORKEYHW
-    dd(222), // NODIRECTDRAWSUPPORT
-    dd(225), // NOEXCLUSIVEMODE
-    dd(230), // NOFLIPHW
-    dd(240), // NOGDI
-    dd(250), // NOMIRRORHW
-    dd(255), // NOTFOUND
-    dd(260), // NOOVERLAYHW
-    dd(280), // NORASTEROPHW
-    dd(310), // NOSTRETCHHW
-    dd(316), // NOT4BITCOLOR
-    dd(317), // NOT4BITCOLORINDEX
-    dd(320), // NOT8BITCOLOR
-    dd(330), // NOTEXTUREHW
-    dd(335), // NOVSYNCHW
-    dd(340), // NOZBUFFERHW
-    dd(350), // NOZOVERLAYHW
-    dd(360), // OUTOFCAPS
-    dd(380), // OUTOFVIDEOMEMORY
-    dd(382), // OVERLAYCANTCLIP
-    dd(384), // OVERLAYCOLORKEYONLYONEACTIVE
-    dd(387), // PALETTEBUSY
-    dd(400), // COLORKEYNOTSET
-    dd(410), // SURFACEALREADYATTACHED
-    dd(420), // SURFACEALREADYDEPENDENT
-    dd(430), // SURFACEBUSY
-    dd(435), // CANTLOCKSURFACE
-    dd(440), // SURFACEISOBSCURED
-    dd(450), // SURFACELOST
-    dd(460), // SURFACENOTATTACHED
-    dd(470), // TOOBIGHEIGHT
-    dd(480), // TOOBIGSIZE
-    dd(490), // TOOBIGWIDTH
-    dd(510), // UNSUPPORTEDFORMAT
-    dd(520), // UNSUPPORTEDMASK
-    dd(537), // VERTICALBLANKINPROGRESS
-    dd(540), // WASSTILLDRAWING
-    dd(560), // XALIGN
-    dd(561), // INVALIDDIRECTDRAWGUID
-    dd(562), // DIRECTDRAWALREADYCREATED
-    dd(563), // NODIRECTDRAWHW
-    dd(564), // PRIMARYSURFACEALREADYEXISTS
-    dd(565), // NOEMULATION
-    dd(566), // REGIONTOOSMALL
-    dd(567), // CLIPPERISUSINGHWND
-    dd(568), // NOCLIPPERATTACHED
-    dd(569), // NOHWND
-    dd(570), // HWNDSUBCLASSED
-    dd(571), // HWNDALREADYSET
-    dd(572), // NOPALETTEATTACHED
-    dd(573), // NOPALETTEHW
-    dd(574), // BLTFASTCANTCLIP
-    dd(575), // NOBLTHW
-    dd(576), // NODDROPSHW
-    dd(577), // OVERLAYNOTVISIBLE
-    dd(578), // NOOVERLAYDEST
-    dd(579), // INVALIDPOSITION
-    dd(580), // NOTAOVERLAYSURFACE
-    dd(581), // EXCLUSIVEMODEALREADYSET
-    dd(582), // NOTFLIPPABLE
-    dd(583), // CANTDUPLICATE
-    dd(584), // NOTLOCKED
-    dd(585), // CANTCREATEDC
-    dd(586), // NODC
-    dd(587), // WRONGMODE
-    dd(588), // IMPLICITLYCREATED
-    dd(589), // NOTPALETTIZED
-    dd(590), // UNSUPPORTEDMODE
-    dd(591), // NOMIPMAPHW
-    dd(592), // INVALIDSURFACETYPE
-    dd(600), // NOOPTIMIZEHW
-    dd(601), // NOTLOADED
-    dd(620), // DCALREADYCREATED
-    dd(630), // NONONLOCALVIDMEM
-    dd(640), // CANTPAGELOCK
-    dd(660), // CANTPAGEUNLOCK
-    dd(680), // NOTPAGELOCKED
-    dd(690), // MOREDATA
-    dd(695), // VIDEONOTACTIVE
-    dd(699), // DEVICEDOESNTOWNSURFACE
+    {dd(5), "DDERR_ALREADYINITIALIZED"},
+    {dd(10), "DDERR_CANNOTATTACHSURFACE"},
+    {dd(20), "DDERR_CANNOTDETACHSURFACE"},
+    {dd(40), "DDERR_CURRENTLYNOTAVAIL"},
+    {dd(55), "DDERR_EXCEPTION"},
+    {dd(90), "DDERR_HEIGHTALIGN"},
+    {dd(95), "DDERR_INCOMPATIBLEPRIMARY"},
+    {dd(100), "DDERR_INVALIDCAPS"},
+    {dd(110), "DDERR_INVALIDCLIPLIST"},
+    {dd(120), "DDERR_INVALIDMODE"},
+    {dd(130), "DDERR_INVALIDOBJECT"},
+    {dd(145), "DDERR_INVALIDPIXELFORMAT"},
+    {dd(150), "DDERR_INVALIDRECT"},
+    {dd(160), "DDERR_LOCKEDSURFACES"},
+    {dd(170), "DDERR_NO3D"},
+    {dd(180), "DDERR_NOALPHAHW"},
+    {dd(205), "DDERR_NOCLIPLIST"},
+    {dd(210), "DDERR_NOCOLORCONVHW"},
+    {dd(212), "DDERR_NOCOOPERATIVELEVELSET"},
+    {dd(215), "DDERR_NOCOLORKEY"},
+    {dd(220), "DDERR_NOCOLORKEYHW"},
+    {dd(222), "DDERR_NODIRECTDRAWSUPPORT"},
+    {dd(225), "DDERR_NOEXCLUSIVEMODE"},
+    {dd(230), "DDERR_NOFLIPHW"},
+    {dd(240), "DDERR_NOGDI"},
+    {dd(250), "DDERR_NOMIRRORHW"},
+    {dd(255), "DDERR_NOTFOUND"},
+    {dd(260), "DDERR_NOOVERLAYHW"},
+    {dd(280), "DDERR_NORASTEROPHW"},
+    {dd(310), "DDERR_NOSTRETCHHW"},
+    {dd(316), "DDERR_NOT4BITCOLOR"},
+    {dd(317), "DDERR_NOT4BITCOLORINDEX"},
+    {dd(320), "DDERR_NOT8BITCOLOR"},
+    {dd(330), "DDERR_NOTEXTUREHW"},
+    {dd(335), "DDERR_NOVSYNCHW"},
+    {dd(340), "DDERR_NOZBUFFERHW"},
+    {dd(350), "DDERR_NOZOVERLAYHW"},
+    {dd(360), "DDERR_OUTOFCAPS"},
+    {dd(380), "DDERR_OUTOFVIDEOMEMORY"},
+    {dd(382), "DDERR_OVERLAYCANTCLIP"},
+    {dd(384), "DDERR_OVERLAYCOLORKEYONLYONEACTIVE"},
+    {dd(387), "DDERR_PALETTEBUSY"},
+    {dd(400), "DDERR_COLORKEYNOTSET"},
+    {dd(410), "DDERR_SURFACEALREADYATTACHED"},
+    {dd(420), "DDERR_SURFACEALREADYDEPENDENT"},
+    {dd(430), "DDERR_SURFACEBUSY"},
+    {dd(435), "DDERR_CANTLOCKSURFACE"},
+    {dd(440), "DDERR_SURFACEISOBSCURED"},
+    {dd(450), "DDERR_SURFACELOST"},
+    {dd(460), "DDERR_SURFACENOTATTACHED"},
+    {dd(470), "DDERR_TOOBIGHEIGHT"},
+    {dd(480), "DDERR_TOOBIGSIZE"},
+    {dd(490), "DDERR_TOOBIGWIDTH"},
+    {dd(510), "DDERR_UNSUPPORTEDFORMAT"},
+    {dd(520), "DDERR_UNSUPPORTEDMASK"},
+    {dd(537), "DDERR_VERTICALBLANKINPROGRESS"},
+    {dd(540), "DDERR_WASSTILLDRAWING"},
+    {dd(560), "DDERR_XALIGN"},
+    {dd(561), "DDERR_INVALIDDIRECTDRAWGUID"},
+    {dd(562), "DDERR_DIRECTDRAWALREADYCREATED"},
+    {dd(563), "DDERR_NODIRECTDRAWHW"},
+    {dd(564), "DDERR_PRIMARYSURFACEALREADYEXISTS"},
+    {dd(565), "DDERR_NOEMULATION"},
+    {dd(566), "DDERR_REGIONTOOSMALL"},
+    {dd(567), "DDERR_CLIPPERISUSINGHWND"},
+    {dd(568), "DDERR_NOCLIPPERATTACHED"},
+    {dd(569), "DDERR_NOHWND"},
+    {dd(570), "DDERR_HWNDSUBCLASSED"},
+    {dd(571), "DDERR_HWNDALREADYSET"},
+    {dd(572), "DDERR_NOPALETTEATTACHED"},
+    {dd(573), "DDERR_NOPALETTEHW"},
+    {dd(574), "DDERR_BLTFASTCANTCLIP"},
+    {dd(575), "DDERR_NOBLTHW"},
+    {dd(576), "DDERR_NODDROPSHW"},
+    {dd(577), "DDERR_OVERLAYNOTVISIBLE"},
+    {dd(578), "DDERR_NOOVERLAYDEST"},
+    {dd(579), "DDERR_INVALIDPOSITION"},
+    {dd(580), "DDERR_NOTAOVERLAYSURFACE"},
+    {dd(581), "DDERR_EXCLUSIVEMODEALREADYSET"},
+    {dd(582), "DDERR_NOTFLIPPABLE"},
+    {dd(583), "DDERR_CANTDUPLICATE"},
+    {dd(584), "DDERR_NOTLOCKED"},
+    {dd(585), "DDERR_CANTCREATEDC"},
+    {dd(586), "DDERR_NODC"},
+    {dd(587), "DDERR_WRONGMODE"},
+    {dd(588), "DDERR_IMPLICITLYCREATED"},
+    {dd(589), "DDERR_NOTPALETTIZED"},
+    {dd(590), "DDERR_UNSUPPORTEDMODE"},
+    {dd(591), "DDERR_NOMIPMAPHW"},
+    {dd(592), "DDERR_INVALIDSURFACETYPE"},
+    {dd(600), "DDERR_NOOPTIMIZEHW"},
+    {dd(601), "DDERR_NOTLOADED"},
+    {dd(620), "DDERR_DCALREADYCREATED"},
+    {dd(630), "DDERR_NONONLOCALVIDMEM"},
+    {dd(640), "DDERR_CANTPAGELOCK"},
+    {dd(660), "DDERR_CANTPAGEUNLOCK"},
+    {dd(680), "DDERR_NOTPAGELOCKED"},
+    {dd(690), "DDERR_MOREDATA"},
+    {dd(695), "DDERR_VIDEONOTACTIVE"},
+    {dd(699), "DDERR_DEVICEDOESNTOWNSURFACE"},
 };
 
 static_assert(std::size(kRecognisedCodes) == 110, "recognised failure codes");
 
-constexpr bool sortedStrictly(const uint32_t* codes, size_t count) {
+constexpr bool sortedStrictly(const KnownCode* codes, size_t count) {
     for (size_t i = 1; i < count; ++i)
-        if (codes[i - 1] >= codes[i]) return false;
+        if (codes[i - 1].code >= codes[i].code) return false;
     return true;
+}
+
+// The recognised code's entry, or null.
+const KnownCode* findCode(uint32_t value) {
+    const KnownCode* end = std::end(kRecognisedCodes);
+    const KnownCode* at =
+        std::lower_bound(std::begin(kRecognisedCodes), end, value,
+                         [](const KnownCode& known, uint32_t code) { return known.code < code; });
+    return at != end && at->code == value ? at : nullptr;
 }
 static_assert(sortedStrictly(kRecognisedCodes, std::size(kRecognisedCodes)),
               "the binary search needs a sorted table");
@@ -203,7 +217,11 @@ void debugDDrawErrMsg(HRESULT code) {
     // Success values and reference counts are not failures.
     if (code >= 0) return;
     uint32_t value = static_cast<uint32_t>(code);
-    if (std::binary_search(std::begin(kRecognisedCodes), std::end(kRecognisedCodes), value)) return;
+    // A recognised code is named: the log then says what DirectDraw refused.
+    if (const KnownCode* known = findCode(value)) {
+        kxPrint("KX: debugDDrawErrMsg, %s (0x%08X)\n", known->name, value);
+        return;
+    }
     char message[128];
     std::snprintf(message, sizeof message, "KX: debugDDrawErrMsg, Unknown DDraw error: 0x%08Xl\n",
                   value);

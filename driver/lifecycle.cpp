@@ -56,7 +56,14 @@ static int failInit() {
 KXAPI int KX_CDECL Init(void) {
     if (driverInitialised) return 1;
     hostWindow = GetActiveWindow();
-    if (!Detect()) return 0;
+    if (!Detect()) {
+        // The one failing step the driver would otherwise pass over silently.
+        const sgl_win_versions* versions = sgl_get_win_versions();
+        const char* text = versions && versions->text[3] ? versions->text[3] : "(none)";
+        kxPrint("Init, Detect failure: the SGL library's version is %s, %s or later needed\n", text,
+                minimumLibraryVersion);
+        return 0;
+    }
     if (!ddrawInit(hostWindow)) {
         kxPrint("Init, ddrawInit failure!\n");
         return failInit();

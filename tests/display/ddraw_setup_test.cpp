@@ -130,20 +130,27 @@ TEST(DisplayStart, FailedStepsStopTheStartAndKeepWhatWasMade) {
         ddrawShutdown();
         expectAllGivenBack();
     }
-    // A mode the display cannot show: object and exclusive level stay.
+    // A mode the display cannot show: object and exclusive level stay; the
+    // messages name the result, then the call.
     kxstandSetModeSupported(false);
+    clearMessages();
     EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
     EXPECT_EQ(lastDDrawResult, DDERR_UNSUPPORTED);
+    EXPECT_EQ(driverMessages(), (std::vector<std::string>{
+                                    "KX: debugDDrawErrMsg, DDERR_UNSUPPORTED (0x80004001)\n",
+                                    "ddSetDisplayMode, SetDisplayMode 640 x 480 x 16 failure!\n"}));
     EXPECT_TRUE(kxstandExclusive());
     ddrawShutdown();
     expectAllGivenBack();
     kxstandSetModeSupported(true);
-    // Not a window: no message, no object, the library stays.
+    // Not a window: one message naming the step, no object, the library stays.
     HWND gone = kxstandCreateWindow();
     kxstandDestroyWindow(gone);
     clearMessages();
     EXPECT_EQ(ddrawInit(gone), 0);
-    EXPECT_TRUE(driverMessages().empty());
+    EXPECT_EQ(
+        driverMessages(),
+        std::vector<std::string>{"ddSetDisplayMode, the host's active window is not a window!\n"});
     EXPECT_EQ(kxstandLibraryLoaded(), 1);
     EXPECT_EQ(kxstandLiveObjects(), 0);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,6 +60,18 @@ bool reporterSilent(uint32_t code) {
     clearMessages();
     debugDDrawErrMsg(static_cast<HRESULT>(code));
     return driverMessages().empty();
+}
+
+// The reporter's text for a code it knows: "KX: debugDDrawErrMsg, <published
+// name> (0x........)\n"; the name alone, or "" when the text is not of that form.
+std::string knownName(const std::string& text, uint32_t code) {
+    char tail[24];
+    std::snprintf(tail, sizeof tail, " (0x%08X)\n", code);
+    const std::string head = "KX: debugDDrawErrMsg, ";
+    if (text.rfind(head, 0) != 0 || text.size() < head.size() + std::strlen(tail) ||
+        text.compare(text.size() - std::strlen(tail), std::string::npos, tail) != 0)
+        return "";
+    return text.substr(head.size(), text.size() - head.size() - std::strlen(tail));
 }
 
 } // namespace
@@ -139,10 +152,10 @@ TEST(DisplayDiagnostics, CapabilityDumpMakesAnObjectOfItsOwn) {
 }
 
 // The result reporter as a start meets it, through the capability dump: a
-// query that fails with a code the reporter does not know is named in a
-// message; one it knows, or a success value, passes without a word. Either
-// way nothing is dumped and the start goes on.
-TEST(DisplayDiagnostics, FailedQueryIsNamedOnlyWhenUnrecognised) {
+// query that fails is named in a message: a code the reporter knows by its
+// published name, another by its number; a success value passes without a
+// word. Either way nothing is dumped and the start goes on.
+TEST(DisplayDiagnostics, FailedQueryIsNamedByNameOrNumber) {
     const HRESULT recognised[] = {DDERR_GENERIC,
                                   DDERR_OUTOFMEMORY,
                                   DDERR_INVALIDPARAMS,
@@ -165,7 +178,9 @@ TEST(DisplayDiagnostics, FailedQueryIsNamedOnlyWhenUnrecognised) {
                                   DDERR_UNSUPPORTEDMODE};
     for (HRESULT code : recognised) {
         EXPECT_EQ(startLinesWhenQueryFails(code), std::vector<std::string>{}) << std::hex << code;
-        EXPECT_EQ(reporterMessages(), std::vector<std::string>{}) << std::hex << code;
+        const std::vector<std::string> named = reporterMessages();
+        ASSERT_EQ(named.size(), 1u) << std::hex << code;
+        EXPECT_NE(knownName(named[0], uint32_t(code)), "") << named[0];
     }
     // Published but not recognised, Direct3D's codes of the same facility,
     // and neighbours of recognised ones.
@@ -181,20 +196,40 @@ TEST(DisplayDiagnostics, FailedQueryIsNamedOnlyWhenUnrecognised) {
     }
 }
 
-// Of the 65,536 codes of DirectDraw's facility the reporter knows 100 and
-// names every other one; success values it passes over; it keeps
-// lastDDrawResult as it was.
+// Of the 65,536 codes of DirectDraw's facility the reporter knows 100, each
+// by a name of its own, and numbers every other one; success values it
+// passes over; it keeps lastDDrawResult as it was.
 TEST(DisplayDiagnostics, ReporterKnowsAHundredCodesOfTheFacility) {
     lastDDrawResult = DDERR_NOTFOUND;
-    int silent = 0;
+    std::set<std::string> names;
     for (uint32_t number = 0; number < 0x10000; ++number) {
         uint32_t code = 0x88760000u + number;
-        if (reporterSilent(code))
-            ++silent;
+        ASSERT_FALSE(reporterSilent(code)) << std::hex << code;
+        ASSERT_EQ(driverMessages().size(), 1u);
+        const std::string name = knownName(driverMessages()[0], code);
+        if (name.empty())
+            ASSERT_EQ(driverMessages()[0], unknownText(code));
         else
-            ASSERT_EQ(driverMessages(), std::vector<std::string>{unknownText(code)});
+            ASSERT_TRUE(names.insert(name).second && name.rfind("DDERR_", 0) == 0) << name;
     }
-    EXPECT_EQ(silent, 100);
+    EXPECT_EQ(names.size(), 100u);
+    const struct {
+        uint32_t code;
+        const char* name;
+    } spots[] = {{0x887601C2u, "DDERR_SURFACELOST"},
+                 {0x88760078u, "DDERR_INVALIDMODE"},
+                 {0x887602BBu, "DDERR_DEVICEDOESNTOWNSURFACE"},
+                 {0x8000FFFFu, "E_UNEXPECTED"},
+                 {0x80004001u, "DDERR_UNSUPPORTED"},
+                 {0x80004005u, "DDERR_GENERIC"},
+                 {0x80070005u, "E_ACCESSDENIED"},
+                 {0x8007000Eu, "DDERR_OUTOFMEMORY"},
+                 {0x80070057u, "DDERR_INVALIDPARAMS"}};
+    for (const auto& spot : spots) {
+        reporterSilent(spot.code);
+        ASSERT_EQ(driverMessages().size(), 1u);
+        EXPECT_EQ(knownName(driverMessages()[0], spot.code), spot.name);
+    }
     // DD_OK, other success values and reference counts are no failures.
     for (uint32_t code : {0u, 1u, 2u, 0x7FFFFFFFu})
         EXPECT_TRUE(reporterSilent(code)) << code;

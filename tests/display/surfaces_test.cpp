@@ -43,7 +43,8 @@ TEST(DisplaySurfaces, ChainIsClearedAndFailedClearsOnlyReport) {
     kxstandFailCall("IDirectDrawSurface::Flip", DDERR_WASSTILLDRAWING);
     EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
     EXPECT_EQ(driverMessages(),
-              std::vector<std::string>{"ddCreateSurfaces, failed second back buffer clear\n"});
+              (std::vector<std::string>{"KX: debugDDrawErrMsg, DDERR_WASSTILLDRAWING (0x8876021C)\n",
+                                        "ddCreateSurfaces, failed second back buffer clear\n"}));
     ddrawShutdown();
     EXPECT_EQ(kxstandLiveObjects(), 0);
 }
