@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/check_frame.h"
 #include "host/driver_loader.h"
 #include "host/host_system.h"
 #include "host/png_writer.h"
@@ -123,3 +124,34 @@ TEST(HostProgram, RefusesBadOptionsWithAMessage) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/out")) << "nothing played, nothing written";
 }
 
+TEST(HostCheckFrame, MatchesOnTheDriverAndFindsAChangedPixel) {
+    LoadedDriver driver;
+    std::string error;
+    ASSERT_TRUE(loadDriver(driver, error)) << error;
+    ASSERT_EQ(driver.api.Init(), 1);
+    CheckFrameResult frame = drawCheckFrame(driver.api);
+    driver.api.Shutdown();
+    ASSERT_TRUE(frame.drawn);
+    compareCheckFrame(frame);
+    // Most of the screen is compared: shapes, blit and background.
+    EXPECT_GT(frame.checked, 640 * 480 * 8 / 10);
+    EXPECT_EQ(frame.differing, 0) << frame.firstDifference;
+
+    // On the red quad's edge, where fill rules may differ: not compared.
+    uint8_t* p = frame.image.rgb.data() + (size_t(100) * 640 + 300) * 3;
+    p[0] = 0x00, p[1] = 0x00, p[2] = 0xFF;
+    compareCheckFrame(frame);
+    EXPECT_EQ(frame.differing, 0) << "(300, 100) lies on an edge";
+    // A pixel of the textured quad's top-right (yellow) quarter, turned
+    // blue: found and named.
+    p = frame.image.rgb.data() + (size_t(280) * 640 + 500) * 3;
+    p[0] = 0x00, p[1] = 0x00, p[2] = 0xFF;
+    compareCheckFrame(frame);
+    EXPECT_EQ(frame.differing, 1);
+    EXPECT_EQ(frame.firstDifference, "at (500, 280): read 0x0000FF, expected 0xFFFF00");
+    // A change below the display's precision is no difference.
+    p[0] = 0xFF, p[1] = 0xFF, p[2] = 0x07;
+    compareCheckFrame(frame);
+    EXPECT_EQ(frame.differing, 0);
+    unloadDriver(driver);
+}
