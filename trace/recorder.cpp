@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "diag/diag.h"
 #include "host/driver_loader.h"
 #include "host/host_library.h"
 #include "trace/host_reads.h"
@@ -15,6 +16,8 @@
 #if defined(_WIN32)
 // <windows.h> cannot meet the interface header, which declares GUID itself.
 extern "C" __declspec(dllimport) void __stdcall OutputDebugStringA(const char* text);
+extern "C" __declspec(dllimport) int __stdcall MessageBoxA(void* window, const char* text,
+                                                           const char* caption, unsigned type);
 #endif
 
 namespace {
@@ -41,6 +44,10 @@ struct Recorder {
     std::unordered_map<uintptr_t, TrackedTexture> textures;
     CallBuilder call;
     bool warnedLayout = false;
+    std::string path;          // the trace file
+    bool displayHeld = false;  // between the host's Init and Shutdown
+    bool reportedStop = false; // the stopped recording has been reported
+    std::string untold;        // a problem waiting for the display to come back
     ~Recorder() { closeTrace(writer); }
 };
 
@@ -57,6 +64,32 @@ void say(const std::string& text) {
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
+}
+
+// A problem the player must hear of, without which they would wait for a
+// trace that never comes: in the driver's log when KXPWRVR_LOG asks for
+// one, else (Windows) in a message box, shown once, and never while the
+// game holds the display full screen, where it could not be seen.
+void tellPlayer(const std::string& text) {
+    say(text);
+    if (!environment("KXPWRVR_LOG").empty()) {
+        kxPrint("kxtrace: %s\n", text.c_str());
+        return;
+    }
+#if defined(_WIN32)
+    if (!recorder.untold.empty()) return; // one box is enough
+    recorder.untold = text;
+#endif
+}
+
+void showUntold() {
+#if defined(_WIN32)
+    static bool shown = false;
+    if (recorder.displayHeld || recorder.untold.empty() || shown) return;
+    shown = true;
+    const unsigned kOkWarningTopmost = 0x0 | 0x30 | 0x40000;
+    MessageBoxA(nullptr, recorder.untold.c_str(), "kxpwrvr trace recorder", kOkWarningTopmost);
+#endif
 }
 
 // The real driver: KXTRACE_DRIVER, else the renamed driver beside the
@@ -87,7 +120,13 @@ void start() {
     r.started = true;
     std::string error, driverPath = realDriverPath();
     if (!loadDriver(r.driver, error, driverPath)) {
-        say(error + " (set KXTRACE_DRIVER to the driver's path); nothing is recorded");
+#if defined(_WIN32)
+        const char* hint = " (is the real driver renamed kxpwrvr_real.dll beside the recorder?)";
+#else
+        const char* hint = " (set KXTRACE_DRIVER to the driver's path)";
+#endif
+        tellPlayer(error + hint + "; nothing is recorded");
+        showUntold();
         return;
     }
     // lz4 by default: it costs the host least. KXTRACE_COMPRESS=none or zstd
@@ -107,10 +146,12 @@ void start() {
     std::string info = "program=" + programName() + "\nrecorder=kxtrace 1\nsystem=" + system +
                        "\ndriver=" + driverPath + "\n";
     if (!openTrace(r.writer, path, compression, info, error)) {
-        say(error + "; the driver runs without recording");
+        tellPlayer(error + "; the game runs without recording (is the folder writable?)");
+        showUntold();
         return;
     }
     r.recording = true;
+    r.path = path;
     say("recording to " + path + " (driver " + driverPath + ")");
 }
 
@@ -167,7 +208,18 @@ void forgetTextures() {
 }
 
 void flush() {
-    if (recorder.recording) flushTrace(recorder.writer);
+    Recorder& r = recorder;
+    if (!r.recording) return;
+    flushTrace(r.writer);
+    if (r.writer.failed && !r.reportedStop) {
+        r.reportedStop = true;
+        const std::string why = r.writer.failure ? std::strerror(r.writer.failure) : "write error";
+        tellPlayer("writing " + r.path + " failed (" + why +
+                   ", is the disk full?): the recording "
+                   "stopped after " +
+                   std::to_string(r.writer.calls) +
+                   " calls; the game runs on, and the trace holds what came before");
+    }
 }
 
 const uint8_t kNoGuid[16] = {};
@@ -203,8 +255,14 @@ KXAPI int KX_CDECL Detect(void) {
 }
 
 KXAPI int KX_CDECL Init(void) {
-    KX_RECORDER_BEGIN(Init);
-    return real ? call.result(real->Init()) : 0;
+    int result = 0;
+    {
+        KX_RECORDER_BEGIN(Init);
+        if (real) result = call.result(real->Init());
+    }
+    if (result) recorder.displayHeld = true;
+    showUntold();
+    return result;
 }
 
 KXAPI void KX_CDECL Shutdown(void) {
@@ -213,6 +271,9 @@ KXAPI void KX_CDECL Shutdown(void) {
         if (real) real->Shutdown();
     }
     flush();
+    // The desktop is back: a problem held back can be shown now.
+    recorder.displayHeld = false;
+    showUntold();
 }
 
 KXAPI int KX_CDECL Pause(void) {

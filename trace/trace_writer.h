@@ -22,6 +22,7 @@ struct TraceWriter {
     uint64_t calls = 0;
     uint64_t blobBytes = 0; // bytes of the distinct blobs stored
     bool failed = false;    // a write failed; nothing more is written
+    int failure = 0;        // errno of the first failed write (0: not known)
 };
 
 // One call under construction: arguments first, then the memory it reads,

@@ -23,6 +23,9 @@ add_test(NAME trace.texture_changes
                  ${KX_TRACE_WORK}/textures textures $<TARGET_FILE:kxtrace_texture_host>
                  --driver @DRIVER@ --out @OUT@)
 set_tests_properties(trace.demo_roundtrip trace.texture_changes PROPERTIES TIMEOUT 300)
+add_test(NAME trace.recorder_failures
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/recorder_failures.sh ${KX_TRACE_BIN}
+                 ${KX_TRACE_WORK}/failures)
 
 # A short demo session kept in the repository, replayed against golden frames
 # (scripts/regen_goldens.sh rewrites them with the others).
