@@ -1,7 +1,8 @@
 # The players' package: unpacks build/win32/kxpwrvr-*-win32.zip and checks that
-# it holds exactly the two DLLs and the read-me, that the DLLs are the very
-# files the win32 build made (the ones the PE and Wine tests check), and that
-# the read-me is Windows text that names what a player needs.
+# it holds exactly what a player needs (the driver, our SGL, kxcheck.exe, the
+# read-me, the recorder with its read-me) and nothing else, that its programs
+# are the very files the win32 build made (the ones the PE and Wine tests
+# check), and that the read-mes are Windows text that name what a player needs.
 # Arguments: -DBUILD=<win32 build folder> -DWORK=<scratch folder>
 cmake_minimum_required(VERSION 3.25)
 
@@ -20,32 +21,43 @@ file(MAKE_DIRECTORY ${WORK})
 file(ARCHIVE_EXTRACT INPUT ${zips} DESTINATION ${WORK})
 file(GLOB_RECURSE unpacked RELATIVE ${WORK} ${WORK}/*)
 list(SORT unpacked)
-if(NOT unpacked STREQUAL "README.txt;kxpwrvr.dll;sgl.dll")
-  message(FATAL_ERROR "the package holds\n  ${unpacked}\nexpected README.txt, kxpwrvr.dll, sgl.dll")
+set(expected README.txt kxcheck.exe kxpwrvr.dll recorder/README.txt recorder/kxpwrvr.dll sgl.dll)
+list(SORT expected)
+if(NOT unpacked STREQUAL expected)
+  message(FATAL_ERROR "the package holds\n  ${unpacked}\nexpected\n  ${expected}")
 endif()
 
-foreach(dll kxpwrvr.dll sgl.dll)
-  file(SHA256 ${WORK}/${dll} packed)
-  file(SHA256 ${BUILD}/bin/${dll} built)
+foreach(pair kxpwrvr.dll=kxpwrvr.dll sgl.dll=sgl.dll kxcheck.exe=kxcheck.exe
+             recorder/kxpwrvr.dll=kxtrace/kxpwrvr.dll)
+  string(REGEX MATCH "^([^=]+)=(.*)$" parts "${pair}")
+  file(SHA256 ${WORK}/${CMAKE_MATCH_1} packed)
+  file(SHA256 ${BUILD}/bin/${CMAKE_MATCH_2} built)
   if(NOT packed STREQUAL built)
-    message(FATAL_ERROR "${dll} in the package is not the one in ${BUILD}/bin (stale package?)")
+    message(FATAL_ERROR "${CMAKE_MATCH_1} in the package is not ${BUILD}/bin/${CMAKE_MATCH_2} "
+                        "(stale package?)")
   endif()
 endforeach()
 
-# Read as hex: file(READ) as text drops the CRs.
-file(READ ${WORK}/README.txt hex HEX)
-string(REGEX MATCHALL "0d0a" crlf "${hex}")
-string(REGEX MATCHALL "0a" lf "${hex}")
-list(LENGTH crlf crlf_count)
-list(LENGTH lf lf_count)
-if(crlf_count EQUAL 0 OR NOT crlf_count EQUAL lf_count)
-  message(FATAL_ERROR "README.txt must end every line with CR LF (${crlf_count} of ${lf_count})")
-endif()
-file(READ ${WORK}/README.txt text)
-foreach(needed "kxpwrvr.dll" "sgl.dll" "640 x 480" "16-bit" "PowerVR PCX-2")
-  string(FIND "${text}" "${needed}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "README.txt does not mention \"${needed}\"")
+# Windows text, naming what a player needs.
+function(check_text file)
+  # Read as hex: file(READ) as text drops the CRs.
+  file(READ ${WORK}/${file} hex HEX)
+  string(REGEX MATCHALL "0d0a" crlf "${hex}")
+  string(REGEX MATCHALL "0a" lf "${hex}")
+  list(LENGTH crlf crlf_count)
+  list(LENGTH lf lf_count)
+  if(crlf_count EQUAL 0 OR NOT crlf_count EQUAL lf_count)
+    message(FATAL_ERROR "${file} must end every line with CR LF (${crlf_count} of ${lf_count})")
   endif()
-endforeach()
-message("${zips}: README.txt, kxpwrvr.dll and sgl.dll, the DLLs as built")
+  file(READ ${WORK}/${file} text)
+  foreach(needed IN LISTS ARGN)
+    string(FIND "${text}" "${needed}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${file} does not mention \"${needed}\"")
+    endif()
+  endforeach()
+endfunction()
+check_text(README.txt "kxpwrvr.dll" "sgl.dll" "kxcheck.exe" "kxcheck.txt" "recorder" "640 x 480"
+           "16-bit" "PowerVR PCX-2" "Uninstalling" "virtual desktop" "cnc-ddraw" "error 126")
+check_text(recorder/README.txt "kxpwrvr_real.dll" ".kxtrace" "Zip" "Putting things back")
+message("${zips}: ${unpacked}, the programs as built")
