@@ -12,6 +12,11 @@
 #   --prefix DIR       Wine prefix (default: build/wine-prefix of this tree for
 #                      64-bit programs, build/wine-prefix32 for 32-bit ones)
 #   --log FILE         keep the program's output there as well
+#   --dll-override E   add E (e.g. ddraw=n,b: a ddraw.dll beside the program
+#                      before Wine's own) to WINEDLLOVERRIDES (repeatable)
+#   --no-virtual-desktop  run the program on the whole X screen (1024x768)
+#                      instead of the prefix's 640x480 virtual desktop, where
+#                      no 640x480 display mode can be set
 #
 # The program's PE header decides the Wine: a 64-bit program runs under
 # wine64 in a 64-bit prefix, a 32-bit one under the 32-bit loader (Debian's
@@ -37,6 +42,8 @@ requires=()
 wine_debug=-all
 prefix=
 log_copy=
+overrides=
+no_desktop=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --timeout) timeout_s=$2; shift 2 ;;
@@ -45,6 +52,8 @@ while [ $# -gt 0 ]; do
     --wine-debug) wine_debug=$2; shift 2 ;;
     --prefix) prefix=$2; shift 2 ;;
     --log) log_copy=$2; shift 2 ;;
+    --dll-override) overrides="$overrides;$2"; shift 2 ;;
+    --no-virtual-desktop) no_desktop=1; shift ;;
     --) shift; break ;;
     -*) echo "wine_run: unknown option $1" >&2; exit 2 ;;
     *) break ;;
@@ -113,7 +122,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kxwine.XXXXXX")
 export WINEPREFIX=$prefix
 export WINEARCH=$winearch
 export WINESERVER=$wineserver
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d$overrides"
 export WINEDEBUG=-all
 unset WINELOADER
 
@@ -224,6 +233,15 @@ if [ ! -f "$prefix/.kx-ready" ]; then
   make_prefix || exit 1
 fi
 
+# Without the virtual desktop: a desktop of this program's own name that
+# has no size (Wine's per-program setting), so it gets the whole X screen.
+desktop_key="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$program")\\Explorer"
+if [ "$no_desktop" = 1 ]; then
+  timeout -k 5 120 "$wine" reg add "$desktop_key" /v Desktop /d kxNoVirtualDesktop /f \
+    >/dev/null 2>&1 9>&-
+  timeout -k 5 60 "$wineserver" -w 9>&-
+fi
+
 started=$(date +%s.%N)
 (
   cd "$(dirname "$program")" &&
@@ -231,6 +249,10 @@ started=$(date +%s.%N)
 ) >"$work/out" 2>&1 </dev/null 9>&-
 rc=$?
 finished=$(date +%s.%N)
+if [ "$no_desktop" = 1 ]; then
+  timeout -k 5 120 "$wine" reg delete "$desktop_key" /f >/dev/null 2>&1 9>&-
+  timeout -k 5 60 "$wineserver" -w 9>&-
+fi
 stop_wine
 stop_xvfb
 

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# package.sh RUNNER ZIP WIN32_BIN LINUX_BIN CNC_DDRAW WORK
+#
+# The players' zip under the 32-bit Wine, from its own files: unpacked, its
+# kxcheck.exe as a player meets it (tests/wine/kxcheck.sh); the 32-bit demo
+# (the game) beside the zip's DLLs with cnc-ddraw's ddraw.dll, checked by
+# kxcheck and played to the Linux demo's frames; and a trace recorded with
+# the recorder folder exactly as its README.txt says, the demo's frames and
+# the trace replayed on Linux compared with the Linux demo's.
+# Exit 77 (skipped) while the package or the 32-bit demo is not built.
+set -u
+runner=$1 zip=$2 win=$3 linux=$4 cnc=$5 work=$6
+here=$(cd "$(dirname "$0")" && pwd)
+[ -f "$zip" ] || { echo "SKIP: $zip not built (scripts/package.sh)"; exit 77; }
+[ -f "$win/kxdemo.exe" ] || { echo "SKIP: $win/kxdemo.exe not built"; exit 77; }
+rm -rf "$work" && mkdir -p "$work/package"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+frames=20
+write=every:10 # frames 0, 10 and 19
+list=0,10,19
+
+(cd "$work/package" && cmake -E tar xf "$zip") || { echo "FAIL: cannot unpack $zip"; exit 1; }
+echo "== the package: $(cd "$work/package" && find . -type f | sort | tr '\n' ' ')"
+# A game folder: the zip's files and the game (the 32-bit demo).
+game() {
+  rm -rf "$1" && mkdir -p "$1"
+  cp "$work/package/kxpwrvr.dll" "$work/package/sgl.dll" "$work/package/kxcheck.exe" \
+    "$win/kxdemo.exe" "$1/"
+}
+
+echo "== kxcheck.exe from the package"
+"$here/kxcheck.sh" "$runner" "$work/package" "$work/kxcheck" || fail "kxcheck from the package"
+
+echo "== the demo on Linux: the frames to match"
+"$linux/kxdemo" --frames $frames --write $write --out "$work/linux" >/dev/null ||
+  { echo "FAIL: the Linux demo failed"; exit 1; }
+
+echo "== with cnc-ddraw's ddraw.dll beside the game"
+if [ ! -f "$cnc" ]; then
+  fail "cnc-ddraw's ddraw.dll is not at $cnc"
+else
+  game "$work/cnc"
+  cp "$cnc" "$work/cnc/ddraw.dll"
+  # Wine takes its own ddraw.dll unless told to prefer the one beside the
+  # program; its loader log shows which one served.
+  "$runner" --timeout 600 --dll-override ddraw=n,b --wine-debug '-all,+loaddll' \
+    --expect '^kxcheck: report written to ' --log "$work/cnc_kxcheck.out" "$work/cnc/kxcheck.exe" \
+    >/dev/null 2>&1 || { cat "$work/cnc_kxcheck.out"; fail "kxcheck with cnc-ddraw did not pass"; }
+  grep -Eq 'Loaded .*cnc\\\\ddraw\.dll.*native' "$work/cnc_kxcheck.out" ||
+    fail "Wine did not load cnc-ddraw's ddraw.dll (see $work/cnc_kxcheck.out)"
+  for text in "ddraw.dll: 32-bit" "(a DirectDraw replacement" "the frame matches the expected image" \
+    "every step passed"; do
+    grep -qF -- "$text" "$work/cnc/kxcheck.txt" || fail "kxcheck's report under cnc-ddraw lacks \"$text\""
+  done
+  # cnc-ddraw answers ShowCursor from a counter of its own while its
+  # DirectDraw object lives, so the counter a host could read around Init
+  # and Shutdown is not Windows'. What the player sees is the cursor's
+  # state on the screen, which kxcheck reads: shown again after Shutdown.
+  grep -qF "mouse cursor shown again" "$work/cnc/kxcheck.txt" ||
+    fail "under cnc-ddraw the cursor is not shown again after Shutdown"
+  sed -n '/^Step 1/,/^Step 2/p;/mouse cursor/p' "$work/cnc/kxcheck.txt"
+  "$runner" --timeout 900 --dll-override ddraw=n,b --expect '^kxdemo: [0-9]+ PNG frames? in ' \
+    "$work/cnc/kxdemo.exe" --frames $frames --write $write --out "Z:$work/cnc_frames" \
+    >"$work/cnc_demo.out" 2>&1 || { cat "$work/cnc_demo.out"; fail "the demo with cnc-ddraw failed"; }
+  "$linux/kximgdiff" "$work/linux" "$work/cnc_frames" || fail "the frames under cnc-ddraw differ from Linux's"
+fi
+
+echo "== a trace, recorded as recorder/README.txt says"
+game "$work/game"
+(
+  cd "$work/game" &&
+    mv kxpwrvr.dll kxpwrvr_real.dll &&             # 1. rename the driver
+    cp "$work/package/recorder/kxpwrvr.dll" . # 2. the recorder in its place
+) || fail "the recorder's steps 1 and 2"
+# 3. play (from the game's folder, where the runner starts it)
+"$runner" --timeout 900 --expect '' --require "kxdemo: 3 PNG frames in" "$work/game/kxdemo.exe" \
+  --frames $frames --write $write --out "Z:$work/recorded_frames" >"$work/record.out" 2>&1 ||
+  { cat "$work/record.out"; fail "the demo through the recorder failed"; }
+# 4. the trace, named after the game, in the folder it was started from
+trace=$work/game/kxdemo.kxtrace
+[ -s "$trace" ] || fail "no kxdemo.kxtrace in the game's folder"
+# Putting things back.
+(cd "$work/game" && rm kxpwrvr.dll && mv kxpwrvr_real.dll kxpwrvr.dll) || fail "putting things back"
+cmp -s "$work/game/kxpwrvr.dll" "$work/package/kxpwrvr.dll" || fail "the driver is not back in place"
+"$linux/kximgdiff" "$work/linux" "$work/recorded_frames" || fail "the recorded demo's frames differ from Linux's"
+
+echo "== the trace replayed on Linux"
+if [ -s "$trace" ]; then
+  "$linux/kxtrace" info "$trace" | sed -n '1,5p'
+  "$linux/kxreplay" "$trace" --quiet --dump-frames "$work/replay" --frames $list ||
+    fail "the trace did not replay as recorded on Linux"
+  "$linux/kximgdiff" "$work/linux" "$work/replay" || fail "the trace's frames differ from Linux's"
+  # Its size beside the Linux recorder's for the same frames (lz4 both).
+  KXTRACE_FILE="$work/linux.kxtrace" "$linux/kxdemo" --frames $frames --write none \
+    --driver "$linux/libkxtrace.so" >/dev/null 2>&1
+  if [ -s "$work/linux.kxtrace" ]; then
+    a=$(stat -c %s "$trace") b=$(stat -c %s "$work/linux.kxtrace")
+    echo "trace sizes: 32-bit Windows recorder $a bytes, Linux recorder $b bytes," \
+      "$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.3f", a / b }')x"
+  fi
+fi
+
+if [ $failures -ne 0 ]; then
+  echo "FAIL: $failures check(s) failed (kept in $work)"
+  exit 1
+fi
+echo "PASS: the package's kxcheck, the game with cnc-ddraw and a recorded trace, all as on Linux"
