@@ -260,7 +260,9 @@ int main() {
     for (const std::string& line : log) {
         const size_t at = line.find("pixel kernels ");
         if (at != std::string::npos) {
-            say("Pixel kernels: " + line.substr(at + 14, line.find(':', at) - at - 14));
+            const size_t end = line.find(": messages of this run", at);
+            say("Pixel kernels: " +
+                line.substr(at + 14, end == std::string::npos ? std::string::npos : end - at - 14));
             break;
         }
     }

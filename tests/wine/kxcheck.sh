@@ -54,7 +54,9 @@ options=
 run complete 0 kxpwrvr.dll sgl.dll
 expect complete "kxpwrvr.dll: " ", \"kxpwrvr render driver" "(this package's software SGL)" \
   "Detect: recent enough" "Init: started" "the frame matches the expected image" \
-  "Shutdown: done; mouse cursor shown again" "Pixel kernels: " "every step passed"
+  "Shutdown: done; mouse cursor shown again" "every step passed"
+grep -Eq "^Pixel kernels: [a-z0-9]+ \(the processor's best: [a-z0-9]+\)"$'\r'"?$" \
+  "$work/complete/kxcheck.txt" 2>/dev/null || fail "complete: the report does not name the kernel level"
 if [ -f "$work/complete/kxcheck.txt" ]; then
   crlf=$(grep -c $'\r$' "$work/complete/kxcheck.txt")
   lines=$(wc -l <"$work/complete/kxcheck.txt")
