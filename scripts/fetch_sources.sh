@@ -26,10 +26,12 @@ if ! apt-get source --print-uris lz4 >/dev/null 2>&1; then
   # The main suite only: the security archive's source entries are not
   # always served.
   . /etc/os-release
+  parts=/etc/apt/sources.list.d/
+  eval "$(apt-config shell parts Dir::Etc::sourceparts/d)"
   printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' \
     "Suites: ${VERSION_CODENAME:-bookworm}" 'Components: main' \
     'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' \
-    >/etc/apt/sources.list.d/kx-source-packages.sources
+    >"${parts%/}/kx-source-packages.sources"
   apt-get update || echo "fetch_sources: apt-get update reported a problem; trying anyway"
 fi
 
