@@ -2,8 +2,10 @@
 # it holds exactly what a player needs (the driver, our SGL, kxcheck.exe, the
 # read-me, the recorder with its read-me) and nothing else, that its programs
 # are the very files the win32 build made (the ones the PE and Wine tests
-# check), and that the read-mes are Windows text that name what a player needs.
+# check) stripped of their symbol tables, and that the read-mes are Windows
+# text that name what a player needs.
 # Arguments: -DBUILD=<win32 build folder> -DWORK=<scratch folder>
+#   -DOBJDUMP=... -DSTRIP=... (mingw's) -DSTRIP_SCRIPT=<cmake/pe_strip.cmake>
 cmake_minimum_required(VERSION 3.25)
 
 file(GLOB zips ${BUILD}/kxpwrvr-*-win32.zip)
@@ -27,16 +29,31 @@ if(NOT unpacked STREQUAL expected)
   message(FATAL_ERROR "the package holds\n  ${unpacked}\nexpected\n  ${expected}")
 endif()
 
+# The programs are the build's, stripped of their symbol tables.
 foreach(pair kxpwrvr.dll=kxpwrvr.dll sgl.dll=sgl.dll kxcheck.exe=kxcheck.exe
              recorder/kxpwrvr.dll=kxtrace/kxpwrvr.dll)
   string(REGEX MATCH "^([^=]+)=(.*)$" parts "${pair}")
-  file(SHA256 ${WORK}/${CMAKE_MATCH_1} packed)
-  file(SHA256 ${BUILD}/bin/${CMAKE_MATCH_2} built)
-  if(NOT packed STREQUAL built)
-    message(FATAL_ERROR "${CMAKE_MATCH_1} in the package is not ${BUILD}/bin/${CMAKE_MATCH_2} "
+  set(name ${CMAKE_MATCH_1})
+  set(packed_file ${WORK}/${name})
+  set(built_file ${BUILD}/bin/${CMAKE_MATCH_2})
+  execute_process(COMMAND ${OBJDUMP} -t ${packed_file} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR NOT symbols MATCHES "no symbols")
+    message(FATAL_ERROR "${name} in the package is not stripped")
+  endif()
+  set(stripped ${WORK}.stripped/${name})
+  execute_process(COMMAND ${CMAKE_COMMAND} -DSTRIP=${STRIP} -DIN=${built_file} -DOUT=${stripped}
+                          -P ${STRIP_SCRIPT} RESULT_VARIABLE rc)
+  file(SHA256 ${packed_file} packed)
+  file(SHA256 ${stripped} built)
+  if(NOT rc EQUAL 0 OR NOT packed STREQUAL built)
+    message(FATAL_ERROR "${name} in the package is not ${built_file} stripped "
                         "(stale package?)")
   endif()
+  file(SIZE ${packed_file} packed_size)
+  file(SIZE ${built_file} built_size)
+  string(APPEND sizes " ${name} ${packed_size} (built ${built_size})")
 endforeach()
+file(REMOVE_RECURSE ${WORK}.stripped)
 
 # Windows text, naming what a player needs.
 function(check_text file)
@@ -60,4 +77,4 @@ endfunction()
 check_text(README.txt "kxpwrvr.dll" "sgl.dll" "kxcheck.exe" "kxcheck.txt" "recorder" "640 x 480"
            "16-bit" "PowerVR PCX-2" "Uninstalling" "virtual desktop" "cnc-ddraw" "error 126")
 check_text(recorder/README.txt "kxpwrvr_real.dll" ".kxtrace" "Zip" "Putting things back")
-message("${zips}: ${unpacked}, the programs as built")
+message("${zips}: ${unpacked}, the programs as built, stripped:${sizes}")
