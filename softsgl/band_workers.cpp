@@ -14,6 +14,7 @@
 // that waits. Only calls that Windows XP has are used.
 #include "softsgl/band_workers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -168,8 +169,12 @@ int bandThreads() {
     return threadsWanted > 0 ? threadsWanted : byDefault;
 }
 
+int readyBandThreads(int count) {
+    return count > 1 && !startWorkers(count) ? workers + 1 : count;
+}
+
 void runBands(int count, BandJobFunction f, void* data) {
-    if (count > 1 && !startWorkers(count)) count = workers + 1;
+    count = std::min(count, workers + 1);
     if (count <= 1) {
         f(data, 0, 1);
         return;

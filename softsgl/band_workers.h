@@ -10,9 +10,13 @@ constexpr int kMaxBandThreads = 8;
 
 using BandJobFunction = void (*)(void* data, int index, int count);
 
-// Runs job(data, index, count) for index 0 .. count - 1 (count at most
-// kMaxBandThreads): index 0 on the calling thread, the others on workers,
-// and returns when all have finished.
+// Starts the workers `count` threads need (count at most kMaxBandThreads)
+// and returns how many threads there are: fewer when the system refuses.
+int readyBandThreads(int count);
+
+// Runs job(data, index, count) for index 0 .. count - 1 (count as
+// readyBandThreads returned it): index 0 on the calling thread, the others
+// on workers, and returns when all have finished.
 void runBands(int count, BandJobFunction job, void* data);
 
 // The threads a frame is drawn on: set with softsglSetThreads, else the

@@ -30,10 +30,28 @@ bool roomFor(size_t n) {
     return frame.primitives.size() + n <= kMaxQueuedPrimitives;
 }
 
+// A coordinate held to 0 .. kMaxRow; not a number gives `otherwise`.
+float held(float c, float otherwise) {
+    return c != c ? otherwise : std::min(std::max(c, 0.0f), float(kMaxRow));
+}
+
 void queue(PrimitiveKind kind, uint32_t context, std::initializer_list<const SGLVERTEX*> vs) {
-    frame.primitives.push_back(QueuedPrimitive{kind, context, uint32_t(frame.vertices.size())});
-    for (const SGLVERTEX* v : vs)
+    float xLo = vs.begin()[0]->x, xHi = xLo, yLo = vs.begin()[0]->y, yHi = yLo;
+    for (const SGLVERTEX* v : vs) {
+        // Written so that a coordinate that is not a number spreads to the
+        // bounds: such a primitive is dropped when it is drawn, by each thread.
+        xLo = v->x < xLo || v->x != v->x ? v->x : xLo;
+        xHi = v->x > xHi || v->x != v->x ? v->x : xHi;
+        yLo = v->y < yLo || v->y != v->y ? v->y : yLo;
+        yHi = v->y > yHi || v->y != v->y ? v->y : yHi;
         frame.vertices.push_back(*v);
+    }
+    const int top = std::max(0, int(held(yLo, 0)) - 1);
+    const int bottom = std::min(kMaxRow, int(held(yHi, float(kMaxRow))) + 1);
+    const int width = int(held(xHi, 0)) - int(held(xLo, 0)) + 1;
+    frame.primitives.push_back(QueuedPrimitive{kind, uint16_t(width), int16_t(top), int16_t(bottom),
+                                               context,
+                                               uint32_t(frame.vertices.size() - vs.size())});
 }
 
 } // namespace

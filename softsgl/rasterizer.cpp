@@ -18,8 +18,8 @@ namespace {
 // Triangles reaching beyond this many pixels from the origin are clipped to
 // it first, which keeps every edge-function product inside 2^53.
 constexpr double kGuardBand = 1 << 20;
-// Rows per band when the frame is drawn by several threads.
-constexpr int32_t kBandRows = 16;
+// The fewest rows a thread is given when the frame is drawn by several.
+constexpr int32_t kMinBandRows = 16;
 
 std::vector<float> depthBuffer;
 // Depth rows are cleared when a primitive first reaches them: a frame with
@@ -47,25 +47,10 @@ struct Surface {
     const RenderTarget* target;
     float* depth;
     uint8_t* rowReady; // per row: its depth has been cleared this frame
-    // The rows this surface draws: bands of kBandRows rows, every
-    // bandCount-th from band bandIndex (all of them with one band).
-    int bandIndex, bandCount;
-    // Rows are inside the area (at most 4096), so 32 bits do: a 64-bit
-    // remainder is a library call in the 32-bit build.
-    bool owns(int64_t y) const {
-        return bandCount == 1 || (int32_t(y) / kBandRows) % bandCount == bandIndex;
-    }
-    // The first row at or after y (a row of the area, or one past it) that
-    // this surface draws, and the last row of y's band.
-    int64_t firstOwned(int64_t y) const {
-        if (bandCount == 1) return y;
-        const int32_t band = int32_t(y) / kBandRows;
-        const int32_t skip = (bandIndex - band % bandCount + bandCount) % bandCount;
-        return skip == 0 ? y : int64_t(band + skip) * kBandRows;
-    }
-    int64_t bandEnd(int64_t y) const {
-        return bandCount == 1 ? INT64_MAX : int64_t(int32_t(y) / kBandRows + 1) * kBandRows - 1;
-    }
+    // The rows this surface draws: its band, rows first .. end - 1 (all of
+    // them with one band).
+    int32_t first, end;
+    bool owns(int64_t y) const { return y >= first && y < end; }
     uint16_t* row(int y) const {
         return reinterpret_cast<uint16_t*>(target->base + size_t(y) * target->stride);
     }
@@ -334,23 +319,22 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
             span(surf.row(int(row)) + lo, surf.depthRow(int(row)) + lo, int(hi - lo), s, ss);
         }
     };
-    // The rows of each of this surface's bands that the triangle reaches;
-    // the edge walkers start afresh at each band (exact integer arithmetic,
-    // so they hold what stepping from the first row would give).
-    for (int64_t first = surf.firstOwned(rLo), last; first <= rHi;
-         first = surf.firstOwned(last + 1)) {
-        last = std::min(rHi, surf.bandEnd(first));
-        const int64_t py = first * 16 + 8;
-        EdgeWalker e[3];
-        e[0].start(X0, Y0, X1, Y1, py);
-        e[1].start(X1, Y1, X2, Y2, py);
-        e[2].start(X2, Y2, X0, Y0, py);
-        const int64_t rows = last - first + 1;
-        if (e[0].fits32(rows) && e[1].fits32(rows) && e[2].fits32(rows))
-            drawRows(e, first, last, int32_t(0));
-        else
-            drawRows(e, first, last, int64_t(0));
-    }
+    // The rows of this surface's band that the triangle reaches; the edge
+    // walkers start at its first (exact integer arithmetic, so they hold what
+    // stepping from the triangle's first row would give).
+    const int64_t first = std::max<int64_t>(rLo, surf.first);
+    const int64_t last = std::min<int64_t>(rHi, surf.end - 1);
+    if (first > last) return;
+    const int64_t py = first * 16 + 8;
+    EdgeWalker e[3];
+    e[0].start(X0, Y0, X1, Y1, py);
+    e[1].start(X1, Y1, X2, Y2, py);
+    e[2].start(X2, Y2, X0, Y0, py);
+    const int64_t rows = last - first + 1;
+    if (e[0].fits32(rows) && e[1].fits32(rows) && e[2].fits32(rows))
+        drawRows(e, first, last, int32_t(0));
+    else
+        drawRows(e, first, last, int64_t(0));
 }
 
 // Clips a polygon to one side of an axis-aligned line. The crossing point of
@@ -540,30 +524,13 @@ bool prepare(const SGLCONTEXT& ctx, const SGLVERTEX* in, int n, Style& st, Raste
     return true;
 }
 
-// Whether a primitive may reach a row this surface draws, judged from its
-// vertices' y alone (a pixel's margin either way; NaN says yes, and the
-// primitive is then dropped when it is prepared).
-bool reachesBands(const SGLVERTEX* vs, int n, const Surface& surf) {
-    if (surf.bandCount == 1) return true;
-    float lo = vs[0].y, hi = vs[0].y;
-    for (int i = 1; i < n; ++i) {
-        lo = std::min(lo, vs[i].y);
-        hi = std::max(hi, vs[i].y);
-    }
-    if (lo != lo || hi != hi) return true;
-    lo = std::min(std::max(lo, 0.0f), float(surf.target->height));
-    hi = std::min(std::max(hi, 0.0f), float(surf.target->height));
-    const int64_t top = std::max<int64_t>(0, int64_t(lo) - 1), bottom = int64_t(hi) + 1;
-    return surf.firstOwned(top) <= bottom;
-}
-
 // Draws the primitive if it belongs to this pass; true when it belongs to
 // the translucent one.
 bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucentPass,
                    const Surface& surf) {
     const SGLVERTEX* vs = &frame.vertices[p.firstVertex];
     int n = p.kind == PrimitiveKind::Point ? 1 : p.kind == PrimitiveKind::Line ? 2 : 3;
-    if (!reachesBands(vs, n, surf)) return false;
+    if (p.top >= surf.end || p.bottom < surf.first) return false;
     Style st;
     RasterVertex rv[3];
     if (!prepare(frame.contexts[p.context], vs, n, st, rv)) return false;
@@ -585,20 +552,50 @@ bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucen
 struct BandJob {
     const Frame* frame;
     const RenderTarget* target;
+    int32_t bandStart[kMaxBandThreads + 1]; // band k: rows bandStart[k] .. bandStart[k + 1] - 1
 };
 
-// The target's rows of band set `index` of `count`: cleared, then the
-// opaque primitives, then the translucent ones noted on the way, in queue
-// order. Each set writes only its own rows, so the sets may be drawn at once.
-void drawBands(void* data, int index, int count) {
+// Shares the rows out into `count` bands of about equal work, judged from
+// the primitives' rows and widths: a row of a primitive costs its half
+// width and a little more, a primitive its setup too.
+void splitRows(const Frame& frame, int32_t height, int count, int32_t* bandStart) {
+    std::vector<int64_t> step(size_t(height) + 1, 0); // per-row cost, as differences
+    std::vector<int64_t> setup(size_t(height), 0);
+    for (const QueuedPrimitive& p : frame.primitives) {
+        const int32_t top = p.top, bottom = std::min<int32_t>(p.bottom, height - 1);
+        if (top > bottom) continue;
+        step[size_t(top)] += p.width / 2 + 8;
+        step[size_t(bottom) + 1] -= p.width / 2 + 8;
+        setup[size_t(top)] += 64;
+    }
+    std::vector<int64_t> total(size_t(height) + 1, 0); // cost of rows 0 .. y - 1
+    int64_t perRow = 16;                               // a row's clear
+    for (int32_t y = 0; y < height; ++y) {
+        perRow += step[size_t(y)];
+        total[size_t(y) + 1] = total[size_t(y)] + perRow + setup[size_t(y)];
+    }
+    bandStart[0] = 0;
+    for (int k = 1; k < count; ++k) {
+        const int64_t share = total[size_t(height)] * k / count;
+        // The first row whose cost reaches the share, leaving every band
+        // at least kMinBandRows rows.
+        int32_t y = int32_t(std::lower_bound(total.begin(), total.end(), share) - total.begin());
+        bandStart[k] = std::min(std::max(y, bandStart[k - 1] + kMinBandRows),
+                                height - (count - k) * kMinBandRows);
+    }
+    bandStart[count] = height;
+}
+
+// The target's rows of band `index`: cleared, then the opaque primitives,
+// then the translucent ones noted on the way, in queue order. Each band
+// writes only its own rows, so the bands may be drawn at once.
+void drawBands(void* data, int index, int) {
     const BandJob& job = *static_cast<const BandJob*>(data);
     const RenderTarget& target = *job.target;
-    Surface surf{&target, depthBuffer.data(), depthRowReady.data(), index, count};
-    for (int64_t y = surf.firstOwned(0), last; y < target.height; y = surf.firstOwned(last + 1)) {
-        last = std::min<int64_t>(target.height - 1, surf.bandEnd(y));
-        for (int64_t row = y; row <= last; ++row)
-            std::memset(target.base + size_t(row) * target.stride, 0, size_t(target.width) * 2);
-    }
+    Surface surf{&target, depthBuffer.data(), depthRowReady.data(), job.bandStart[index],
+                 job.bandStart[index + 1]};
+    for (int32_t row = surf.first; row < surf.end; ++row)
+        std::memset(target.base + size_t(row) * target.stride, 0, size_t(target.width) * 2);
     // The probe (on, the frame is drawn by this thread alone) names each
     // primitive as it is drawn.
     PixelProbe& probe = pixelProbe();
@@ -626,11 +623,15 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
     spanLevel(); // chosen (and named) here, before any band runs
     PixelProbe& probe = pixelProbe();
     probe.hits.clear();
-    // A frame of fewer band rows than threads is drawn by fewer; a probed
-    // one by one thread, which records its hits in drawing order.
-    const int bands = int((target.height + kBandRows - 1) / kBandRows);
-    BandJob job{&frame, &target};
-    runBands(probe.on ? 1 : std::min(bandThreads(), bands), drawBands, &job);
+    // A frame of fewer than kMinBandRows rows a thread is drawn by fewer; a
+    // probed one by one thread, which records its hits in drawing order.
+    const int count = readyBandThreads(
+        probe.on ? 1 : std::max(1, std::min(bandThreads(), target.height / kMinBandRows)));
+    BandJob job{&frame, &target, {}};
+    job.bandStart[0] = 0;
+    job.bandStart[1] = target.height;
+    if (count > 1) splitRows(frame, target.height, count, job.bandStart);
+    runBands(count, drawBands, &job);
 }
 
 } // namespace softsgl

@@ -45,12 +45,18 @@ struct Device {
 enum class PrimitiveKind : uint8_t { Point, Line, Triangle };
 
 // One queued primitive: its kind, the context as it stood at the call and
-// its own copy of its vertices (1, 2 or 3 of them).
+// its own copy of its vertices (1, 2 or 3 of them). The rows it may reach
+// and its width are noted as it is queued, so that a thread drawing other
+// rows passes it by without reading its vertices, and the rows can be
+// shared out between threads by the work on them.
 struct QueuedPrimitive {
     PrimitiveKind kind;
+    uint16_t width;       // of its bounding box inside 0 .. kMaxRow, in pixels
+    int16_t top, bottom;  // rows it may reach, a row's margin either way, inside 0 .. kMaxRow
     uint32_t context;     // index into Frame::contexts
     uint32_t firstVertex; // index into Frame::vertices
 };
+constexpr int kMaxRow = 32767;
 
 struct Frame {
     std::vector<SGLCONTEXT> contexts;

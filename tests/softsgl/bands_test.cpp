@@ -2,8 +2,9 @@
 // for bit: seeded random scenes (points, lines, triangles large and tiny,
 // partly off the area and beyond the guard band, textured with opaque and
 // translucent maps, blending and vertex alpha switched between calls, 565
-// and 555, target heights that end inside a band) drawn with 1, 2 and 3
-// threads and compared.
+// and 555, target heights of one row and of a few rows more than a band's
+// least, scenes crowded into a strip, where the rows are shared out by the
+// work on them) drawn with 1, 2 and 3 threads and compared.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -35,9 +36,12 @@ RandomScene randomScene(uint32_t seed) {
     };
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
     RandomScene s;
-    const int heights[] = {480, 479, 37, 1, 200};
+    const int heights[] = {480, 479, 37, 1, 200, 49};
     s.width = pick(4) == 0 ? 640 : 64 + pick(577);
-    s.height = heights[pick(5)];
+    s.height = heights[pick(6)];
+    // A third of the scenes put their primitives into a strip of 24 rows.
+    const bool crowded = pick(3) == 0;
+    const float stripTop = uni(-10, float(s.height));
     s.bitsPerPixel = pick(4) == 0 ? 15 : 16;
     for (int m = 0; m < 3; ++m) {
         std::vector<uint32_t> texels(64 * 64);
@@ -65,8 +69,11 @@ RandomScene randomScene(uint32_t seed) {
         if (call.texture < 0) call.flags &= ~SGLTT_TEXTURE;
         const int n = call.kind == 0 ? 1 : call.kind == 1 ? 2 : 3;
         // Large, small and tiny; a few far beyond the area.
-        const float size = pick(10) == 0 ? 4e6f : pick(3) == 0 ? 3.0f : uni(10, 400);
-        const float cx = uni(-50, float(s.width) + 50), cy = uni(-50, float(s.height) + 50);
+        const float size = pick(10) == 0             ? 4e6f
+                           : pick(3) == 0 || crowded ? uni(0.5f, 12)
+                                                     : uni(10, 400);
+        const float cx = uni(-50, float(s.width) + 50);
+        const float cy = crowded ? stripTop + uni(0, 24) : uni(-50, float(s.height) + 50);
         for (int k = 0; k < n; ++k) {
             SGLVERTEX v = vertex(cx + uni(-size, size), cy + uni(-size, size));
             if (pick(3) == 0 && k > 0) v.invW = call.vertices[0].invW; // flat in depth
