@@ -3,17 +3,11 @@
 
 #include <cstddef>
 
+#include "host/hash.h"
+
 namespace {
 
 constexpr int kWidth = 640, kHeight = 480;
-
-uint32_t hash(uint32_t x) {
-    x ^= x >> 16;
-    x *= 0x7FEB352Du;
-    x ^= x >> 15;
-    x *= 0x846CA68Bu;
-    return x ^ (x >> 16);
-}
 
 // Checks of `check` texels with a grain; transparency from `alpha`.
 SceneTexture checks(int side, int check, uint32_t seed, bool partialAlpha) {
@@ -22,8 +16,8 @@ SceneTexture checks(int side, int check, uint32_t seed, bool partialAlpha) {
         for (int x = 0; x < side; ++x) {
             uint32_t k = uint32_t(y * side + x);
             uint32_t base = ((x / check) ^ (y / check)) & 1 ? 0xE0 : 0x40;
-            uint32_t c = base + (hash(k + seed) & 0x1F);
-            uint32_t transparency = partialAlpha ? 0x40 + (hash(k ^ seed) & 0x7F) : 0;
+            uint32_t c = base + (hashOf(k + seed) & 0x1F);
+            uint32_t transparency = partialAlpha ? 0x40 + (hashOf(k ^ seed) & 0x7F) : 0;
             t.texels.push_back(c | (c * 3 / 4) << 8 | (c / 2) << 16 | transparency << 24);
         }
     return t;
@@ -41,7 +35,7 @@ Scene lightScene() {
     auto at = [](int i, int j) {
         float x = float(i) * kWidth / kColumns, y = float(j) * kHeight / kRows;
         float q = 0.2f + 0.8f * y / kHeight;
-        uint32_t grey = 128 + hash(uint32_t(j * 97 + i)) % 128;
+        uint32_t grey = 128 + hashOf(uint32_t(j * 97 + i)) % 128;
         uint32_t colour = 0xFF000000u | grey << 16 | grey << 8 | grey;
         // u = (x - 320) / (160 q) and v = 2 / q.
         return SGLVERTEX{x, y, 1.0f - q, q, colour, 0, (x - kWidth / 2) / 160.0f, 2.0f};
@@ -85,9 +79,9 @@ Scene heavyScene() {
     s.textures.push_back(checks(128, 16, 2, false)); // 2: crates, 8888 all opaque: type 1
     s.textures.push_back(checks(64, 4, 3, true));    // 3: smoke, partial alphas
     uint32_t n = 1;
-    auto unit = [&] { return float(hash(n++) & 0xFFFF) / 65536.0f; };
+    auto unit = [&] { return float(hashOf(n++) & 0xFFFF) / 65536.0f; };
     auto grey = [&](uint32_t alpha) {
-        uint32_t g = 160 + (hash(n++) & 0x5F);
+        uint32_t g = 160 + (hashOf(n++) & 0x5F);
         return alpha << 24 | g << 16 | g << 8 | g;
     };
     for (int k = 0; k < 1500; ++k) {
@@ -108,7 +102,7 @@ Scene heavyScene() {
                                 SGLVERTEX{x + 0.5f, y + 2.5f * unit(), 1 - q, q, c, 0, 0, 0.1f}}});
     }
     for (int k = 0; k < 1250; ++k) {
-        const uint32_t alpha = 0x60 + (hash(n++) & 0x7F);
+        const uint32_t alpha = 0x60 + (hashOf(n++) & 0x7F);
         uint32_t colours[4] = {grey(alpha), grey(alpha), grey(0xFF), grey(alpha / 2)};
         float q = 0.4f + 0.6f * unit();
         s.draws.push_back(Draw{3, true, true,

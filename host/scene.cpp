@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "host/hash.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -98,14 +100,6 @@ void drawLine(FrameContext& fc, float x0, float y0, float x1, float y1, uint32_t
     HostVertex v[2] = {screenVertex(fc.camera, x0, y0, kHudDepth, colour),
                        screenVertex(fc.camera, x1, y1, kHudDepth, colour)};
     draw(fc, v, 2);
-}
-
-uint32_t hashOf(uint32_t x) {
-    x ^= x >> 16;
-    x *= 0x7FEB352Du;
-    x ^= x >> 15;
-    x *= 0x846CA68Bu;
-    return x ^ (x >> 16);
 }
 
 float signZ(int k) {

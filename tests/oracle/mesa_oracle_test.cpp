@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/mesa_peer.h"
+#include "host/hash.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/oracle/oracle_scene.h"
 
@@ -35,14 +36,6 @@ Scene scene(const char* name, std::vector<HostImage> images) {
     return s;
 }
 
-uint32_t hash(uint32_t x) {
-    x ^= x >> 16;
-    x *= 0x7FEB352Du;
-    x ^= x >> 15;
-    x *= 0x846CA68Bu;
-    return x ^ (x >> 16);
-}
-
 // Checks of `check` texels with a grain, so that neighbouring texels differ
 // and a texel picked wrongly shows.
 HostImage grainyChecks(int side, int check, uint32_t format, bool opaqueTexels = false) {
@@ -51,7 +44,7 @@ HostImage grainyChecks(int side, int check, uint32_t format, bool opaqueTexels =
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x) {
             uint32_t base = ((x / check + y / check) & 1) ? 0xE0 : 0x40;
-            uint32_t c = base + (hash(uint32_t(y * side + x)) & 0x1F);
+            uint32_t c = base + (hashOf(uint32_t(y * side + x)) & 0x1F);
             uint8_t px[4] = {uint8_t(c / 2), uint8_t(c * 3 / 4), uint8_t(c),
                              uint8_t(opaqueTexels  ? 0xFF
                                      : format == 1 ? 0x80 + (x & 0x7F)
@@ -88,7 +81,7 @@ NamedScene benchmarkGrid() {
     auto at = [](int i, int j) {
         float x = float(i) * kWidth / 25, y = float(j) * kHeight / 20;
         float q = 0.2f + 0.8f * y / kHeight;
-        uint32_t grey = 128 + hash(uint32_t(j * 97 + i)) % 128;
+        uint32_t grey = 128 + hashOf(uint32_t(j * 97 + i)) % 128;
         return HostVertex{x,
                           y,
                           1.0f - q,
