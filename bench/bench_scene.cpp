@@ -129,6 +129,8 @@ const bool registered = [] {
           [](benchmark::State& s) { frameOurs(s, heavy(), Stage::WholeFrame, 2); });
     frame("frame_heavy/ours_render_only",
           [](benchmark::State& s) { frameOurs(s, heavy(), Stage::RenderOnly, 1); });
+    frame("frame_heavy/ours_render_only_threads:2",
+          [](benchmark::State& s) { frameOurs(s, heavy(), Stage::RenderOnly, 2); });
     return true;
 }();
 

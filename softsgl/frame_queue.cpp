@@ -11,7 +11,12 @@ namespace {
 
 constexpr int32_t kMaxIndex = 65535;
 
-Frame frame;
+// Two frames, queued into in turn: the band threads on other cores read the
+// last frame's vertices, and writing memory another core has just read
+// waits on that core. The frame before it has had time to leave their
+// caches.
+Frame frames[2];
+Frame* queued = &frames[0];
 PixelProbe probe;
 struct {
     uint8_t* address = nullptr;
@@ -20,14 +25,14 @@ struct {
 
 // Primitives queued in one frame share a context copy while it is unchanged.
 uint32_t contextIndex(const SGLCONTEXT* context) {
-    if (frame.contexts.empty() ||
-        std::memcmp(&frame.contexts.back(), context, sizeof(SGLCONTEXT)) != 0)
-        frame.contexts.push_back(*context);
-    return uint32_t(frame.contexts.size() - 1);
+    if (queued->contexts.empty() ||
+        std::memcmp(&queued->contexts.back(), context, sizeof(SGLCONTEXT)) != 0)
+        queued->contexts.push_back(*context);
+    return uint32_t(queued->contexts.size() - 1);
 }
 
 bool roomFor(size_t n) {
-    return frame.primitives.size() + n <= kMaxQueuedPrimitives;
+    return queued->primitives.size() + n <= kMaxQueuedPrimitives;
 }
 
 // A coordinate held to 0 .. kMaxRow; not a number gives `otherwise`.
@@ -44,14 +49,14 @@ void queue(PrimitiveKind kind, uint32_t context, std::initializer_list<const SGL
         xHi = v->x > xHi || v->x != v->x ? v->x : xHi;
         yLo = v->y < yLo || v->y != v->y ? v->y : yLo;
         yHi = v->y > yHi || v->y != v->y ? v->y : yHi;
-        frame.vertices.push_back(*v);
+        queued->vertices.push_back(*v);
     }
     const int top = std::max(0, int(held(yLo, 0)) - 1);
     const int bottom = std::min(kMaxRow, int(held(yHi, float(kMaxRow))) + 1);
     const int width = int(held(xHi, 0)) - int(held(xLo, 0)) + 1;
-    frame.primitives.push_back(QueuedPrimitive{kind, uint16_t(width), int16_t(top), int16_t(bottom),
-                                               context,
-                                               uint32_t(frame.vertices.size() - vs.size())});
+    queued->primitives.push_back(QueuedPrimitive{kind, uint16_t(width), int16_t(top),
+                                                 int16_t(bottom), context,
+                                                 uint32_t(queued->vertices.size() - vs.size())});
 }
 
 } // namespace
@@ -77,7 +82,7 @@ int softsglProbeHits(const SoftsglProbeHit** hits) {
 }
 
 int softsglQueuedPrimitives(void) {
-    return int(frame.primitives.size());
+    return int(queued->primitives.size());
 }
 
 void softsglLastTarget(uint8_t** address, int* stride, int* bitsPerPixel) {
@@ -89,9 +94,10 @@ void softsglLastTarget(uint8_t** address, int* stride, int* bitsPerPixel) {
 SGL_API int SGL_CALL sgltri_startofframe(SGLCONTEXT* context) {
     int failed;
     if (enterCall("sgltri_startofframe", {pointerArg(context)}, &failed, context)) return failed;
-    frame.contexts.clear();
-    frame.vertices.clear();
-    frame.primitives.clear();
+    queued = queued == &frames[0] ? &frames[1] : &frames[0];
+    queued->contexts.clear();
+    queued->vertices.clear();
+    queued->primitives.clear();
     return 0;
 }
 
@@ -170,7 +176,7 @@ SGL_API int SGL_CALL sgltri_render(SGLCONTEXT* context) {
         RenderTarget target{static_cast<uint8_t*>(params.address), params.stride,
                             std::min(device->width, params.stride / 2), device->height,
                             params.bitsPerPixel == 15};
-        renderFrame(frame, target);
+        renderFrame(*queued, target);
         lastTarget = {target.base, target.stride, params.bitsPerPixel};
         result = 0;
     }
