@@ -78,7 +78,9 @@ inline int64_t floorDiv(int64_t n, int64_t d) {
 
 // Positions inside the guard band snap to within 2^25: 32 bits hold them,
 // and the conversion from double stays one instruction in the 32-bit build.
-inline int64_t snap(double c) {
+// Their differences fit 32 bits too, so each product of two is one
+// 32 x 32 -> 64-bit multiply there, not three.
+inline int32_t snap(double c) {
     return int32_t(std::floor(c * 16.0 + 0.5));
 }
 
@@ -99,23 +101,23 @@ struct EdgeWalker {
     int64_t stepQ = 0, stepR = 0;
     int64_t constant = 0, constantStep = 0, bias = 0; // horizontal edges: E itself
 
-    void start(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t py) {
-        int64_t dx = bx - ax, dy = by - ay;
+    void start(int32_t ax, int32_t ay, int32_t bx, int32_t by, int32_t py) {
+        const int32_t dx = bx - ax, dy = by - ay;
         bias = (dy < 0 || (dy == 0 && dx > 0)) ? 0 : 1;
-        int64_t C = dx * (py - ay) + dy * ax;
+        int64_t C = int64_t(dx) * (py - ay) + int64_t(dy) * ax;
         if (dy == 0) {
             kind = 0;
             constant = C;
-            constantStep = 16 * dx;
+            constantStep = 16 * int64_t(dx);
             return;
         }
         kind = dy < 0 ? -1 : 1;
-        int64_t n = C - 8 * dy - bias; // the same N serves both ends
-        d = 16 * (dy < 0 ? -dy : dy);
+        int64_t n = C - 8 * int64_t(dy) - bias; // the same N serves both ends
+        d = 16 * int64_t(dy < 0 ? -dy : dy);
         q = floorDiv(n, d);
         r = n - q * d;
-        stepQ = floorDiv(16 * dx, d);
-        stepR = 16 * dx - stepQ * d;
+        stepQ = floorDiv(16 * int64_t(dx), d);
+        stepR = 16 * int64_t(dx) - stepQ * d;
     }
     // Whether every value stays inside 32 bits over `rows` more rows (r
     // stays below d, which is at most 2^26 inside the guard band).
@@ -197,9 +199,9 @@ void probeSpan(PixelProbe& probe, SpanFunction span, const Span& s, const SpanSt
 
 void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Style& st,
                     const Surface& surf) {
-    int64_t X0 = snap(v0.x), Y0 = snap(v0.y), X1 = snap(v1.x), Y1 = snap(v1.y);
-    int64_t X2 = snap(v2.x), Y2 = snap(v2.y);
-    int64_t area = (X1 - X0) * (Y2 - Y0) - (Y1 - Y0) * (X2 - X0);
+    int32_t X0 = snap(v0.x), Y0 = snap(v0.y), X1 = snap(v1.x), Y1 = snap(v1.y);
+    int32_t X2 = snap(v2.x), Y2 = snap(v2.y);
+    int64_t area = int64_t(X1 - X0) * (Y2 - Y0) - int64_t(Y1 - Y0) * (X2 - X0);
     if (area == 0) return;
     if (area < 0) { // draw either winding: make it the one the edges expect
         std::swap(v1, v2);
@@ -208,8 +210,8 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
         area = -area;
     }
     const int W = surf.target->width, H = surf.target->height;
-    int64_t minX = std::min({X0, X1, X2}), maxX = std::max({X0, X1, X2});
-    int64_t minY = std::min({Y0, Y1, Y2}), maxY = std::max({Y0, Y1, Y2});
+    const int32_t minX = std::min({X0, X1, X2}), maxX = std::max({X0, X1, X2});
+    const int32_t minY = std::min({Y0, Y1, Y2}), maxY = std::max({Y0, Y1, Y2});
     // Pixel c's centre is 16 c + 8: the columns and rows whose centres lie
     // in the bounding box, cut to the render area.
     int64_t cLo = std::max<int64_t>(0, -((8 - minX) >> 4));
@@ -325,7 +327,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     const int64_t first = std::max<int64_t>(rLo, surf.first);
     const int64_t last = std::min<int64_t>(rHi, surf.end - 1);
     if (first > last) return;
-    const int64_t py = first * 16 + 8;
+    const int32_t py = int32_t(first) * 16 + 8;
     EdgeWalker e[3];
     e[0].start(X0, Y0, X1, Y1, py);
     e[1].start(X1, Y1, X2, Y2, py);
