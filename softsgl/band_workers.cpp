@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -187,6 +188,23 @@ void runBands(int count, BandJobFunction f, void* data) {
     f(data, 0, count);
     for (int k = 0; k < count - 1; ++k)
         waitFor(pool[k].done);
+}
+
+double bandClock() {
+#if defined(_WIN32)
+    static const double perSecond = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return double(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return double(t.QuadPart) / perSecond;
+#else
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+#endif
 }
 
 void stopBandWorkers() {

@@ -24,6 +24,9 @@ void runBands(int count, BandJobFunction job, void* data);
 // processor's cores, at most kMaxBandThreads.
 int bandThreads();
 
+// A steady clock in seconds, for timing bands.
+double bandClock();
+
 // Ends the workers and waits for them (the last device is deleted; a later
 // frame starts them again). Never called while a frame is drawn.
 void stopBandWorkers();

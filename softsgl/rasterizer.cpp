@@ -555,12 +555,23 @@ struct BandJob {
     const Frame* frame;
     const RenderTarget* target;
     int32_t bandStart[kMaxBandThreads + 1]; // band k: rows bandStart[k] .. bandStart[k + 1] - 1
+    double estimate[kMaxBandThreads];       // the work judged to be on each band
+    double seconds[kMaxBandThreads];        // and the time it took
 };
 
+// The last frame drawn on several threads, band by band. How long a band
+// took per unit of judged work corrects the judgement of the next frame's
+// rows there (texels far apart, blending, a busy core): similar frames in a
+// row then share out evenly.
+BandJob lastJob{};
+int lastCount = 0;
+int32_t lastHeight = 0;
+
 // Shares the rows out into `count` bands of about equal work, judged from
-// the primitives' rows and widths: a row of a primitive costs its half
-// width and a little more, a primitive its setup too.
-void splitRows(const Frame& frame, int32_t height, int count, int32_t* bandStart) {
+// the primitives' rows and widths (a row of a primitive costs its half
+// width and a little more, a primitive its setup too) and corrected by the
+// last frame's times.
+void splitRows(const Frame& frame, int32_t height, int count, BandJob& job) {
     std::vector<int64_t> step(size_t(height) + 1, 0); // per-row cost, as differences
     std::vector<int64_t> setup(size_t(height), 0);
     for (const QueuedPrimitive& p : frame.primitives) {
@@ -570,15 +581,31 @@ void splitRows(const Frame& frame, int32_t height, int count, int32_t* bandStart
         step[size_t(bottom) + 1] -= p.width / 2 + 8;
         setup[size_t(top)] += 64;
     }
-    std::vector<int64_t> total(size_t(height) + 1, 0); // cost of rows 0 .. y - 1
-    int64_t perRow = 16;                               // a row's clear
-    for (int32_t y = 0; y < height; ++y) {
-        perRow += step[size_t(y)];
-        total[size_t(y) + 1] = total[size_t(y)] + perRow + setup[size_t(y)];
+    // Seconds per unit of judged work on each of the last frame's bands,
+    // held within a factor of 4 of their mean.
+    double rate[kMaxBandThreads];
+    bool corrected = lastCount == count && lastHeight == height;
+    double meanRate = 0;
+    for (int k = 0; corrected && k < count; ++k) {
+        corrected = lastJob.estimate[k] > 0 && lastJob.seconds[k] > 0;
+        rate[k] = corrected ? lastJob.seconds[k] / lastJob.estimate[k] : 0;
+        meanRate += rate[k] / count;
     }
+    std::vector<double> judged(size_t(height) + 1, 0), total(size_t(height) + 1, 0);
+    int64_t perRow = 16; // a row's clear
+    for (int32_t y = 0, k = 0; y < height; ++y) {
+        perRow += step[size_t(y)];
+        const double cost = double(perRow + setup[size_t(y)]);
+        judged[size_t(y) + 1] = judged[size_t(y)] + cost;
+        while (corrected && y >= lastJob.bandStart[k + 1])
+            ++k;
+        const double factor = corrected ? std::min(std::max(rate[k] / meanRate, 0.25), 4.0) : 1.0;
+        total[size_t(y) + 1] = total[size_t(y)] + cost * factor;
+    }
+    int32_t* bandStart = job.bandStart;
     bandStart[0] = 0;
     for (int k = 1; k < count; ++k) {
-        const int64_t share = total[size_t(height)] * k / count;
+        const double share = total[size_t(height)] * k / count;
         // The first row whose cost reaches the share, leaving every band
         // at least kMinBandRows rows.
         int32_t y = int32_t(std::lower_bound(total.begin(), total.end(), share) - total.begin());
@@ -586,13 +613,16 @@ void splitRows(const Frame& frame, int32_t height, int count, int32_t* bandStart
                                 height - (count - k) * kMinBandRows);
     }
     bandStart[count] = height;
+    for (int k = 0; k < count; ++k)
+        job.estimate[k] = judged[size_t(bandStart[k + 1])] - judged[size_t(bandStart[k])];
 }
 
 // The target's rows of band `index`: cleared, then the opaque primitives,
 // then the translucent ones noted on the way, in queue order. Each band
 // writes only its own rows, so the bands may be drawn at once.
 void drawBands(void* data, int index, int) {
-    const BandJob& job = *static_cast<const BandJob*>(data);
+    BandJob& job = *static_cast<BandJob*>(data);
+    const double start = bandClock();
     const RenderTarget& target = *job.target;
     Surface surf{&target, depthBuffer.data(), depthRowReady.data(), job.bandStart[index],
                  job.bandStart[index + 1]};
@@ -611,6 +641,7 @@ void drawBands(void* data, int index, int) {
         if (probe.on) probe.primitive = uint32_t(p - queue);
         drawPrimitive(*job.frame, *p, true, surf);
     }
+    job.seconds[index] = bandClock() - start;
 }
 
 } // namespace
@@ -629,11 +660,16 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
     // probed one by one thread, which records its hits in drawing order.
     const int count = readyBandThreads(
         probe.on ? 1 : std::max(1, std::min(bandThreads(), target.height / kMinBandRows)));
-    BandJob job{&frame, &target, {}};
+    BandJob job{&frame, &target, {}, {}, {}};
     job.bandStart[0] = 0;
     job.bandStart[1] = target.height;
-    if (count > 1) splitRows(frame, target.height, count, job.bandStart);
+    if (count > 1) splitRows(frame, target.height, count, job);
     runBands(count, drawBands, &job);
+    if (count > 1) {
+        lastJob = job;
+        lastCount = count;
+        lastHeight = target.height;
+    }
 }
 
 } // namespace softsgl
