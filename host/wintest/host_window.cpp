@@ -1,5 +1,10 @@
 #include "host/wintest/host_window.h"
 
+#include <string>
+
+#include "host/window_windows.h"
+#include "host/wintest/report.h"
+
 namespace {
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // The display belongs to DirectDraw while the driver runs: nothing to paint.
@@ -9,15 +14,20 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 } // namespace
 
 HWND createHostWindow() {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = windowProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = "kxwintest";
-    if (!RegisterClassA(&windowClass)) return nullptr;
-    HWND window = CreateWindowExA(WS_EX_APPWINDOW, "kxwintest", "kxwintest", WS_POPUP | WS_VISIBLE,
-                                  0, 0, 640, 480, nullptr, nullptr, windowClass.hInstance, nullptr);
-    if (!window) return nullptr;
+    WindowRequest request;
+    request.className = "kxwintest";
+    request.procedure = windowProcedure;
+    request.arrowCursor = true;
+    request.extendedStyle = WS_EX_APPWINDOW;
+    request.style = WS_POPUP | WS_VISIBLE;
+    request.width = 640;
+    request.height = 480;
+    std::string error;
+    HWND window = openWindow(request, "kxwintest", error);
+    if (!window) {
+        note("host window: %s", error.c_str());
+        return nullptr;
+    }
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
     SetActiveWindow(window);
@@ -27,9 +37,5 @@ HWND createHostWindow() {
 }
 
 void pumpMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    handleWindowMessages();
 }
