@@ -564,8 +564,7 @@ struct BandJob {
 // rows there (texels far apart, blending, a busy core): similar frames in a
 // row then share out evenly.
 BandJob lastJob{};
-int lastCount = 0;
-int32_t lastHeight = 0;
+int lastCount = 0; // its bands; 0: none yet
 
 // Shares the rows out into `count` bands of about equal work, judged from
 // the primitives' rows and widths (a row of a primitive costs its half
@@ -573,18 +572,17 @@ int32_t lastHeight = 0;
 // last frame's times.
 void splitRows(const Frame& frame, int32_t height, int count, BandJob& job) {
     std::vector<int64_t> step(size_t(height) + 1, 0); // per-row cost, as differences
-    std::vector<int64_t> setup(size_t(height), 0);
     for (const QueuedPrimitive& p : frame.primitives) {
         const int32_t top = p.top, bottom = std::min<int32_t>(p.bottom, height - 1);
         if (top > bottom) continue;
-        step[size_t(top)] += p.width / 2 + 8;
+        step[size_t(top)] += p.width / 2 + 8 + 64; // the setup on its first row
+        step[size_t(top) + 1] -= 64;
         step[size_t(bottom) + 1] -= p.width / 2 + 8;
-        setup[size_t(top)] += 64;
     }
     // Seconds per unit of judged work on each of the last frame's bands,
     // held within a factor of 4 of their mean.
     double rate[kMaxBandThreads];
-    bool corrected = lastCount == count && lastHeight == height;
+    bool corrected = lastCount == count && lastJob.bandStart[count] == height;
     double meanRate = 0;
     for (int k = 0; corrected && k < count; ++k) {
         corrected = lastJob.estimate[k] > 0 && lastJob.seconds[k] > 0;
@@ -595,7 +593,7 @@ void splitRows(const Frame& frame, int32_t height, int count, BandJob& job) {
     int64_t perRow = 16; // a row's clear
     for (int32_t y = 0, k = 0; y < height; ++y) {
         perRow += step[size_t(y)];
-        const double cost = double(perRow + setup[size_t(y)]);
+        const double cost = double(perRow);
         judged[size_t(y) + 1] = judged[size_t(y)] + cost;
         while (corrected && y >= lastJob.bandStart[k + 1])
             ++k;
@@ -668,7 +666,6 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
     if (count > 1) {
         lastJob = job;
         lastCount = count;
-        lastHeight = target.height;
     }
 }
 
