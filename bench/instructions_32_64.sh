@@ -29,7 +29,7 @@ g++ -m64 $common $sources -o "$work/count64"
 
 for scene in light heavy; do
   for bits in 32 64; do
-    KXPWRVR_KERNELS=sse2 valgrind --tool=callgrind --toggle-collect=sgltri_render \
+    KXPWRVR_KERNELS=sse2 KXPWRVR_THREADS=1 valgrind --tool=callgrind --toggle-collect=sgltri_render \
       --callgrind-out-file="$work/$scene.$bits.out" "$work/count$bits" $scene "$frames" \
       >"$work/$scene.$bits.txt" 2>"$work/$scene.$bits.err"
     callgrind_annotate --inclusive=no "$work/$scene.$bits.out" >"$work/$scene.$bits.annotate" 2>/dev/null

@@ -11,6 +11,13 @@
 # call. The goal: the 32-bit pair within 1.1 times the 64-bit pair's render
 # time per frame.
 #
+# That time holds Wine's DirectDraw too (its locks and blits through
+# OpenGL), which is the same in both and varies from round to round. So each
+# round also times sgl.dll alone: frame_count.exe (bench/count) draws the
+# benchmark frames, light and heavy, through each build's sgl.dll on the
+# threads it chooses, and the heavy one again on one thread
+# (KXPWRVR_THREADS=1); its figure is the median frame of the run.
+#
 # Only meaningful where the kernel runs 32-bit programs natively: where they
 # run under qemu-user (scripts/i386.sh) the 32-bit figures are the
 # emulator's, and the script says so. Needs the release, win32 and win64
@@ -20,7 +27,7 @@ cd "$(dirname "$0")/.."
 rounds=${1:-5}
 bin=$PWD/build/release/bin
 for f in "$bin/kxdemo" "$bin/libkxtrace.so" "$bin/kxtrace" build/win32/bin/kxreplay.exe \
-  build/win64/bin/kxreplay.exe; do
+  build/win64/bin/kxreplay.exe build/win32/bin/frame_count.exe build/win64/bin/frame_count.exe; do
   [ -e "$f" ] || { echo "missing $f: build the release, win32 and win64 presets first"; exit 1; }
 done
 if grep -qs qemu-i386 /proc/sys/fs/binfmt_misc/* 2>/dev/null; then
@@ -34,14 +41,26 @@ KXTRACE_FILE="$work/demo.kxtrace" "$bin/kxdemo" --driver "$bin/libkxtrace.so" --
 "$bin/kxtrace" unpack "$work/demo.kxtrace" "$work/plain.kxtrace" >/dev/null
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-for arch in win32 win64; do
-  for r in $(seq "$rounds"); do
+# The two builds take turns, round by round, so that a slow spell of a
+# shared host falls on both.
+for r in $(seq "$rounds"); do
+  for arch in win32 win64; do
     scripts/wine_run.sh --timeout 1200 --expect '' --log "$work/$arch.$r.log" \
       "build/$arch/bin/kxreplay.exe" "Z:$work/plain.kxtrace" --benchmark --quiet >/dev/null || true
     frames=$(sed -n 's/.*calls, \([0-9]*\) frames in .*/\1/p' "$work/$arch.$r.log" | tail -n1)
     awk -v f="$frames" '$1 == "BltToCard" { print $3 / f }' "$work/$arch.$r.log" >>"$work/$arch.render"
     awk '$1 == "DrawPrimitive" { print $4 }' "$work/$arch.$r.log" >>"$work/$arch.draw"
+    for run in light:200: heavy:60: heavy:60:1; do
+      IFS=: read -r scene frames threads <<<"$run"
+      KXPWRVR_THREADS=$threads scripts/wine_run.sh --timeout 600 --expect '' \
+        --log "$work/$arch.$r.$run.log" "build/$arch/bin/frame_count.exe" "$scene" "$frames" \
+        >/dev/null || true
+      sed -n 's/.*median \([0-9.]*\) ms a frame.*/\1/p' "$work/$arch.$r.$run.log" | tail -n1 \
+        >>"$work/$arch.$run"
+    done
   done
+done
+for arch in win32 win64; do
   [ -s "$work/$arch.render" ] || { echo "no figures from $arch (logs: $work)"; trap - EXIT; exit 1; }
 done
 r32=$(median <"$work/win32.render")
@@ -51,3 +70,11 @@ echo "  32-bit pair under 32-bit Wine  $r32 ms   (rounds: $(tr '\n' ' ' <"$work/
 echo "  64-bit pair under wine64       $r64 ms   (rounds: $(tr '\n' ' ' <"$work/win64.render"))"
 echo "DrawPrimitive, us a call: 32-bit $(median <"$work/win32.draw"), 64-bit $(median <"$work/win64.draw")"
 awk -v a="$r32" -v b="$r64" 'BEGIN { printf "  32-bit / 64-bit: %.2f (goal <= 1.10): %s\n", a / b, (a / b <= 1.10 ? "met" : "NOT MET") }'
+echo "sgl.dll alone (frame_count.exe), median ms a frame over the rounds:"
+for run in light:200: heavy:60: heavy:60:1; do
+  IFS=: read -r scene frames threads <<<"$run"
+  a=$(median <"$work/win32.$run")
+  b=$(median <"$work/win64.$run")
+  awk -v s="$scene" -v t="${threads:-its own}" -v a="$a" -v b="$b" 'BEGIN {
+    printf "  %-5s frame, threads %-7s 32-bit %.3f  64-bit %.3f  32-bit / 64-bit: %.2f\n", s, t, a, b, a / b }'
+done
