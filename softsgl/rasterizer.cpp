@@ -3,6 +3,8 @@
 // attributes are stepped across the span. See README.md for the rules.
 #include "softsgl/rasterizer.h"
 
+#include <emmintrin.h> // every build of softsgl has SSE2 (sgl.dll's 32-bit float math too)
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -171,6 +173,28 @@ struct Plane {
     double base, dx, dy; // value at (x0, y0) and gradients
 };
 
+// Two planes evaluated at once, each lane with the very operations one
+// plane alone takes (no contraction), so the values are the same bits.
+struct PlanePair {
+    __m128d base, dx, dy;
+    PlanePair(const Plane& lo, const Plane& hi)
+        : base(_mm_set_pd(hi.base, lo.base)), dx(_mm_set_pd(hi.dx, lo.dx)),
+          dy(_mm_set_pd(hi.dy, lo.dy)) {}
+    __m128d at(__m128d fx, __m128d fy) const {
+        return _mm_add_pd(_mm_add_pd(base, _mm_mul_pd(dx, fx)), _mm_mul_pd(dy, fy));
+    }
+};
+
+// floor(v) for two doubles in the low two int32 lanes: not a number gives
+// 0, and values are held to +-2^30 first.
+inline __m128i floorPair(__m128d v) {
+    v = _mm_and_pd(v, _mm_cmpord_pd(v, v));
+    v = _mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-1073741824.0)), _mm_set1_pd(1073741824.0));
+    const __m128i i = _mm_cvttpd_epi32(v);
+    const __m128d below = _mm_cmplt_pd(v, _mm_cvtepi32_pd(i)); // truncated upwards
+    return _mm_add_epi32(i, _mm_shuffle_epi32(_mm_castpd_si128(below), _MM_SHUFFLE(2, 0, 2, 0)));
+}
+
 // A span that covers the probed pixel: drawn as any other, and recorded
 // with whether the pixel passed the depth test. The depth the span gives the
 // pixel comes from the opaque kernel of the same span (every kernel computes
@@ -259,14 +283,13 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     }
     // 16.16 colours: a channel is 0..255, so the values stay far inside
     // int32; the plane's tiny overshoots at edges are clamped by the kernel.
-    auto toFixed = [](double v) {
-        if (v != v) return int32_t(0);
-        v = std::min(std::max(v, -1073741824.0), 1073741824.0);
-        int32_t i = int32_t(v);
-        return int32_t(i - (v < double(i) ? 1 : 0));
+    auto fixedStep = [](double d) {
+        return _mm_cvtsi128_si32(floorPair(_mm_set1_pd(d * 65536.0 + 0.5)));
     };
-    auto fixed = [&](double v) { return toFixed(v * 65536.0 + 32768.0); };
-    auto fixedStep = [&](double d) { return toFixed(d * 65536.0 + 0.5); };
+    // Each row's colours, two channels at a time.
+    auto fixedPair = [](__m128d v) {
+        return floorPair(_mm_add_pd(_mm_mul_pd(v, _mm_set1_pd(65536.0)), _mm_set1_pd(32768.0)));
+    };
     SpanStyle ss{};
     if (textured) {
         ss.texels = st.texture->texels.data();
@@ -290,6 +313,8 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     s.db = fixedStep(pb.dx);
     s.da = fixedStep(pa.dx);
 
+    const PlanePair puv(pu, pv), prg(pr, pg), pba(pb, pa);
+
     SpanFunction span = spanKernel(ss);
     PixelProbe& probe = pixelProbe();
     // The rows of one band (all of them with one thread): from the edge
@@ -306,17 +331,21 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
             if (lo >= hi) continue;
             // Inside the area: 32-bit conversions, cheaper in the 32-bit build.
             double fx = double(int32_t(lo)) + 0.5 - x0, fy = double(int32_t(row)) + 0.5 - y0;
-            auto at = [&](const Plane& p) { return p.base + p.dx * fx + p.dy * fy; };
-            s.q = float(at(pq));
+            s.q = float(pq.base + pq.dx * fx + pq.dy * fy);
+            const __m128d fx2 = _mm_set1_pd(fx), fy2 = _mm_set1_pd(fy);
             if (textured) {
-                s.u = float(at(pu));
-                s.v = float(at(pv));
+                const __m128d uv = puv.at(fx2, fy2);
+                s.u = float(_mm_cvtsd_f64(uv));
+                s.v = float(_mm_cvtsd_f64(_mm_unpackhi_pd(uv, uv)));
             }
             if (gouraud) {
-                s.r = fixed(at(pr));
-                s.g = fixed(at(pg));
-                s.b = fixed(at(pb));
-                if (st.translucent) s.a = fixed(at(pa)); // only blending uses alpha
+                const __m128i rg = fixedPair(prg.at(fx2, fy2));
+                const __m128i ba = fixedPair(pba.at(fx2, fy2));
+                s.r = _mm_cvtsi128_si32(rg);
+                s.g = _mm_cvtsi128_si32(_mm_shuffle_epi32(rg, 1));
+                s.b = _mm_cvtsi128_si32(ba);
+                if (st.translucent)
+                    s.a = _mm_cvtsi128_si32(_mm_shuffle_epi32(ba, 1)); // only blending uses alpha
             }
             if (probe.on && row == probe.y && probe.x >= lo && probe.x < hi) {
                 probeSpan(probe, span, s, ss, surf, int(row), int(lo), int(hi), st.translucent);
