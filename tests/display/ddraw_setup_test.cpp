@@ -28,6 +28,17 @@ void expectAllGivenBack() {
                  pBackBuffer);
 }
 
+// The shut-down after a failed start gives it all back, and the next start
+// makes everything afresh.
+void expectCleanRestart() {
+    ddrawShutdown();
+    expectAllGivenBack();
+    kxstandClearFailures();
+    EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+    ddrawShutdown();
+    expectAllGivenBack();
+}
+
 } // namespace
 
 TEST(DisplayStart, TakesTheDisplayOverAndGivesItBackInOrder) {
@@ -37,8 +48,6 @@ TEST(DisplayStart, TakesTheDisplayOverAndGivesItBackInOrder) {
     captureMessages();
     for (int round = 1; round <= 2; ++round) {
         ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-        EXPECT_EQ(kxstandLibraryLoads(), round);
-        EXPECT_TRUE(kxstandExclusive() && kxstandDisplayModeSet());
         EXPECT_EQ(logOf({"IDirectDraw::Set"}),
                   (std::vector<std::string>{"IDirectDraw::SetCooperativeLevel(0x11)",
                                             "IDirectDraw::SetDisplayMode(640, 480, 16)"}));
@@ -63,73 +72,53 @@ TEST(DisplayStart, TakesTheDisplayOverAndGivesItBackInOrder) {
                                           "IDirectDraw::Release -> 0", "FreeLibrary"}));
         }
         expectAllGivenBack();
-        EXPECT_FALSE(kxstandExclusive());
         kxstandClearCallLog();
     }
 }
 
 TEST(DisplayStart, FailedStepsStopTheStartAndKeepWhatWasMade) {
+    // A failure outside the known set (the reporter names its number), or a
+    // call that reports success but hands over no object, surface or
+    // surface memory: that fails the start as DDERR_GENERIC instead of being
+    // used.
+    const HRESULT unknown = DDERR_NOROTATIONHW;
     struct Case {
         const char* call;
         int fromCall;
+        HRESULT injected;
         bool objectKept, chainKept;
     };
     const Case cases[] = {
-        {"DirectDrawCreate", 2, false, false},
-        {"IDirectDraw::SetCooperativeLevel", 1, true, false},
-        {"IDirectDraw::SetDisplayMode", 1, true, false},
-        {"IDirectDraw::CreateSurface", 1, true, false},
-        {"IDirectDrawSurface::GetAttachedSurface", 1, true, true},
-        {"IDirectDrawSurface::GetPixelFormat", 1, true, true},
-        {"IDirectDrawSurface::Lock", 1, true, true},
+        {"DirectDrawCreate", 2, unknown, false, false},
+        {"IDirectDraw::SetCooperativeLevel", 1, unknown, true, false},
+        {"IDirectDraw::SetDisplayMode", 1, unknown, true, false},
+        {"IDirectDraw::CreateSurface", 1, unknown, true, false},
+        {"IDirectDrawSurface::GetAttachedSurface", 1, unknown, true, true},
+        {"IDirectDrawSurface::GetPixelFormat", 1, unknown, true, true},
+        {"IDirectDrawSurface::Lock", 1, unknown, true, true},
+        {"DirectDrawCreate", 2, DD_OK, false, false},
+        {"IDirectDraw::CreateSurface", 1, DD_OK, true, false},
+        {"IDirectDrawSurface::GetAttachedSurface", 1, DD_OK, true, true},
+        {"IDirectDrawSurface::Lock", 1, DD_OK, true, true},
     };
-    const HRESULT failure = DDERR_NOROTATIONHW; // outside the known set: the reporter speaks
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.call);
+        SCOPED_TRACE(std::string(c.call) + (c.injected == DD_OK ? " without a result" : ""));
         clearMessages();
-        kxstandFailCall(c.call, failure, c.fromCall);
+        kxstandFailCall(c.call, c.injected, c.fromCall);
         EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 0);
-        EXPECT_EQ(lastDDrawResult, failure);
-        EXPECT_EQ(countMessages("KX: debugDDrawErrMsg, Unknown DDraw error: 0x88760122l\n"), 1);
+        EXPECT_EQ(lastDDrawResult, c.injected == DD_OK ? DDERR_GENERIC : unknown);
+        if (c.injected != DD_OK) {
+            EXPECT_EQ(countMessages("KX: debugDDrawErrMsg, Unknown DDraw error: 0x88760122l\n"), 1);
+        }
         EXPECT_EQ(pDirectDraw != nullptr, c.objectKept);
         EXPECT_EQ(pFrontBuffer != nullptr, c.chainKept);
         EXPECT_EQ(kxstandLockedSurfaces(), 0);
-        // The shut-down that follows a failed start gives it all back, and
-        // the next start makes everything afresh.
-        ddrawShutdown();
-        expectAllGivenBack();
-        kxstandClearFailures();
-        EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-        ddrawShutdown();
-        expectAllGivenBack();
+        expectCleanRestart();
     }
-    // A call that reports success but hands over no object, surface or
-    // surface memory fails the start as DDERR_GENERIC instead of being used.
-    const Case emptyHanded[] = {
-        {"DirectDrawCreate", 1, false, false}, // the capability dump's object
-        {"DirectDrawCreate", 2, false, false},
-        {"IDirectDraw::CreateSurface", 1, true, false},
-        {"IDirectDrawSurface::GetAttachedSurface", 1, true, true},
-        {"IDirectDrawSurface::Lock", 1, true, true},
-    };
-    for (const Case& c : emptyHanded) {
-        SCOPED_TRACE(std::string(c.call) + " without a result");
-        kxstandFailCall(c.call, DD_OK, c.fromCall);
-        const bool dumpOnly = c.fromCall == 1 && std::string(c.call) == "DirectDrawCreate";
-        EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), dumpOnly ? 1 : 0);
-        if (!dumpOnly) {
-            EXPECT_EQ(lastDDrawResult, DDERR_GENERIC);
-            EXPECT_EQ(pDirectDraw != nullptr, c.objectKept);
-            EXPECT_EQ(pFrontBuffer != nullptr, c.chainKept);
-        }
-        EXPECT_EQ(kxstandLockedSurfaces(), 0);
-        ddrawShutdown();
-        expectAllGivenBack();
-        kxstandClearFailures();
-        EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-        ddrawShutdown();
-        expectAllGivenBack();
-    }
+    // The capability dump's own object missing stops nothing.
+    kxstandFailCall("DirectDrawCreate", DD_OK, 1);
+    EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
+    expectCleanRestart();
     // A mode the display cannot show: object and exclusive level stay; the
     // messages name the result, then the call.
     kxstandSetModeSupported(false);
@@ -167,10 +156,6 @@ TEST(DisplayStart, LibraryLoadingFailuresAndReuse) {
     EXPECT_EQ(loadDDrawLibrary(), 1);
     EXPECT_EQ(loadDDrawLibrary(), 1);
     EXPECT_EQ(kxstandCallCount("LoadLibraryA"), 3);
-    kxstandFailCall("FreeLibrary", 0);
-    EXPECT_EQ(ddrawShutdown(), 0);
-    EXPECT_TRUE(sawMessage("freeDDrawLibrary, failed freeing DDRAW.DLL!\n"));
-    EXPECT_TRUE(hDDrawLibrary && pfnDirectDrawCreate);
     EXPECT_EQ(freeDDrawLibrary(), 1);
     expectAllGivenBack();
 }
