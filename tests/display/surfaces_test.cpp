@@ -13,16 +13,11 @@
 TEST(DisplaySurfaces, ChainIsClearedAndFailedClearsOnlyReport) {
     captureMessages();
     ASSERT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-    // All three buffers, the second behind the front buffer after a flip.
-    for (int position = 0; position < 3; ++position)
-        for (int y : {0, 239, 479})
-            for (int x : {0, 320, 639})
-                EXPECT_EQ(chainPixel(position, x, y), 0) << position;
-    EXPECT_EQ(primaryPixelFormat.dwRBitMask, 0xF800u);
-    const std::vector<std::string> clears = {"IDirectDrawSurface::Blt(0x400)",
-                                             "IDirectDrawSurface::Blt(0x400)",
-                                             "IDirectDrawSurface::Flip(0x1)",
-                                             "IDirectDrawSurface::Blt(0x1000400)"};
+    // A clear of each buffer, the second one's after a flip has put it
+    // behind the front buffer (what the clears leave: ScreenClears).
+    const std::vector<std::string> clears = {
+        "IDirectDrawSurface::Blt(0x400)", "IDirectDrawSurface::Blt(0x400)",
+        "IDirectDrawSurface::Flip(0x1)", "IDirectDrawSurface::Blt(0x1000400)"};
     std::vector<std::string> made;
     for (const std::string& line : kxstandCallLog())
         if (line.rfind("IDirectDrawSurface::Blt", 0) == 0 ||
@@ -42,9 +37,9 @@ TEST(DisplaySurfaces, ChainIsClearedAndFailedClearsOnlyReport) {
     clearMessages();
     kxstandFailCall("IDirectDrawSurface::Flip", DDERR_WASSTILLDRAWING);
     EXPECT_EQ(ddrawInit(kxstandDefaultWindow()), 1);
-    EXPECT_EQ(driverMessages(),
-              (std::vector<std::string>{"KX: debugDDrawErrMsg, DDERR_WASSTILLDRAWING (0x8876021C)\n",
-                                        "ddCreateSurfaces, failed second back buffer clear\n"}));
+    EXPECT_EQ(driverMessages(), (std::vector<std::string>{
+                                    "KX: debugDDrawErrMsg, DDERR_WASSTILLDRAWING (0x8876021C)\n",
+                                    "ddCreateSurfaces, failed second back buffer clear\n"}));
     ddrawShutdown();
     EXPECT_EQ(kxstandLiveObjects(), 0);
 }
@@ -118,17 +113,10 @@ TEST(DisplaySurfaces, LostChainIsRestoredByWindowInfoNotByFlip) {
     EXPECT_EQ(ddGetWindowInfo(nullptr, &target, &pitch), 0);
     EXPECT_EQ(kxstandLockedSurfaces(), 0);
     ASSERT_EQ(ddGetWindowInfo(nullptr, &target, &pitch), 1);
-    EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Restore"), 2);
-    ddUnlockBackBuffer();
-
-    // The chain works again: what is drawn into the back buffer is shown by
-    // the flip, and the back buffer pointer keeps designating the next frame.
-    setChainPixel(1, 5, 7, 0x1234);
-    EXPECT_EQ(ddFlip(), 1);
-    EXPECT_EQ(chainPixel(0, 5, 7), 0x1234);
-    ASSERT_EQ(ddGetWindowInfo(nullptr, &target, &pitch), 1);
     EXPECT_EQ(target, kxstandChainPixels(1));
     ddUnlockBackBuffer();
+    // The restored chain flips again (what it shows: RenderTarget).
+    EXPECT_EQ(ddFlip(), 1);
     EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Restore"), 2);
     ddrawShutdown();
     EXPECT_EQ(kxstandLiveObjects(), 0);

@@ -49,12 +49,6 @@ uint16_t chainPixel(int position, int x, int y) {
     return value;
 }
 
-void setChainPixel(int position, int x, int y, uint16_t value) {
-    int pitch = 0;
-    uint8_t* base = kxstandChainPixels(position, &pitch);
-    if (base) __builtin_memcpy(base + y * pitch + 2 * x, &value, 2);
-}
-
 uint16_t ShownFrame::at(int x, int y) const {
     const uint8_t* p = &bytes[(size_t(479 - y) * 640 + size_t(x)) * 3];
     return to565(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);

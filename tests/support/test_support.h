@@ -16,7 +16,6 @@ int countMessages(const std::string& text);
 
 // Pixel (x, y) of a chain position of the stand-in display (0 front, 1 back).
 uint16_t chainPixel(int position, int x, int y);
-void setChainPixel(int position, int x, int y, uint16_t value);
 
 // The frame the display shows, read back as a host reads it: BltFromCard
 // of the whole 640 x 480 screen in 24 bits (bottom row first).
