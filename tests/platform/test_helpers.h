@@ -103,10 +103,3 @@ inline uint16_t pixelAt(const uint8_t* base, int pitch, int x, int y) {
     __builtin_memcpy(&value, base + y * pitch + 2 * x, 2);
     return value;
 }
-
-// Pixel (10, 10) at a chain position; 0 without a chain.
-inline uint16_t chainWord(int position) {
-    int pitch = 0;
-    const uint8_t* pixels = kxstandChainPixels(position, &pitch);
-    return pixels ? pixelAt(pixels, pitch, 10, 10) : 0;
-}
