@@ -49,22 +49,16 @@ std::string named(const std::string& level) {
 
 } // namespace
 
-TEST(KernelLevel, ACapBelowTheProcessorIsRunAndNamed) {
+// A cap below the processor's level is run and named; one at or above it,
+// or one that names no level, leaves the processor's level, and the driver
+// names that; without a cap nothing is named.
+TEST(KernelLevel, CapsChooseTheLevelRunAndNamed) {
+    const std::string processor = kernelLevelName(processorKernelLevel());
     EXPECT_EQ(underCap("scalar"), named("scalar"));
 #if defined(KX_X86_KERNELS) && defined(__x86_64__)
-    // Every x86-64 processor has SSE2.
-    EXPECT_EQ(underCap("sse2"), named("sse2"));
+    EXPECT_EQ(underCap("sse2"), named("sse2")); // every x86-64 processor has SSE2
 #endif
-}
-
-// A cap at or above the processor's level, or one that names no level,
-// leaves the processor's level, and the driver names that.
-TEST(KernelLevel, OtherCapsLeaveTheProcessorsLevel) {
-    const std::string processor = kernelLevelName(processorKernelLevel());
     for (const char* cap : {"avx512", "AVX2", "", "fastest", "sse2 "})
         EXPECT_EQ(underCap(cap), named(processor)) << '"' << cap << '"';
-}
-
-TEST(KernelLevel, WithoutACapNothingIsNamed) {
-    EXPECT_EQ(underCap(nullptr), std::string(kernelLevelName(processorKernelLevel())) + "\n");
+    EXPECT_EQ(underCap(nullptr), processor + "\n");
 }
