@@ -81,15 +81,14 @@ TEST(SelectedTexture, OneThatCannotBeMadeResidentDrawsUntextured) {
     struct Case {
         const char* what;
         const void* pixels;
-        int32_t width;
+        int32_t width, height;
         uint32_t format;
         int createResult; // 0: creation is not failed
     };
     const Case cases[] = {
-        {"no pixels", nullptr, 32, 0, 0},
-        {"no width", image(1), 0, 0, 0},
-        {"unknown format", image(1), 32, 7, 0},
-        {"creation error", image(1), 32, 0, -7},
+        {"no pixels", nullptr, 32, 32, 0, 0},        {"no width", image(1), 0, 32, 0, 0},
+        {"negative height", image(1), 32, -3, 0, 0}, {"unknown format", image(1), 32, 32, 6, 0},
+        {"format past all", image(1), 32, 32, 7, 0}, {"creation error", image(1), 32, 32, 0, -7},
     };
     ASSERT_EQ(Init(), 1);
     TextureRecord* a = load(0);
@@ -97,11 +96,15 @@ TEST(SelectedTexture, OneThatCannotBeMadeResidentDrawsUntextured) {
         SCOPED_TRACE(c.what);
         SelectTexture(a);
         EXPECT_EQ(drawQuad(), kRed);
-        TextureRecord* bad = LoadTexture(c.pixels, c.width, 32, 0, c.format, 0, primaryPalette());
+        TextureRecord* bad =
+            LoadTexture(c.pixels, c.width, c.height, 0, c.format, 0, primaryPalette());
         if (c.createResult) softsglFailCall("sgl_create_texture", c.createResult);
         clearMessages();
+        const int creates = softsglCallCount("sgl_create_texture");
         SelectTexture(bad);
         EXPECT_TRUE(sawMessage("kxCache::GetTextureHandle - failed to load texture\n"));
+        // Only a convertible image reaches SGL.
+        EXPECT_EQ(softsglCallCount("sgl_create_texture") > creates, c.createResult != 0);
         EXPECT_EQ(drawQuad(), kWhite);
         // Selected again, it is answered from the cache's memo: still untextured.
         SelectTexture(bad);
