@@ -95,8 +95,7 @@ const std::vector<std::pair<uint16_t, char>> kBlends = {{0, '.'}, {0x8410, '1'},
 TEST(SoftsglCoverage, SharedEdgesAreCoveredExactlyOnce) {
     MemoryTarget t;
     setUpScreen(t, 6, 5);
-    SGLCONTEXT ctx = defaultContext();
-    ctx.flags = (ctx.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS; // as ssAlphaBlend(1)
+    SGLCONTEXT ctx = blendingContext();
     sgltri_startofframe(&ctx);
     // The diagonal runs through pixel centres.
     drawTriangle(ctx, vtx(0.5f, 0.5f, kHalfWhite), vtx(4.5f, 0.5f, kHalfWhite),
@@ -117,8 +116,7 @@ TEST(SoftsglCoverage, TranslucentFanHasNoSeamsAndNoHoles) {
     const int W = 40, H = 40;
     MemoryTarget t;
     setUpScreen(t, W, H);
-    SGLCONTEXT ctx = defaultContext();
-    ctx.flags = (ctx.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS; // as ssAlphaBlend(1)
+    SGLCONTEXT ctx = blendingContext();
     SGLVERTEX vs[16];
     const double cx = 19.37, cy = 20.11, radius = 17.3;
     vs[0] = vtx(float(cx), float(cy), kHalfWhite);

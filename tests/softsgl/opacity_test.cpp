@@ -9,21 +9,6 @@
 
 namespace {
 
-// 0xAARRGGBB colour over a 565 pixel, as the drawing rules blend.
-uint16_t over(uint32_t src, uint16_t dst, uint32_t a) {
-    auto ch = [a](uint32_t s, uint32_t d) { return (s * a + d * (255 - a) + 127) / 255; };
-    uint32_t dr = dst >> 11, dg = (dst >> 5) & 63, db = dst & 31;
-    dr = dr << 3 | dr >> 2, dg = dg << 2 | dg >> 4, db = db << 3 | db >> 2;
-    return to565(ch((src >> 16) & 255, dr) << 16 | ch((src >> 8) & 255, dg) << 8 |
-                 ch(src & 255, db));
-}
-
-SGLCONTEXT blended() { // as ssAlphaBlend(1) leaves it
-    SGLCONTEXT c = defaultContext();
-    c.flags = (c.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS;
-    return c;
-}
-
 SGLCONTEXT texturing(SGLCONTEXT c, int name) {
     c.flags |= SGLTT_TEXTURE;
     c.textureName = name;
@@ -44,8 +29,8 @@ TEST(SoftsglOpacity, OpaqueTexelsWriteDepthPartialOnesBlendTransparentOnesWriteN
     const uint32_t transparency[4] = {0, 127, 255, 0};
     int name = createTexture(SGL_MAP_TRANSLUCENT, 0, columnsOf(255, 255, 0, transparency));
     SGLCONTEXT ctx = defaultContext();
-    SGLCONTEXT map = texturing(blended(), name);
-    SGLCONTEXT glass = blended();
+    SGLCONTEXT map = texturing(blendingContext(), name);
+    SGLCONTEXT glass = blendingContext();
     sgltri_startofframe(&ctx);
     drawRect(ctx, 0, 0, 4, 1, 0xFF0000FF, 0.1f); // blue, far
     drawRect(map, 0, 0, 4, 1, 0xFFFFFFFF, 0.5f); // yellow texels: opaque, half, none, opaque
@@ -58,9 +43,9 @@ TEST(SoftsglOpacity, OpaqueTexelsWriteDepthPartialOnesBlendTransparentOnesWriteN
 
     const uint16_t blue = to565(0x0000FF), yellow = to565(0xFFFF00);
     EXPECT_EQ(t.at(0, 0), yellow);
-    EXPECT_EQ(t.at(1, 0), over(0xFF0000, over(0xFFFF00, blue, 128), 0x80));
-    EXPECT_EQ(t.at(2, 0), over(0xFF0000, blue, 0x80));
-    EXPECT_EQ(t.at(3, 0), over(0x00FF00, yellow, 0x80));
+    EXPECT_EQ(t.at(1, 0), blend565(0xFF0000, blend565(0xFFFF00, blue, 128), 0x80));
+    EXPECT_EQ(t.at(2, 0), blend565(0xFF0000, blue, 0x80));
+    EXPECT_EQ(t.at(3, 0), blend565(0x00FF00, yellow, 0x80));
 }
 
 TEST(SoftsglOpacity, ATranslucentMapWithoutTransparentTexelsKeepsTheOpaquePass) {
@@ -77,8 +62,8 @@ TEST(SoftsglOpacity, ATranslucentMapWithoutTransparentTexelsKeepsTheOpaquePass) 
         if (oneTransparentTexel) texels[32 * 32 - 1] = texel(0, 0, 255, 255);
         int name = createTexture(SGL_MAP_TRANSLUCENT, 0, texels);
         SGLCONTEXT ctx = defaultContext();
-        SGLCONTEXT glass = blended();
-        SGLCONTEXT map = texturing(blended(), name);
+        SGLCONTEXT glass = blendingContext();
+        SGLCONTEXT map = texturing(blendingContext(), name);
         map.flags &= ~SGLTT_VERTEXTRANS; // all alphas 0xFF: the driver clears the flag
         sgltri_startofframe(&ctx);
         drawRect(glass, 0, 0, 2, 1, 0x80FF0000, 0.8f);
@@ -89,7 +74,7 @@ TEST(SoftsglOpacity, ATranslucentMapWithoutTransparentTexelsKeepsTheOpaquePass) 
         drawTriangle(map, a, c, d);
         renderFrame(ctx);
         const uint16_t want =
-            oneTransparentTexel ? to565(0x0000FF) : over(0xFF0000, to565(0x0000FF), 0x80);
+            oneTransparentTexel ? to565(0x0000FF) : blend565(0xFF0000, to565(0x0000FF), 0x80);
         EXPECT_EQ(t.at(0, 0), want) << oneTransparentTexel;
         EXPECT_EQ(t.at(1, 0), want) << oneTransparentTexel;
     }
@@ -106,7 +91,7 @@ TEST(SoftsglOpacity, TheMapIsClassifiedByItsTexelsWhenTheFrameIsDrawn) {
             holed[size_t(i + x)] = texel(0, 255, 0, 255); // right half: fully transparent
     int name = createTexture(SGL_MAP_TRANSLUCENT, 0, solid);
     SGLCONTEXT ctx = defaultContext();
-    SGLCONTEXT map = texturing(blended(), name);
+    SGLCONTEXT map = texturing(blendingContext(), name);
     sgltri_startofframe(&ctx);
     drawRect(ctx, 0, 0, 2, 1, 0xFFFF0000, 0.1f);
     drawRect(map, 0, 0, 2, 1, 0xFFFFFFFF, 1.0f); // u 0..1 over the two pixels
@@ -127,7 +112,7 @@ TEST(SoftsglOpacity, MixedVertexAlphasWriteDepthWhereTheAlphaIsFull) {
     MemoryTarget t;
     setUpScreen(t, 12, 1);
     SGLCONTEXT ctx = defaultContext();
-    SGLCONTEXT glass = blended();
+    SGLCONTEXT glass = blendingContext();
     sgltri_startofframe(&ctx);
     drawRect(ctx, 0, 0, 12, 1, 0xFF0000FF, 0.1f);
     SGLVERTEX a = vtx(0, 0, 0xFFFFFFFF, 0.5f), b = vtx(4096, 0, 0x00FFFFFF, 0.5f);
@@ -141,7 +126,7 @@ TEST(SoftsglOpacity, MixedVertexAlphasWriteDepthWhereTheAlphaIsFull) {
         EXPECT_EQ(t.at(x, 0), white) << x;
     for (int x = 8; x < 12; ++x) {
         uint32_t alpha = uint32_t(255.0 * (1.0 - (x + 0.5) / 4096.0) + 0.5);
-        EXPECT_EQ(t.at(x, 0), over(0xFF0000, over(0xFFFFFF, blue, alpha), 0x80)) << x;
+        EXPECT_EQ(t.at(x, 0), blend565(0xFF0000, blend565(0xFFFFFF, blue, alpha), 0x80)) << x;
     }
 }
 
@@ -155,9 +140,11 @@ TEST(SoftsglOpacity, PointsAndLinesFollowTheSameRule) {
     std::vector<uint32_t> clearCorner(32 * 32, texel(0, 255, 0, 0));
     clearCorner[0] = texel(0, 255, 0, 255);
     SGLCONTEXT ctx = defaultContext();
-    SGLCONTEXT solid = texturing(blended(), createTexture(SGL_MAP_TRANSLUCENT, 0, opaqueCorner));
-    SGLCONTEXT clear = texturing(blended(), createTexture(SGL_MAP_TRANSLUCENT, 0, clearCorner));
-    SGLCONTEXT glass = blended();
+    SGLCONTEXT solid =
+        texturing(blendingContext(), createTexture(SGL_MAP_TRANSLUCENT, 0, opaqueCorner));
+    SGLCONTEXT clear =
+        texturing(blendingContext(), createTexture(SGL_MAP_TRANSLUCENT, 0, clearCorner));
+    SGLCONTEXT glass = blendingContext();
     sgltri_startofframe(&ctx);
     SGLVERTEX p0[1] = {vtx(0.5f, 0.5f, 0xFFFFFFFF, 0.9f)};
     SGLVERTEX p1[1] = {vtx(1.5f, 0.5f, 0xFFFFFFFF, 0.9f)};
@@ -170,8 +157,8 @@ TEST(SoftsglOpacity, PointsAndLinesFollowTheSameRule) {
     drawRect(glass, 0, 0, 4, 1, 0x80FF0000, 0.3f);
     renderFrame(ctx);
     EXPECT_EQ(t.at(0, 0), to565(0x00FF00));
-    EXPECT_EQ(t.at(1, 0), over(0xFF0000, 0, 0x80));
-    EXPECT_EQ(t.at(2, 0), over(0xFF0000, over(0xFFFFFF, 0, 0x80), 0x80));
+    EXPECT_EQ(t.at(1, 0), blend565(0xFF0000, 0, 0x80));
+    EXPECT_EQ(t.at(2, 0), blend565(0xFF0000, blend565(0xFFFFFF, 0, 0x80), 0x80));
 }
 
 } // namespace

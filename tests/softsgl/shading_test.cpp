@@ -11,36 +11,11 @@
 
 namespace {
 
-// Plain references, written from the rules: 8-bit channels, destination
-// widened by repeating its top bits, results rounded to nearest.
-uint32_t widen5(uint32_t v) {
-    return v << 3 | v >> 2;
-}
-uint32_t widen6(uint32_t v) {
-    return v << 2 | v >> 4;
-}
-uint32_t blendRef(uint32_t s, uint32_t d, uint32_t a) {
-    return uint32_t(std::lround((double(s) * a + double(d) * (255 - a)) / 255.0));
-}
-uint16_t blend565Ref(uint32_t src, uint16_t dst, uint32_t a) {
-    uint32_t r = blendRef((src >> 16) & 255, widen5(dst >> 11), a);
-    uint32_t g = blendRef((src >> 8) & 255, widen6((dst >> 5) & 63), a);
-    uint32_t b = blendRef(src & 255, widen5(dst & 31), a);
-    return to565(r << 16 | g << 8 | b);
-}
-uint16_t blend555Ref(uint32_t src, uint16_t dst, uint32_t a) {
-    uint32_t r = blendRef((src >> 16) & 255, widen5((dst >> 10) & 31), a);
-    uint32_t g = blendRef((src >> 8) & 255, widen5((dst >> 5) & 31), a);
-    uint32_t b = blendRef(src & 255, widen5(dst & 31), a);
-    return to555(r << 16 | g << 8 | b);
-}
-
 TEST(SoftsglShading, TranslucentPrimitivesComeAfterOpaqueOnesAndDoNotWriteDepth) {
     MemoryTarget t;
     setUpScreen(t, 8, 1);
     SGLCONTEXT ctx = defaultContext();
-    SGLCONTEXT blend = ctx;
-    blend.flags = (blend.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS; // as ssAlphaBlend(1)
+    SGLCONTEXT blend = blendingContext();
     sgltri_startofframe(&ctx);
     // Queued first: half-transparent white over columns 0-5 at 1/w 0.5.
     drawRect(blend, 0, 0, 6, 1, 0x80FFFFFF, 0.5f);
@@ -57,8 +32,8 @@ TEST(SoftsglShading, TranslucentPrimitivesComeAfterOpaqueOnesAndDoNotWriteDepth)
     drawRect(blend, 6, 0, 8, 1, 0x80FF00FF, 0.5f);
     renderFrame(ctx);
 
-    uint16_t blueUnderWhite = blend565Ref(0xFFFFFF, to565(0x0000FF), 128);
-    uint16_t layered = blend565Ref(0x00FF00, blend565Ref(0xFF0000, blueUnderWhite, 0x40), 0xC0);
+    uint16_t blueUnderWhite = blend565(0xFFFFFF, to565(0x0000FF), 128);
+    uint16_t layered = blend565(0x00FF00, blend565(0xFF0000, blueUnderWhite, 0x40), 0xC0);
     EXPECT_EQ(t.at(0, 0), layered);
     EXPECT_EQ(t.at(1, 0), layered);
     EXPECT_EQ(t.at(2, 0), blueUnderWhite);
@@ -84,11 +59,10 @@ TEST(SoftsglShading, EveryFrameStartsWithClearDepthWhereverItDraws) {
     drawRect(ctx, 0, 2, 8, 4, 0xFF0000FF, 0.9f);
     drawRect(ctx, 0, 1, 8, 4, 0xFF00FF00, 0.1f);
     renderFrame(ctx);
-    EXPECT_EQ(picture(t, 8, 4, {{0, '.'}, {0x07E0, 'g'}, {0x001F, 'b'}}),
-              "........\n"
-              "gggggggg\n"
-              "bbbbbbbb\n"
-              "bbbbbbbb\n");
+    EXPECT_EQ(picture(t, 8, 4, {{0, '.'}, {0x07E0, 'g'}, {0x001F, 'b'}}), "........\n"
+                                                                          "gggggggg\n"
+                                                                          "bbbbbbbb\n"
+                                                                          "bbbbbbbb\n");
 }
 
 TEST(SoftsglShading, BlendingArithmeticMatchesTheReferenceForManyColoursAndAlphas) {
@@ -99,8 +73,7 @@ TEST(SoftsglShading, BlendingArithmeticMatchesTheReferenceForManyColoursAndAlpha
         MemoryTarget t;
         setUpScreen(t, n, 1, bpp);
         SGLCONTEXT ctx = defaultContext();
-        SGLCONTEXT blend = ctx;
-        blend.flags = (blend.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS; // as ssAlphaBlend(1)
+        SGLCONTEXT blend = blendingContext();
         sgltri_startofframe(&ctx);
         std::mt19937 next(12345);
         std::vector<uint32_t> back(n), front(n);
@@ -116,8 +89,8 @@ TEST(SoftsglShading, BlendingArithmeticMatchesTheReferenceForManyColoursAndAlpha
         renderFrame(ctx);
         for (int i = 0; i < n; ++i) {
             uint16_t under = bpp == 16 ? to565(back[i]) : to555(back[i]);
-            uint16_t want = bpp == 16 ? blend565Ref(front[i], under, front[i] >> 24)
-                                      : blend555Ref(front[i], under, front[i] >> 24);
+            uint16_t want = bpp == 16 ? blend565(front[i], under, front[i] >> 24)
+                                      : blend555(front[i], under, front[i] >> 24);
             EXPECT_EQ(t.at(i, 0), want) << bpp << " bpp, column " << i;
         }
         EXPECT_EQ(t.at(0, 0), bpp == 16 ? to565(back[0]) : to555(back[0]));

@@ -28,7 +28,8 @@ extern int eorCallbacks;
 int setUpScreen(MemoryTarget& target, int w, int h, int bitsPerPixel = 16, int stride = 0,
                 int rows = 0, uint16_t fill = 0xBEEF);
 
-SGLCONTEXT defaultContext(); // the driver's defaults, texturing off
+SGLCONTEXT defaultContext();  // the driver's defaults, texturing off
+SGLCONTEXT blendingContext(); // as ssAlphaBlend(1) leaves it: blending on, vertex alphas used
 SGLVERTEX vtx(float x, float y, uint32_t colour = 0xFFFFFFFF, float invW = 1.0f, float u = 0,
               float v = 0);
 
@@ -38,6 +39,12 @@ void drawTriangle(SGLCONTEXT& ctx, SGLVERTEX a, SGLVERTEX b, SGLVERTEX c);
 void drawRect(SGLCONTEXT& ctx, float x0, float y0, float x1, float y1, uint32_t colour = 0xFFFFFFFF,
               float invW = 1.0f);
 void renderFrame(SGLCONTEXT& ctx);
+
+// The plain reference of blending: 0xRRGGBB over a 565 (555) pixel at alpha
+// a, the pixel widened by repeating its top bits, each channel rounded to
+// nearest.
+uint16_t blend565(uint32_t src, uint16_t dst, uint32_t a);
+uint16_t blend555(uint32_t src, uint16_t dst, uint32_t a);
 
 int createTexture(int mapType, int sizeCode, const std::vector<uint32_t>& texels);
 

@@ -23,12 +23,7 @@ TEST(SoftsglTexturing, TranslucentMapsBlendByTexelOpacityTimesVertexAlpha) {
     for (int i = 0; i < 32 * 32; ++i)
         texels[i] = texel(255, 255, 0, (i % 32) / 8 == 3 ? 255 : (i % 32) / 8 * 100);
     const uint32_t opacity[4] = {255, 155, 55, 0};
-    auto over = [](uint32_t alpha) { // yellow over blue
-        auto ch = [alpha](uint32_t s, uint32_t d) {
-            return (s * alpha + d * (255 - alpha) + 127) / 255;
-        };
-        return to565(ch(255, 0) << 16 | ch(255, 0) << 8 | ch(0, 255));
-    };
+    auto over = [](uint32_t alpha) { return blend565(0xFFFF00, to565(0x0000FF), alpha); };
     SGLCONTEXT ctx = defaultContext();
     SGLCONTEXT tex = texturing(createTexture(SGL_MAP_TRANSLUCENT, 0, texels));
     tex.flags &= ~SGLTT_NOBLEND; // blending on
