@@ -40,10 +40,9 @@ TEST(RenderStates, FirstPrimitiveReachesSglWithTheDefaultContext) {
     EXPECT_EQ(c.fogDensity, 5u);
     EXPECT_EQ(c.cullBackFaces, 0u);
     EXPECT_EQ(c.textureName, 0);
-    EXPECT_EQ(c.flags & SGLTT_TEXTURE, 0u);
-    EXPECT_EQ(c.flags & SGLTT_VERTEXTRANS, 0u); // opaque vertices
-    EXPECT_EQ(c.flags & SGLTT_NOBLEND, SGLTT_NOBLEND);
-    EXPECT_EQ(c.flags, SGLTT_DEFAULT_FLAGS & ~SGLTT_TEXTURE); // and the bits never changed
+    // No texture, blending off, no translucency (opaque vertices); the other
+    // bits as the library's defaults.
+    EXPECT_EQ(c.flags, SGLTT_DEFAULT_FLAGS & ~SGLTT_TEXTURE);
     // The library's own settings (words 9, 17, 24, 27); its other words 0.
     std::vector<std::pair<int, uint32_t>> settings; // word, value
     for (int word = 8; word < 36; ++word)
