@@ -58,29 +58,21 @@ TEST(KxtraceDump, FramesAndWhatEachCallRead) {
     const std::string trace = writeSession(dir);
     ToolResult r = runTool("kxtrace dump " + trace);
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    const std::string& out = r.output;
-    EXPECT_TRUE(contains(out, "== frame 0: calls 0 to 8\n")) << out;
-    EXPECT_TRUE(contains(out, "== frame 1: calls 9 to 10\n")) << out;
-    EXPECT_TRUE(contains(out, "== frame 2: calls 11 to 11, not flipped\n")) << out;
-    // The read-back after the first flip belongs to the frame it reads.
-    EXPECT_TRUE(contains(out, "[0] 8 BltFromCard(")) << out;
-    EXPECT_TRUE(contains(out, "    reads back frame 0\n")) << out;
-    EXPECT_TRUE(contains(out, "[0] 6 DrawPrimitive(vertices=0x4000, count=3)")) << out;
-    EXPECT_TRUE(contains(out, "    fan of 1 triangles; texture #0 0x9000 (4 x 2, 8-bit indexed, "
-                              "own palette 0x3000); alpha blend 1, colour key 1 0xFFFF00FF\n"))
-        << out;
-    EXPECT_TRUE(contains(out, "    v1  x 9  y 2  z 0.5  1/w 1  u/w 1  v/w 0  colour 0xFF00FF00\n"))
-        << out;
-    EXPECT_TRUE(
-        contains(out, "    v2  x 9  y 8.25  z 0.5  1/w 1  u/w 1  v/w 1  colour 0x80FF0000\n"))
-        << out;
-    EXPECT_TRUE(contains(out, "[1] 9 DrawPrimitive(vertices=0x4000, count=1)")) << out;
-    EXPECT_TRUE(contains(out, "    v0  x 3.5  y 4  z 0  1/w 2  u/w 0  v/w 0  colour 0xFF123456\n"))
-        << out;
-    EXPECT_TRUE(contains(out, "    texture #0 0x9000 (4 x 2, 8-bit indexed, own palette 0x3000), "
-                              "loaded at call 3\n"))
-        << out;
-    EXPECT_TRUE(contains(out, "    global palette: 0xFF000000 0xFF000001")) << out;
+    expectContains(
+        r.output,
+        {"== frame 0: calls 0 to 8\n", "== frame 1: calls 9 to 10\n",
+         "== frame 2: calls 11 to 11, not flipped\n",
+         // The read-back after the first flip belongs to the frame it reads.
+         "[0] 8 BltFromCard(", "    reads back frame 0\n",
+         "[0] 6 DrawPrimitive(vertices=0x4000, count=3)",
+         "    fan of 1 triangles; texture #0 0x9000 (4 x 2, 8-bit indexed, own palette 0x3000); "
+         "alpha blend 1, colour key 1 0xFFFF00FF\n",
+         "    v1  x 9  y 2  z 0.5  1/w 1  u/w 1  v/w 0  colour 0xFF00FF00\n",
+         "    v2  x 9  y 8.25  z 0.5  1/w 1  u/w 1  v/w 1  colour 0x80FF0000\n",
+         "[1] 9 DrawPrimitive(vertices=0x4000, count=1)",
+         "    v0  x 3.5  y 4  z 0  1/w 2  u/w 0  v/w 0  colour 0xFF123456\n",
+         "    texture #0 0x9000 (4 x 2, 8-bit indexed, own palette 0x3000), loaded at call 3\n",
+         "    global palette: 0xFF000000 0xFF000001"});
 }
 
 TEST(KxtraceDump, FramesAndCallsChooseLines) {
@@ -114,17 +106,13 @@ TEST(KxtraceDump, JsonOneObjectALine) {
     ASSERT_EQ(objects.size(), 12u);
     for (const std::string& o : objects)
         EXPECT_TRUE(o.front() == '{' && o.back() == '}') << o;
-    const std::string& draw = objects[6];
-    EXPECT_TRUE(contains(draw, "{\"call\":6,\"frame\":0,\"entry\":\"DrawPrimitive\","
-                               "\"args\":{\"vertices\":\"0x4000\",\"count\":3}"))
-        << draw;
-    EXPECT_TRUE(contains(draw, "\"vertices\":[{\"x\":1,\"y\":2,\"z\":0.5,\"invW\":1,\"u\":0,"
-                               "\"v\":0,\"colour\":\"0xFFFFFFFF\"}"))
-        << draw;
-    EXPECT_TRUE(contains(draw, "\"texture\":{\"number\":0,\"handle\":\"0x9000\",\"width\":4"))
-        << draw;
-    EXPECT_TRUE(contains(objects[8], "\"readsFrame\":0")) << objects[8];
-    EXPECT_TRUE(contains(objects[11], "\"frame\":2")) << objects[11];
+    expectContains(objects[6], {"{\"call\":6,\"frame\":0,\"entry\":\"DrawPrimitive\","
+                                "\"args\":{\"vertices\":\"0x4000\",\"count\":3}",
+                                "\"vertices\":[{\"x\":1,\"y\":2,\"z\":0.5,\"invW\":1,\"u\":0,"
+                                "\"v\":0,\"colour\":\"0xFFFFFFFF\"}",
+                                "\"texture\":{\"number\":0,\"handle\":\"0x9000\",\"width\":4"});
+    expectContains(objects[8], {"\"readsFrame\":0"});
+    expectContains(objects[11], {"\"frame\":2"});
 }
 
 TEST(KxtraceState, RenderStateAtACall) {
@@ -132,20 +120,14 @@ TEST(KxtraceState, RenderStateAtACall) {
     const std::string trace = writeSession(dir);
     ToolResult r = runTool("kxtrace state " + trace + " 9");
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_TRUE(contains(r.output, "state when call 9 is made (frame 1, its call 0)")) << r.output;
-    EXPECT_TRUE(contains(r.output, "driver         started\n")) << r.output;
-    EXPECT_TRUE(contains(r.output, "alpha blend    mode 1\n")) << r.output;
-    EXPECT_TRUE(contains(r.output, "colour key     mode 1, key colour 0xFFFF00FF\n")) << r.output;
-    EXPECT_TRUE(contains(r.output, "texture        texture #0 0x9000 (4 x 2, 8-bit indexed, own "
-                                   "palette 0x3000), selected at call 4\n"))
-        << r.output;
-    EXPECT_TRUE(contains(r.output, "global palette loaded at call 2\n")) << r.output;
-    EXPECT_TRUE(contains(r.output, "textures       1 loaded (1 ever)\n")) << r.output;
-
-    ToolResult first = runTool("kxtrace state " + trace + " 0");
-    EXPECT_TRUE(contains(first.output, "not started") && contains(first.output, "never set") &&
-                contains(first.output, "none selected"))
-        << first.output;
+    expectContains(r.output,
+                   {"state when call 9 is made (frame 1, its call 0)", "driver         started\n",
+                    "alpha blend    mode 1\n", "colour key     mode 1, key colour 0xFFFF00FF\n",
+                    "texture        texture #0 0x9000 (4 x 2, 8-bit indexed, own palette 0x3000), "
+                    "selected at call 4\n",
+                    "global palette loaded at call 2\n", "textures       1 loaded (1 ever)\n"});
+    expectContains(runTool("kxtrace state " + trace + " 0").output,
+                   {"not started", "never set", "none selected"});
     expectTool("kxtrace state " + trace + " 12", 2,
                "call 12 is past the end: the trace has 12 calls (0 to 11)");
 }

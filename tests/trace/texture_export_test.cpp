@@ -112,16 +112,13 @@ TEST(KxtraceTextures, EveryContentThroughItsPaletteAndKey) {
                          "texture_000_9000_call8.png", "texture_001_9100_call9.png",
                          "texture_002_9200_call10.png", "texture_002_9200_call15.png",
                          "texture_003_9300_call11.png", "texture_005_9500_call18.png"}));
-    EXPECT_TRUE(contains(r.output, "texture #0 0x9000 (4 x 2, 8-bit indexed, global palette), "
-                                   "loaded at call 3: first content at call 8 -> "))
-        << r.output;
-    EXPECT_TRUE(contains(r.output, "loaded at call 3: new content at call 14 -> ")) << r.output;
-    EXPECT_TRUE(contains(r.output, "texture #4 0x9400 (8 x 8, 8-bit indexed, global palette), "
-                                   "loaded at call 7: no image, never selected"))
-        << r.output;
-    EXPECT_TRUE(contains(r.output, "kxtrace: 8 PNG files in " + out.string() +
-                                       ", of 6 textures (1 without an image)"))
-        << r.output;
+    expectContains(r.output, {"texture #0 0x9000 (4 x 2, 8-bit indexed, global palette), "
+                              "loaded at call 3: first content at call 8 -> ",
+                              "loaded at call 3: new content at call 14 -> ",
+                              "texture #4 0x9400 (8 x 8, 8-bit indexed, global palette), "
+                              "loaded at call 7: no image, never selected",
+                              "kxtrace: 8 PNG files in " + out.string() +
+                                  ", of 6 textures (1 without an image)"});
 
     // The global palette under the key: entry 1 (the key) transparent black,
     // entry 2 half transparent, entry 3 differs from the key in alpha only.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <sys/wait.h>
@@ -33,6 +34,12 @@ inline ToolResult runTool(const std::string& command) {
 
 inline bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// Every one of `parts` is in `text`.
+inline void expectContains(const std::string& text, std::initializer_list<std::string> parts) {
+    for (const std::string& part : parts)
+        EXPECT_TRUE(contains(text, part)) << "no \"" << part << "\" in:\n" << text;
 }
 
 // Runs `command`, which must end with `exitCode` and print `text`; returns

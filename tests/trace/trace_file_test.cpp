@@ -96,42 +96,46 @@ std::string readError(const Bytes& b) {
     return readTraceBytes(b.data(), b.size(), trace, error) ? "" : error;
 }
 
-TEST(TraceFile, WhatIsWrittenReadsBackPackedOrNot) {
-    for (uint32_t compression : {kCompressionNone, kCompressionZstd, kCompressionLz4}) {
-        SCOPED_TRACE(compression);
-        Bytes bytes = writeSample(compression);
-        Trace t;
-        std::string error;
-        ASSERT_TRUE(readTraceBytes(bytes.data(), bytes.size(), t, error)) << error;
-        EXPECT_TRUE(t.ended);
-        EXPECT_TRUE(t.notes.empty());
-        EXPECT_EQ(traceInfoValue(t, "program"), "test");
-        ASSERT_EQ(t.calls.size(), 6u);
-        // The palette read twice is one blob.
-        EXPECT_EQ(t.blobCount, 1u);
-        EXPECT_EQ(t.blobBytes, 1024u);
-        std::vector<uint32_t> palette = testPalette();
-        const TraceItem& first = t.items[t.calls[0].firstItem];
-        const TraceItem& again = t.items[t.calls[2].firstItem];
-        EXPECT_EQ(first.kind, uint32_t(kItemBlobContents));
-        EXPECT_EQ(first.data, again.data);
-        EXPECT_EQ(std::memcmp(first.data, palette.data(), 1024), 0);
-        const TraceCall& draw = t.calls[1];
-        EXPECT_EQ(draw.entry, uint32_t(kEntry_DrawPrimitive));
-        EXPECT_EQ(draw.args[0], 0x2000u);
-        EXPECT_EQ(argInt(draw.args[1]), 3);
-        const TraceItem& vertices = t.items[draw.firstItem];
-        EXPECT_EQ(vertices.kind, uint32_t(kItemInlineContents));
-        EXPECT_EQ(vertices.dataSize, 84u);
-        const TraceItem& id = t.items[t.calls[3].firstItem];
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(id.data), id.dataSize), "ID");
-        const TraceItem& readBack = t.items[t.calls[4].firstItem];
-        EXPECT_EQ(readBack.kind, uint32_t(kItemReadBack));
-        EXPECT_EQ(readBack.rows.rows, 2u);
-        EXPECT_EQ(readBack.rows.rowBytes, 6u);
-        EXPECT_EQ(readBack.rows.pitch, 9);
-        EXPECT_EQ(argInt(t.calls[5].result), 1);
-    }
+// What is written reads back, packed or not; a host that crashed leaves a
+// trace that ends between records, without its end record: everything
+// before is read, with a note.
+TEST(TraceFile, WhatIsWrittenReadsBackPackedOrNotClosedOrNot) {
+    for (uint32_t compression : {kCompressionNone, kCompressionZstd, kCompressionLz4})
+        for (bool closed : {true, false}) {
+            SCOPED_TRACE(std::to_string(compression) + (closed ? "" : ", not closed"));
+            Bytes bytes = writeSample(compression, closed);
+            Trace t;
+            std::string error;
+            ASSERT_TRUE(readTraceBytes(bytes.data(), bytes.size(), t, error)) << error;
+            EXPECT_EQ(t.ended, closed);
+            EXPECT_EQ(t.notes.empty(), closed);
+            EXPECT_EQ(traceInfoValue(t, "program"), "test");
+            ASSERT_EQ(t.calls.size(), 6u);
+            // The palette read twice is one blob.
+            EXPECT_EQ(t.blobCount, 1u);
+            EXPECT_EQ(t.blobBytes, 1024u);
+            std::vector<uint32_t> palette = testPalette();
+            const TraceItem& first = t.items[t.calls[0].firstItem];
+            const TraceItem& again = t.items[t.calls[2].firstItem];
+            EXPECT_EQ(first.kind, uint32_t(kItemBlobContents));
+            EXPECT_EQ(first.data, again.data);
+            EXPECT_EQ(std::memcmp(first.data, palette.data(), 1024), 0);
+            const TraceCall& draw = t.calls[1];
+            EXPECT_EQ(draw.entry, uint32_t(kEntry_DrawPrimitive));
+            EXPECT_EQ(draw.args[0], 0x2000u);
+            EXPECT_EQ(argInt(draw.args[1]), 3);
+            const TraceItem& vertices = t.items[draw.firstItem];
+            EXPECT_EQ(vertices.kind, uint32_t(kItemInlineContents));
+            EXPECT_EQ(vertices.dataSize, 84u);
+            const TraceItem& id = t.items[t.calls[3].firstItem];
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(id.data), id.dataSize), "ID");
+            const TraceItem& readBack = t.items[t.calls[4].firstItem];
+            EXPECT_EQ(readBack.kind, uint32_t(kItemReadBack));
+            EXPECT_EQ(readBack.rows.rows, 2u);
+            EXPECT_EQ(readBack.rows.rowBytes, 6u);
+            EXPECT_EQ(readBack.rows.pitch, 9);
+            EXPECT_EQ(argInt(t.calls[5].result), 1);
+        }
 }
 
 // A blob larger than the compressors' blocks and the flush threshold (a
@@ -162,20 +166,6 @@ TEST(TraceFile, LargeBlobReadsBackWhole) {
         const TraceItem& item = t.items[t.calls[0].firstItem];
         ASSERT_EQ(item.dataSize, image.size());
         EXPECT_EQ(std::memcmp(item.data, image.data(), image.size()), 0);
-    }
-}
-
-// A host that crashed leaves a trace that ends between records, without its
-// end record: everything before is read, with a note.
-TEST(TraceFile, TraceOfACrashedHostReadsWithANote) {
-    for (uint32_t compression : {kCompressionNone, kCompressionZstd, kCompressionLz4}) {
-        Bytes bytes = writeSample(compression, false);
-        Trace t;
-        std::string error;
-        ASSERT_TRUE(readTraceBytes(bytes.data(), bytes.size(), t, error)) << error;
-        EXPECT_FALSE(t.ended);
-        EXPECT_EQ(t.calls.size(), 6u);
-        EXPECT_FALSE(t.notes.empty());
     }
 }
 
