@@ -78,16 +78,24 @@ inline int64_t floorDiv(int64_t n, int64_t d) {
     return q - ((n % d != 0 && n < 0) ? 1 : 0);
 }
 
+// floor(v) for two doubles in the low two int32 lanes: not a number gives
+// 0, and values are held to +-2^30 first.
+inline __m128i floorPair(__m128d v) {
+    v = _mm_and_pd(v, _mm_cmpord_pd(v, v));
+    v = _mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-1073741824.0)), _mm_set1_pd(1073741824.0));
+    const __m128i i = _mm_cvttpd_epi32(v);
+    const __m128d below = _mm_cmplt_pd(v, _mm_cvtepi32_pd(i)); // truncated upwards
+    return _mm_add_epi32(i, _mm_shuffle_epi32(_mm_castpd_si128(below), _MM_SHUFFLE(2, 0, 2, 0)));
+}
+
 // Positions inside the guard band snap to within 2^25: 32 bits hold them,
 // and the conversion from double stays one instruction in the 32-bit build.
 // Their differences fit 32 bits too, so each product of two is one
-// 32 x 32 -> 64-bit multiply there, not three. The floor is taken from the
-// truncation: std::floor is a library call in the 32-bit build, which
-// switches the x87 rounding mode, and six a triangle showed in its profile.
+// 32 x 32 -> 64-bit multiply there, not three. Not std::floor: in the 32-bit
+// build that is a library call that switches the x87 rounding mode, and six
+// a triangle showed in its profile.
 inline int32_t snap(double c) {
-    const double t = c * 16.0 + 0.5;
-    const int32_t i = int32_t(t);
-    return i - (t < double(i) ? 1 : 0);
+    return _mm_cvtsi128_si32(floorPair(_mm_set1_pd(c * 16.0 + 0.5)));
 }
 
 // An edge from a to b of a triangle wound so that the inside is where
@@ -184,16 +192,6 @@ struct PlanePair {
         return _mm_add_pd(_mm_add_pd(base, _mm_mul_pd(dx, fx)), _mm_mul_pd(dy, fy));
     }
 };
-
-// floor(v) for two doubles in the low two int32 lanes: not a number gives
-// 0, and values are held to +-2^30 first.
-inline __m128i floorPair(__m128d v) {
-    v = _mm_and_pd(v, _mm_cmpord_pd(v, v));
-    v = _mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-1073741824.0)), _mm_set1_pd(1073741824.0));
-    const __m128i i = _mm_cvttpd_epi32(v);
-    const __m128d below = _mm_cmplt_pd(v, _mm_cvtepi32_pd(i)); // truncated upwards
-    return _mm_add_epi32(i, _mm_shuffle_epi32(_mm_castpd_si128(below), _MM_SHUFFLE(2, 0, 2, 0)));
-}
 
 // A span that covers the probed pixel: drawn as any other, and recorded
 // with whether the pixel passed the depth test. The depth the span gives the
