@@ -40,6 +40,8 @@ KXTRACE_FILE="$work/demo.kxtrace" "$bin/kxdemo" --driver "$bin/libkxtrace.so" --
   --out "$work/out" >/dev/null 2>&1
 "$bin/kxtrace" unpack "$work/demo.kxtrace" "$work/plain.kxtrace" >/dev/null
 
+# frame_count.exe's runs: scene, frames, threads (empty: sgl.dll's own count).
+runs="light:200: heavy:60: heavy:60:1"
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 # The two builds take turns, round by round, so that a slow spell of a
 # shared host falls on both.
@@ -50,10 +52,10 @@ for r in $(seq "$rounds"); do
     frames=$(sed -n 's/.*calls, \([0-9]*\) frames in .*/\1/p' "$work/$arch.$r.log" | tail -n1)
     awk -v f="$frames" '$1 == "BltToCard" { print $3 / f }' "$work/$arch.$r.log" >>"$work/$arch.render"
     awk '$1 == "DrawPrimitive" { print $4 }' "$work/$arch.$r.log" >>"$work/$arch.draw"
-    for run in light:200: heavy:60: heavy:60:1; do
-      IFS=: read -r scene frames threads <<<"$run"
+    for run in $runs; do
+      IFS=: read -r scene count threads <<<"$run"
       KXPWRVR_THREADS=$threads scripts/wine_run.sh --timeout 600 --expect '' \
-        --log "$work/$arch.$r.$run.log" "build/$arch/bin/frame_count.exe" "$scene" "$frames" \
+        --log "$work/$arch.$r.$run.log" "build/$arch/bin/frame_count.exe" "$scene" "$count" \
         >/dev/null || true
       sed -n 's/.*median \([0-9.]*\) ms a frame.*/\1/p' "$work/$arch.$r.$run.log" | tail -n1 \
         >>"$work/$arch.$run"
@@ -71,8 +73,8 @@ echo "  64-bit pair under wine64       $r64 ms   (rounds: $(tr '\n' ' ' <"$work/
 echo "DrawPrimitive, us a call: 32-bit $(median <"$work/win32.draw"), 64-bit $(median <"$work/win64.draw")"
 awk -v a="$r32" -v b="$r64" 'BEGIN { printf "  32-bit / 64-bit: %.2f (goal <= 1.10): %s\n", a / b, (a / b <= 1.10 ? "met" : "NOT MET") }'
 echo "sgl.dll alone (frame_count.exe), median ms a frame over the rounds:"
-for run in light:200: heavy:60: heavy:60:1; do
-  IFS=: read -r scene frames threads <<<"$run"
+for run in $runs; do
+  IFS=: read -r scene _ threads <<<"$run"
   a=$(median <"$work/win32.$run")
   b=$(median <"$work/win64.$run")
   awk -v s="$scene" -v t="${threads:-its own}" -v a="$a" -v b="$b" 'BEGIN {

@@ -87,6 +87,10 @@ inline __m128i floorPair(__m128d v) {
     const __m128d below = _mm_cmplt_pd(v, _mm_cvtepi32_pd(i)); // truncated upwards
     return _mm_add_epi32(i, _mm_shuffle_epi32(_mm_castpd_si128(below), _MM_SHUFFLE(2, 0, 2, 0)));
 }
+// The same for one double.
+inline int32_t floorOne(double v) {
+    return _mm_cvtsi128_si32(floorPair(_mm_set1_pd(v)));
+}
 
 // Positions inside the guard band snap to within 2^25: 32 bits hold them,
 // and the conversion from double stays one instruction in the 32-bit build.
@@ -95,7 +99,7 @@ inline __m128i floorPair(__m128d v) {
 // build that is a library call that switches the x87 rounding mode, and six
 // a triangle showed in its profile.
 inline int32_t snap(double c) {
-    return _mm_cvtsi128_si32(floorPair(_mm_set1_pd(c * 16.0 + 0.5)));
+    return floorOne(c * 16.0 + 0.5);
 }
 
 // An edge from a to b of a triangle wound so that the inside is where
@@ -179,10 +183,11 @@ template <typename Int> struct RowWalker {
 // Plane of one attribute over the screen: value at (x, y) in pixels.
 struct Plane {
     double base, dx, dy; // value at (x0, y0) and gradients
+    double at(double fx, double fy) const { return base + dx * fx + dy * fy; }
 };
 
-// Two planes evaluated at once, each lane with the very operations one
-// plane alone takes (no contraction), so the values are the same bits.
+// Two planes evaluated at once, each lane with the very operations of
+// Plane::at (no contraction), so the values are the same bits.
 struct PlanePair {
     __m128d base, dx, dy;
     PlanePair(const Plane& lo, const Plane& hi)
@@ -281,9 +286,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     }
     // 16.16 colours: a channel is 0..255, so the values stay far inside
     // int32; the plane's tiny overshoots at edges are clamped by the kernel.
-    auto fixedStep = [](double d) {
-        return _mm_cvtsi128_si32(floorPair(_mm_set1_pd(d * 65536.0 + 0.5)));
-    };
+    auto fixedStep = [](double d) { return floorOne(d * 65536.0 + 0.5); };
     // Each row's colours, two channels at a time.
     auto fixedPair = [](__m128d v) {
         return floorPair(_mm_add_pd(_mm_mul_pd(v, _mm_set1_pd(65536.0)), _mm_set1_pd(32768.0)));
@@ -329,7 +332,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
             if (lo >= hi) continue;
             // Inside the area: 32-bit conversions, cheaper in the 32-bit build.
             double fx = double(int32_t(lo)) + 0.5 - x0, fy = double(int32_t(row)) + 0.5 - y0;
-            s.q = float(pq.base + pq.dx * fx + pq.dy * fy);
+            s.q = float(pq.at(fx, fy));
             const __m128d fx2 = _mm_set1_pd(fx), fy2 = _mm_set1_pd(fy);
             if (textured) {
                 const __m128d uv = puv.at(fx2, fy2);
