@@ -78,16 +78,22 @@ void windowShow(const uint8_t* rgb, int width, int height, const std::string& ca
     SDL_SetWindowTitle(window, (title + ": " + caption).c_str());
 }
 
+// Waits by polling. SDL's blocking wait has an event wake it through a second
+// X connection, and the X server may take that message after the window is
+// destroyed on the first: BadWindow then ends the program as Q quits it.
 ViewerKey windowNextKey(int waitMs) {
-    SDL_Event event;
-    bool got = waitMs > 0 ? SDL_WaitEventTimeout(&event, waitMs) != 0 : SDL_PollEvent(&event) != 0;
-    while (got) {
-        // The window's surface keeps the frame: shown again when uncovered.
-        if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED)
-            SDL_UpdateWindowSurface(window);
-        ViewerKey key = keyOf(event);
-        if (key != ViewerKey::None) return key;
-        got = SDL_PollEvent(&event) != 0;
+    const Uint32 start = SDL_GetTicks();
+    for (;;) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+            // The window's surface keeps the frame: shown again when uncovered.
+            if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED)
+                SDL_UpdateWindowSurface(window);
+            ViewerKey key = keyOf(event);
+            if (key != ViewerKey::None) return key;
+        }
+        const Uint32 waited = SDL_GetTicks() - start;
+        if (waitMs <= 0 || waited >= Uint32(waitMs)) return ViewerKey::None;
+        SDL_Delay(SDL_min(Uint32(5), Uint32(waitMs) - waited));
     }
-    return ViewerKey::None;
 }
