@@ -30,10 +30,15 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
         return Clamp ? Lanes::clamp255(Lanes::srai16(acc)) : Lanes::srai16(acc);
     }
     // Whether a channel's n values (base + i step, i < n) are all in 0..255:
-    // they lie on a line, so the two ends decide, unless the sum wraps.
+    // they lie on a line, so the two ends decide. An end past 32 bits is far
+    // outside; 32-bit arithmetic keeps this cheap in i686 code, where a
+    // 64-bit product is a call's worth of instructions on every span.
     static bool channelInRange(int32_t base, int32_t step, int n) {
-        const int64_t last = int64_t(base) + int64_t(n - 1) * step;
-        return base >= 0 && base < (256 << 16) && last >= 0 && last < (256 << 16);
+        int32_t travel, last;
+        if (__builtin_mul_overflow(n - 1, step, &travel) ||
+            __builtin_add_overflow(base, travel, &last))
+            return false;
+        return uint32_t(base) < (256u << 16) && uint32_t(last) < (256u << 16);
     }
 
     // round(a b / 255) for lanes of 0..255.
@@ -56,8 +61,9 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
     }
 
     KX_SPAN void start(const Span& s, const SpanStyle& st, int n) {
-        inRange = channelInRange(s.r, s.dr, n) && channelInRange(s.g, s.dg, n) &&
-                  channelInRange(s.b, s.db, n) && (!Blend || channelInRange(s.a, s.da, n));
+        inRange =
+            !Gouraud || (channelInRange(s.r, s.dr, n) && channelInRange(s.g, s.dg, n) &&
+                         channelInRange(s.b, s.db, n) && (!Blend || channelInRange(s.a, s.da, n)));
         q0 = Lanes::set1(s.q), dq = Lanes::set1(s.dq);
         u0 = Lanes::set1(s.u), du = Lanes::set1(s.du);
         v0 = Lanes::set1(s.v), dv = Lanes::set1(s.dv);
@@ -157,9 +163,10 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
     }
 };
 
+// Walks the span in place: a copy of the shader's state would live on the
+// stack in i686 code, which has too few vector registers to hold it.
 template <bool Clamp, class Shader>
-KX_SPAN void laneRun(const Shader& span, uint16_t* dst, float* z, int n) {
-    Shader walk = span;
+KX_SPAN void laneRun(Shader& walk, uint16_t* dst, float* z, int n) {
     // Pixel indices as floats: exact, as spans are far shorter than 2^24.
     typename Lanes::F fi = Lanes::iota();
     const typename Lanes::F step = Lanes::set1(float(Lanes::N));
