@@ -67,14 +67,8 @@ struct Surface {
 };
 
 // floor(n / d) for d > 0.
-// Most quotients fit 32 bits, and a 64-bit division is a library call in
-// the 32-bit build: one per edge and band start.
-inline int64_t floorDiv(int64_t n, int64_t d) {
-    if (n == int32_t(n) && d == int32_t(d)) {
-        const int32_t n32 = int32_t(n), d32 = int32_t(d), q = n32 / d32;
-        return q - ((n32 % d32 != 0 && n32 < 0) ? 1 : 0);
-    }
-    int64_t q = n / d;
+template <typename Int> Int floorDiv(Int n, Int d) {
+    const Int q = n / d;
     return q - ((n % d != 0 && n < 0) ? 1 : 0);
 }
 
@@ -113,50 +107,36 @@ inline int32_t snap(double c) {
 // where dy = -k < 0, or to c <= floor((C - 8 dy - bias) / 16 dy) where
 // dy > 0. Both are floor(N / D) with N growing by 16 dx a row: the walker
 // keeps quotient and remainder exactly, with no division per row.
-struct EdgeWalker {
-    int kind = 0;                // -1: limits the left end, +1: the right end, 0: horizontal
-    int64_t q = 0, r = 0, d = 1; // floor(N / d) and N mod d
-    int64_t stepQ = 0, stepR = 0;
-    int64_t constant = 0, constantStep = 0, bias = 0; // horizontal edges: E itself
+//
+// `Int` is int32_t for a triangle inside kSmallTriangle (nearly all): then
+// every value fits 32 bits, which spares the 32-bit build its paired 64-bit
+// instructions and its division calls. Otherwise int64_t.
+template <typename Int> struct EdgeWalker {
+    int kind = 0;            // -1: limits the left end, +1: the right end, 0: horizontal
+    Int q = 0, r = 0, d = 1; // floor(N / d) and N mod d
+    Int stepQ = 0, stepR = 0;
+    Int constant = 0, constantStep = 0, bias = 0; // horizontal edges: E itself
 
+    // Positions and differences fit 32 bits (see snap), so the products are
+    // of 32-bit values.
     void start(int32_t ax, int32_t ay, int32_t bx, int32_t by, int32_t py) {
         const int32_t dx = bx - ax, dy = by - ay;
         bias = (dy < 0 || (dy == 0 && dx > 0)) ? 0 : 1;
-        int64_t C = int64_t(dx) * (py - ay) + int64_t(dy) * ax;
+        const Int C = Int(dx) * Int(py - ay) + Int(dy) * Int(ax);
         if (dy == 0) {
             kind = 0;
             constant = C;
-            constantStep = 16 * int64_t(dx);
+            constantStep = 16 * Int(dx);
             return;
         }
         kind = dy < 0 ? -1 : 1;
-        int64_t n = C - 8 * int64_t(dy) - bias; // the same N serves both ends
-        d = 16 * int64_t(dy < 0 ? -dy : dy);
+        const Int n = C - 8 * Int(dy) - bias; // the same N serves both ends
+        d = 16 * Int(dy < 0 ? -dy : dy);
         q = floorDiv(n, d);
         r = n - q * d;
-        stepQ = floorDiv(16 * int64_t(dx), d);
-        stepR = 16 * int64_t(dx) - stepQ * d;
+        stepQ = floorDiv(16 * Int(dx), d);
+        stepR = 16 * Int(dx) - stepQ * d;
     }
-    // Whether every value stays inside 32 bits over `rows` more rows (r
-    // stays below d, which is at most 2^26 inside the guard band).
-    bool fits32(int64_t rows) const {
-        auto small = [](int64_t v) { return v > -(int64_t(1) << 30) && v < (int64_t(1) << 30); };
-        if (kind == 0) return small(constant) && small(constant + rows * constantStep);
-        return small(d) && small(q) && small(q + rows * stepQ) && small(q + rows * (stepQ + 1));
-    }
-};
-
-// The walker's per-row stepping in the integer type `Int`: 32 bits where
-// the values fit (nearly always), which saves the 32-bit build its paired
-// 64-bit instructions; 64 bits otherwise.
-template <typename Int> struct RowWalker {
-    int kind;
-    Int q, r, d, stepQ, stepR, constant, constantStep, bias;
-
-    explicit RowWalker(const EdgeWalker& e)
-        : kind(e.kind), q(Int(e.q)), r(Int(e.r)), d(Int(e.d)), stepQ(Int(e.stepQ)),
-          stepR(Int(e.stepR)), constant(Int(e.constant)), constantStep(Int(e.constantStep)),
-          bias(Int(e.bias)) {}
     void next() {
         if (kind == 0) {
             constant += constantStep;
@@ -179,6 +159,12 @@ template <typename Int> struct RowWalker {
             hi = lo;
     }
 };
+
+// Snapped positions (28.4) strictly inside +-kSmallTriangle: 1024 pixels.
+// Then |dx|, |dy| and |py - ay| are below 2^15, so |C| < 1.5 2^30 and |N|
+// stays below 2^31; d and 16 dx are below 2^19; the quotient only shrinks
+// N; and a horizontal edge's E over the rows stays below 2^15 (2^15 + 32).
+constexpr int32_t kSmallTriangle = 1 << 14;
 
 // Plane of one attribute over the screen: value at (x, y) in pixels.
 struct Plane {
@@ -245,10 +231,10 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     const int32_t minY = std::min({Y0, Y1, Y2}), maxY = std::max({Y0, Y1, Y2});
     // Pixel c's centre is 16 c + 8: the columns and rows whose centres lie
     // in the bounding box, cut to the render area.
-    int64_t cLo = std::max<int64_t>(0, -((8 - minX) >> 4));
-    int64_t cHi = std::min<int64_t>(W - 1, (maxX - 8) >> 4);
-    int64_t rLo = std::max<int64_t>(0, -((8 - minY) >> 4));
-    int64_t rHi = std::min<int64_t>(H - 1, (maxY - 8) >> 4);
+    const int32_t cLo = std::max(0, -((8 - minX) >> 4));
+    const int32_t cHi = std::min(W - 1, (maxX - 8) >> 4);
+    const int32_t rLo = std::max(0, -((8 - minY) >> 4));
+    const int32_t rHi = std::min(H - 1, (maxY - 8) >> 4);
     if (cLo > cHi || rLo > rHi) return;
 
     // Attribute planes from the positions as given: coverage is decided on
@@ -318,14 +304,21 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
 
     SpanFunction span = spanKernel(ss);
     PixelProbe& probe = pixelProbe();
-    // The rows of one band (all of them with one thread): from the edge
-    // walkers' state at the band's first row, `Int` wide.
-    auto drawRows = [&](const EdgeWalker(&start)[3], int64_t first, int64_t last, auto zero) {
+    // The rows of this surface's band that the triangle reaches; the edge
+    // walkers start at its first (exact integer arithmetic, so they hold what
+    // stepping from the triangle's first row would give).
+    const int32_t first = std::max(rLo, surf.first);
+    const int32_t last = std::min(rHi, surf.end - 1);
+    if (first > last) return;
+    auto drawRows = [&](auto zero) {
         using Int = decltype(zero);
-        RowWalker<Int> e[3] = {RowWalker<Int>(start[0]), RowWalker<Int>(start[1]),
-                               RowWalker<Int>(start[2])};
-        for (Int row = Int(first); row <= Int(last); ++row, e[0].next(), e[1].next(), e[2].next()) {
-            Int lo = Int(cLo), hi = Int(cHi + 1);
+        const int32_t py = first * 16 + 8;
+        EdgeWalker<Int> e[3];
+        e[0].start(X0, Y0, X1, Y1, py);
+        e[1].start(X1, Y1, X2, Y2, py);
+        e[2].start(X2, Y2, X0, Y0, py);
+        for (int32_t row = first; row <= last; ++row, e[0].next(), e[1].next(), e[2].next()) {
+            Int lo = cLo, hi = Int(cHi) + 1;
             e[0].clip(lo, hi);
             e[1].clip(lo, hi);
             e[2].clip(lo, hi);
@@ -355,22 +348,11 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
             span(surf.row(int(row)) + lo, surf.depthRow(int(row)) + lo, int(hi - lo), s, ss);
         }
     };
-    // The rows of this surface's band that the triangle reaches; the edge
-    // walkers start at its first (exact integer arithmetic, so they hold what
-    // stepping from the triangle's first row would give).
-    const int64_t first = std::max<int64_t>(rLo, surf.first);
-    const int64_t last = std::min<int64_t>(rHi, surf.end - 1);
-    if (first > last) return;
-    const int32_t py = int32_t(first) * 16 + 8;
-    EdgeWalker e[3];
-    e[0].start(X0, Y0, X1, Y1, py);
-    e[1].start(X1, Y1, X2, Y2, py);
-    e[2].start(X2, Y2, X0, Y0, py);
-    const int64_t rows = last - first + 1;
-    if (e[0].fits32(rows) && e[1].fits32(rows) && e[2].fits32(rows))
-        drawRows(e, first, last, int32_t(0));
+    if (minX > -kSmallTriangle && maxX < kSmallTriangle && minY > -kSmallTriangle &&
+        maxY < kSmallTriangle)
+        drawRows(int32_t(0));
     else
-        drawRows(e, first, last, int64_t(0));
+        drawRows(int64_t(0));
 }
 
 // Clips a polygon to one side of an axis-aligned line. The crossing point of

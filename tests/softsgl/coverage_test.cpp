@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "softsgl/softsgl_control.h"
 #include "softsgl_helpers.h"
@@ -247,6 +248,48 @@ TEST(SoftsglCoverage, NonFiniteCoordinatesAreCulledAndHugeOnesClipped) {
                                       ".#####\n"
                                       ".#####\n"
                                       "######\n");
+}
+
+// Triangles reaching up to thousands of pixels off the area: each pixel is
+// covered exactly when the plain edge functions of the 28.4 positions say so
+// (E >= 0 on left and top edges, E > 0 on the others), whatever the size.
+TEST(SoftsglCoverage, LargeTrianglesCoverWhatTheirEdgeFunctionsEnclose) {
+    const int w = 640, h = 480;
+    MemoryTarget t;
+    setUpScreen(t, w, h);
+    SGLCONTEXT ctx = defaultContext();
+    std::mt19937 rng(7);
+    for (int round = 0; round < 60; ++round) {
+        const float reach = round % 2 ? 1100.0f : 6000.0f;
+        std::uniform_real_distribution<float> coord(-reach, reach);
+        SGLVERTEX v[3];
+        int64_t X[3], Y[3];
+        for (int i = 0; i < 3; ++i) {
+            v[i] = vtx(coord(rng) + w / 2, coord(rng) + h / 2);
+            X[i] = int64_t(std::floor(double(v[i].x) * 16 + 0.5));
+            Y[i] = int64_t(std::floor(double(v[i].y) * 16 + 0.5));
+        }
+        const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+        if (area < 0) {
+            std::swap(X[1], X[2]);
+            std::swap(Y[1], Y[2]);
+        }
+        sgltri_startofframe(&ctx);
+        drawTriangle(ctx, v[0], v[1], v[2]);
+        renderFrame(ctx);
+        int wrong = 0;
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c) {
+                bool inside = area != 0;
+                for (int i = 0; i < 3; ++i) {
+                    const int64_t dx = X[(i + 1) % 3] - X[i], dy = Y[(i + 1) % 3] - Y[i];
+                    const int64_t e = dx * (16 * r + 8 - Y[i]) - dy * (16 * c + 8 - X[i]);
+                    inside = inside && e >= ((dy < 0 || (dy == 0 && dx > 0)) ? 0 : 1);
+                }
+                wrong += (t.at(c, r) == 0xFFFF) != inside;
+            }
+        EXPECT_EQ(wrong, 0) << "round " << round;
+    }
 }
 
 } // namespace
