@@ -163,7 +163,8 @@ template <typename Int> struct EdgeWalker {
 // Snapped positions (28.4) strictly inside +-kSmallTriangle: 1024 pixels.
 // Then |dx|, |dy| and |py - ay| are below 2^15, so |C| < 1.5 2^30 and |N|
 // stays below 2^31; d and 16 dx are below 2^19; the quotient only shrinks
-// N; and a horizontal edge's E over the rows stays below 2^15 (2^15 + 32).
+// N; and a horizontal edge's E over the rows stays below 2^15 (2^15 + 32),
+// under 2^31.
 constexpr int32_t kSmallTriangle = 1 << 14;
 
 // Plane of one attribute over the screen: value at (x, y) in pixels.

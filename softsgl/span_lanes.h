@@ -31,8 +31,8 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
     }
     // Whether a channel's n values (base + i step, i < n) are all in 0..255:
     // they lie on a line, so the two ends decide. An end past 32 bits is far
-    // outside; 32-bit arithmetic keeps this cheap in i686 code, where a
-    // 64-bit product is a call's worth of instructions on every span.
+    // outside. 32-bit arithmetic: in i686 code 64-bit products and compares
+    // take several instructions each, on every span.
     static bool channelInRange(int32_t base, int32_t step, int n) {
         int32_t travel, last;
         if (__builtin_mul_overflow(n - 1, step, &travel) ||
