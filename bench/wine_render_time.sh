@@ -49,12 +49,19 @@ KXTRACE_FILE="$work/demo.kxtrace" "$bin/kxdemo" --driver "$bin/libkxtrace.so" --
 # frame_count.exe's runs: scene, frames, threads (empty: sgl.dll's own count).
 runs="light:200: heavy:60: heavy:60:1"
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-fastest() { sort -n | head -n1; }
-# The median of the rounds' ratios of file $1's figures to file $2's.
-# (0 when a round gave no figure on one side, and the rounds do not pair.)
-pairedRatio() {
-  [ "$(wc -l <"$1")" -eq "$(wc -l <"$2")" ] || { echo 0; return; }
-  paste "$1" "$2" | awk '$2 > 0 { print $1 / $2 }' | median
+# The rounds' figures of file $1 (32-bit) against file $2 (64-bit): the two
+# medians, their ratio, the median of the rounds' own ratios (0 when a round
+# gave no figure on one side and the rounds do not pair) and the ratio of the
+# fastest rounds.
+compare() {
+  local a b p=0
+  a=$(median <"$1")
+  b=$(median <"$2")
+  if [ "$(wc -l <"$1")" -eq "$(wc -l <"$2")" ]; then
+    p=$(paste "$1" "$2" | awk '$2 > 0 { print $1 / $2 }' | median)
+  fi
+  awk -v a="$a" -v b="$b" -v p="$p" -v f="$(sort -n "$1" | head -n1)" -v g="$(sort -n "$2" | head -n1)" \
+    'BEGIN { printf "%s %s %.2f %.2f %.2f\n", a, b, (b > 0 ? a / b : 0), p, (g > 0 ? f / g : 0) }'
 }
 # The two builds take turns, round by round, so that a slow spell of a
 # shared host falls on both.
@@ -79,25 +86,17 @@ done
 for arch in win32 win64; do
   [ -s "$work/$arch.render" ] || { echo "no figures from $arch (logs: $work)"; trap - EXIT; exit 1; }
 done
-r32=$(median <"$work/win32.render")
-r64=$(median <"$work/win64.render")
+read -r r32 r64 ratio paired fastest < <(compare "$work/win32.render" "$work/win64.render")
 echo "render time per frame (BltToCard ms / frames), median of $rounds replays of the demo trace:"
 echo "  32-bit pair under 32-bit Wine  $r32 ms   (rounds: $(tr '\n' ' ' <"$work/win32.render"))"
 echo "  64-bit pair under wine64       $r64 ms   (rounds: $(tr '\n' ' ' <"$work/win64.render"))"
 echo "DrawPrimitive, us a call: 32-bit $(median <"$work/win32.draw"), 64-bit $(median <"$work/win64.draw")"
-awk -v a="$r32" -v b="$r64" -v p="$(pairedRatio "$work/win32.render" "$work/win64.render")" \
-  -v f="$(fastest <"$work/win32.render")" -v g="$(fastest <"$work/win64.render")" 'BEGIN {
-  printf "  32-bit / 64-bit: %.2f (goal <= 1.10): %s; median of the rounds\047 ratios %.2f; fastest rounds %.2f\n",
-    a / b, (a / b <= 1.10 ? "met" : "NOT MET"), p, f / g }'
+verdict=$(awk -v r="$ratio" 'BEGIN { print (r <= 1.10 ? "met" : "NOT MET") }')
+echo "  32-bit / 64-bit: $ratio (goal <= 1.10): $verdict; median of the rounds' ratios $paired; fastest rounds $fastest"
 echo "sgl.dll alone (frame_count.exe), median ms a frame over the rounds:"
 for run in $runs; do
   IFS=: read -r scene _ threads <<<"$run"
-  a=$(median <"$work/win32.$run")
-  b=$(median <"$work/win64.$run")
-  p=$(pairedRatio "$work/win32.$run" "$work/win64.$run")
-  f=$(fastest <"$work/win32.$run")
-  g=$(fastest <"$work/win64.$run")
-  awk -v s="$scene" -v t="${threads:-its own}" -v a="$a" -v b="$b" -v p="$p" -v f="$f" -v g="$g" 'BEGIN {
-    printf "  %-5s frame, threads %-7s 32-bit %.3f  64-bit %.3f  32-bit / 64-bit: %.2f; rounds\047 ratios %.2f; fastest %.2f\n",
-      s, t, a, b, a / b, p, f / g }'
+  read -r a b ratio paired fastest < <(compare "$work/win32.$run" "$work/win64.$run")
+  printf "  %-5s frame, threads %-7s 32-bit %s  64-bit %s  32-bit / 64-bit: %s; rounds' ratios %s; fastest %s\n" \
+    "$scene" "${threads:-its own}" "$a" "$b" "$ratio" "$paired" "$fastest"
 done
