@@ -11,6 +11,7 @@
 
 #include "bench/mesa_peer.h"
 #include "host/png_writer.h"
+#include "tests/support/test_support.h"
 
 namespace oracle {
 namespace {
@@ -42,10 +43,6 @@ void unpack565(uint16_t p, uint32_t& r, uint32_t& g, uint32_t& b) {
     r = r5 << 3 | r5 >> 2;
     g = g6 << 2 | g6 >> 4;
     b = b5 << 3 | b5 >> 2;
-}
-
-uint32_t blend(uint32_t s, uint32_t d, uint32_t a) {
-    return uint32_t(std::lround((double(s) * a + double(d) * (255 - a)) / 255.0));
 }
 
 // Where the exact result sits on a knife's edge the renderers may go either
@@ -400,10 +397,7 @@ Exact exactResult(const Scene& s) {
                 if (halfWayBelow[i]) tie |= kTieBit | kNearTieBit;
                 halfWayBelow[i] = halfWayBelow[i] || halfWay;
                 e.layers[i] = uint8_t(std::min(e.layers[i] + 1, 255));
-                uint32_t dr, dg, db;
-                unpack565(e.pixels[i], dr, dg, db);
-                e.pixels[i] =
-                    pack565(blend(r, dr, alpha), blend(g, dg, alpha), blend(bl, db, alpha));
+                e.pixels[i] = blend565(r << 16 | g << 8 | bl, e.pixels[i], alpha);
                 addTie(tie);
             }
         }

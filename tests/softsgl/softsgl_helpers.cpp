@@ -1,6 +1,5 @@
 #include "softsgl_helpers.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "softsgl/softsgl_control.h"
@@ -57,34 +56,6 @@ SGLCONTEXT blendingContext() {
     SGLCONTEXT c = defaultContext();
     c.flags = (c.flags & ~SGLTT_NOBLEND) | SGLTT_VERTEXTRANS;
     return c;
-}
-
-namespace {
-
-uint32_t widen5(uint32_t v) {
-    return v << 3 | v >> 2;
-}
-uint32_t widen6(uint32_t v) {
-    return v << 2 | v >> 4;
-}
-uint32_t blendChannel(uint32_t s, uint32_t d, uint32_t a) {
-    return uint32_t(std::lround((double(s) * a + double(d) * (255 - a)) / 255.0));
-}
-
-} // namespace
-
-uint16_t blend565(uint32_t src, uint16_t dst, uint32_t a) {
-    uint32_t r = blendChannel((src >> 16) & 255, widen5(dst >> 11), a);
-    uint32_t g = blendChannel((src >> 8) & 255, widen6((dst >> 5) & 63), a);
-    uint32_t b = blendChannel(src & 255, widen5(dst & 31), a);
-    return to565(r << 16 | g << 8 | b);
-}
-
-uint16_t blend555(uint32_t src, uint16_t dst, uint32_t a) {
-    uint32_t r = blendChannel((src >> 16) & 255, widen5((dst >> 10) & 31), a);
-    uint32_t g = blendChannel((src >> 8) & 255, widen5((dst >> 5) & 31), a);
-    uint32_t b = blendChannel(src & 255, widen5(dst & 31), a);
-    return to555(r << 16 | g << 8 | b);
 }
 
 SGLVERTEX vtx(float x, float y, uint32_t colour, float invW, float u, float v) {

@@ -40,12 +40,6 @@ void drawRect(SGLCONTEXT& ctx, float x0, float y0, float x1, float y1, uint32_t 
               float invW = 1.0f);
 void renderFrame(SGLCONTEXT& ctx);
 
-// The plain reference of blending: 0xRRGGBB over a 565 (555) pixel at alpha
-// a, the pixel widened by repeating its top bits, each channel rounded to
-// nearest.
-uint16_t blend565(uint32_t src, uint16_t dst, uint32_t a);
-uint16_t blend555(uint32_t src, uint16_t dst, uint32_t a);
-
 int createTexture(int mapType, int sizeCode, const std::vector<uint32_t>& texels);
 
 // The target area as text: one character per pixel, chosen by `legend`

@@ -43,6 +43,12 @@ constexpr uint16_t to555(uint32_t c) {
     return static_cast<uint16_t>((c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x001F));
 }
 
+// The plain reference of blending: 0xRRGGBB over a 565 (555) pixel at alpha
+// a, the pixel widened by repeating its top bits, each channel rounded to
+// nearest.
+uint16_t blend565(uint32_t src, uint16_t dst, uint32_t a);
+uint16_t blend555(uint32_t src, uint16_t dst, uint32_t a);
+
 // Host colours whose 565 screen pixel is the index itself.
 inline std::vector<uint32_t> identityPalette() {
     std::vector<uint32_t> p(256);
