@@ -10,12 +10,19 @@
 #       A campaign in the background under nice -n 19, with WORKERS forked
 #       workers (default: one per core) for SECONDS. The program is copied
 #       first, so later builds do not change what runs; the commit it was
-#       built from, the log and any finding go to build/fuzz/campaigns/<time>/.
-#       At the end the grown corpus is merged into the seed corpus.
+#       built from, the log go to build/fuzz/campaigns/<time>/, a finding to the findings
+#       folder below.
+#       At the end the grown corpus is merged into the seed corpus. Hours
+#       are what finds faults here: scripts/fuzz.sh campaign 14400 for 4 h.
 #   scripts/fuzz.sh merge DIR...
 #       Folds the inputs of DIR... into the seed corpus: the named seeds stay,
 #       and of the other inputs the smallest set is kept that reaches every
 #       feature the seeds and DIR... reach together.
+#
+# A crash, a failed check or a leak writes its input to build/fuzz/findings/
+# <harness>/, and every run reads that folder first, so an input that still
+# fails stops the next run at once; delete it once its fault is mended (and
+# keep it in the seed corpus under a name that says what it shows).
 #
 # KXFUZZ_HARNESS picks the harness by name (default "driver"; "softsgl" for
 # softsgl's own operations, "trace" for the trace reader); to add one, add a
@@ -47,6 +54,10 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32:malloc_context_size=3}
 flags=(-max_len="$max_len" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1
   -entropic_scale_per_exec_time=1)
 if [ "$dictionary" != "-" ]; then flags+=(-dict="$root/$dictionary"); fi
+
+findings=$root/build/fuzz/findings/$harness
+mkdir -p "$findings"
+export KXFUZZ_FINDINGS=$findings
 
 # Named seeds are kept as they are; inputs named by their hash come and go.
 is_named() { ! [[ $(basename "$1") =~ ^[0-9a-f]{40}$ ]]; }
@@ -84,16 +95,14 @@ campaign)
   cp "$root/build/fuzz/bin/$program" "$root"/build/fuzz/bin/*.so "$dir/bin/"
   { git rev-parse HEAD; git status --porcelain --untracked-files=no; } >"$dir/commit"
   echo "campaign in $dir (log: $dir/log), $workers workers for $seconds s"
-  # Findings and the inputs before a failed restart-point check land here.
-  export KXFUZZ_FINDINGS=$dir
   # Timeouts are measured in wall time: at nice 19 on a machine others keep
   # busy an input may take a hundred times its CPU time, so a campaign
   # allows 60 s (a hang still ends it).
   flags=("${flags[@]/-timeout=10/-timeout=60}")
   nohup nice -n 19 bash -c '
     set -u
-    "$0/bin/$1" -fork="$2" -max_total_time="$3" -artifact_prefix="$0/" "${@:6}" \
-      "$0/corpus" "$4" >"$0/log" 2>&1
+    "$0/bin/$1" -fork="$2" -max_total_time="$3" -artifact_prefix="$KXFUZZ_FINDINGS/" "${@:6}" \
+      "$0/corpus" "$4" "$KXFUZZ_FINDINGS" >"$0/log" 2>&1
     echo "exit $?" >>"$0/log"
     KXFUZZ_HARNESS="$5" scripts/fuzz.sh merge-with "$0/bin/$1" "$0/corpus" >>"$0/log" 2>&1
   ' "$dir" "$program" "$workers" "$seconds" "$root/$seeds" "$harness" "${flags[@]}" \
@@ -112,6 +121,7 @@ merge-with)
   work=build/fuzz/corpus
   if [ "$harness" != driver ]; then work=build/fuzz/${harness}_corpus; fi
   mkdir -p "$work"
-  build/fuzz/bin/"$program" -max_total_time="$mode" "${flags[@]}" "$work" "$seeds"
+  build/fuzz/bin/"$program" -max_total_time="$mode" -artifact_prefix="$findings/" "${flags[@]}" \
+    "$work" "$seeds" "$findings"
   ;;
 esac

@@ -356,9 +356,23 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
         drawRows(int64_t(0));
 }
 
-// Clips a polygon to one side of an axis-aligned line. The crossing point of
-// an edge is computed from its endpoints in a fixed order, so two triangles
-// sharing the edge get the very same point.
+// The point where the edge from `in` (inside) to `out` crosses the line at
+// `limit`, with every attribute. Interpolated from the inside end: far
+// vertices (1e30 pixels away, say) would otherwise cancel the near one's
+// digits away and put the point anywhere. Each edge has one inside end, so
+// two triangles sharing the edge get the very same point.
+RasterVertex crossing(const RasterVertex& in, const RasterVertex& out, bool yAxis, double limit) {
+    const double a = yAxis ? in.y : in.x, b = yAxis ? out.y : out.x;
+    const double t = (limit - a) / (b - a);
+    auto lerp = [t](double x, double y) { return x + (y - x) * t; };
+    RasterVertex c{lerp(in.x, out.x), lerp(in.y, out.y), lerp(in.q, out.q),
+                   lerp(in.u, out.u), lerp(in.v, out.v), lerp(in.r, out.r),
+                   lerp(in.g, out.g), lerp(in.b, out.b), lerp(in.a, out.a)};
+    (yAxis ? c.y : c.x) = limit;
+    return c;
+}
+
+// Clips a polygon to one side of an axis-aligned line.
 int clipPolygon(const RasterVertex* in, int n, RasterVertex* out, bool yAxis, double limit,
                 bool keepBelow) {
     auto coord = [&](const RasterVertex& v) { return yAxis ? v.y : v.x; };
@@ -370,19 +384,28 @@ int clipPolygon(const RasterVertex* in, int n, RasterVertex* out, bool yAxis, do
         const RasterVertex& a = in[i];
         const RasterVertex& b = in[(i + 1) % n];
         if (inside(a)) out[m++] = a;
-        if (inside(a) != inside(b)) {
-            const RasterVertex& p = std::memcmp(&a, &b, sizeof a) < 0 ? a : b;
-            const RasterVertex& q = &p == &a ? b : a;
-            double t = (limit - coord(p)) / (coord(q) - coord(p));
-            auto lerp = [t](double x, double y) { return x + (y - x) * t; };
-            RasterVertex c{lerp(p.x, q.x), lerp(p.y, q.y), lerp(p.q, q.q),
-                           lerp(p.u, q.u), lerp(p.v, q.v), lerp(p.r, q.r),
-                           lerp(p.g, q.g), lerp(p.b, q.b), lerp(p.a, q.a)};
-            (yAxis ? c.y : c.x) = limit;
-            out[m++] = c;
-        }
+        if (inside(a) != inside(b))
+            out[m++] = inside(a) ? crossing(a, b, yAxis, limit) : crossing(b, a, yAxis, limit);
     }
     return m;
+}
+
+// Clips a segment to the guard band, as triangles are; false when none of
+// it is left.
+bool clipSegment(RasterVertex& p, RasterVertex& q) {
+    for (int side = 0; side < 4; ++side) {
+        const bool yAxis = side >= 2, keepBelow = side % 2 == 1;
+        const double limit = keepBelow ? kGuardBand : -kGuardBand;
+        auto inside = [&](const RasterVertex& v) {
+            const double c = yAxis ? v.y : v.x;
+            return keepBelow ? c <= limit : c >= limit;
+        };
+        const bool pIn = inside(p), qIn = inside(q);
+        if (!pIn && !qIn) return false;
+        if (!pIn) p = crossing(q, p, yAxis, limit);
+        if (!qIn) q = crossing(p, q, yAxis, limit);
+    }
+    return true;
 }
 
 void drawTriangle(const RasterVertex v[3], const Style& st, const Surface& surf) {
@@ -465,8 +488,11 @@ void drawPoint(const RasterVertex& v, const Style& st, const Surface& surf) {
 
 // A line steps along its longer axis one pixel column (or row) at a time:
 // in each, the point of the line at the column's centre (held to the
-// segment) picks the row. Both end pixels are drawn.
-void drawLine(const RasterVertex& p, const RasterVertex& q, const Style& st, const Surface& surf) {
+// segment) picks the row. Both end pixels are drawn. A line reaching past
+// the guard band is clipped to it first, so that the steps keep fractions
+// of a pixel.
+void drawLine(RasterVertex p, RasterVertex q, const Style& st, const Surface& surf) {
+    if (!clipSegment(p, q)) return;
     double dx = q.x - p.x, dy = q.y - p.y;
     if (dx == 0 && dy == 0) {
         drawPoint(p, st, surf);
@@ -475,7 +501,10 @@ void drawLine(const RasterVertex& p, const RasterVertex& q, const Style& st, con
     bool xMajor = std::fabs(dx) >= std::fabs(dy);
     double major0 = xMajor ? p.x : p.y, dMajor = xMajor ? dx : dy;
     double minor0 = xMajor ? p.y : p.x, dMinor = xMajor ? dy : dx;
-    double lo = std::min(major0, major0 + dMajor), hi = std::max(major0, major0 + dMajor);
+    // The segment's extent from its ends themselves: major0 + dMajor may
+    // round below an end on a whole pixel and lose that end's pixel.
+    const double major1 = xMajor ? q.x : q.y;
+    double lo = std::min(major0, major1), hi = std::max(major0, major1);
     int majorSize = xMajor ? surf.target->width : surf.target->height;
     int minorSize = xMajor ? surf.target->height : surf.target->width;
     double first = std::max(std::floor(lo), 0.0), last = std::min(std::floor(hi), majorSize - 1.0);
@@ -554,15 +583,21 @@ bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucen
     RasterVertex rv[3];
     if (!prepare(frame.contexts[p.context], vs, n, st, rv)) return false;
     if (st.translucent != translucentPass) return st.translucent;
+    // The primitive draws inside the rows noted for it, whichever band
+    // draws it: a row outside them would be drawn by one thread and passed
+    // by on several, so the bounds hold on one thread too.
+    Surface own = surf;
+    own.first = std::max<int32_t>(surf.first, p.top);
+    own.end = std::min<int32_t>(surf.end, int32_t(p.bottom) + 1);
     switch (p.kind) {
     case PrimitiveKind::Point:
-        drawPoint(rv[0], st, surf);
+        drawPoint(rv[0], st, own);
         break;
     case PrimitiveKind::Line:
-        drawLine(rv[0], rv[1], st, surf);
+        drawLine(rv[0], rv[1], st, own);
         break;
     case PrimitiveKind::Triangle:
-        drawTriangle(rv, st, surf);
+        drawTriangle(rv, st, own);
         break;
     }
     return st.translucent;
@@ -582,6 +617,8 @@ struct BandJob {
 // row then share out evenly.
 BandJob lastJob{};
 int lastCount = 0; // its bands; 0: none yet
+// Band times a test gives instead of the measured ones (softsglSetBandSeconds).
+std::vector<double> givenSeconds;
 
 // Shares the rows out into `count` bands of about equal work, judged from
 // the primitives' rows and widths (a row of a primitive costs its half
@@ -680,6 +717,8 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
     job.bandStart[1] = target.height;
     if (count > 1) splitRows(frame, target.height, count, job);
     runBands(count, drawBands, &job);
+    for (int k = 0; k < count && !givenSeconds.empty(); ++k)
+        job.seconds[k] = givenSeconds[size_t(k) % givenSeconds.size()];
     if (count > 1) {
         lastJob = job;
         lastCount = count;
@@ -687,3 +726,7 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
 }
 
 } // namespace softsgl
+
+void softsglSetBandSeconds(const double* seconds, int count) {
+    softsgl::givenSeconds.assign(seconds, seconds + (seconds && count > 0 ? count : 0));
+}

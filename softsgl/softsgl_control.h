@@ -68,3 +68,10 @@ extern "C" void softsglLastTarget(uint8_t** address, int* stride, int* bitsPerPi
 // variable KXPWRVR_THREADS, else the processor's cores, at most 8).
 void softsglSetThreads(int count);
 int softsglThreads();
+
+// The times the bands of the frames drawn from now on are taken to have
+// needed, in seconds, band by band (seconds[k % count] for band k), instead
+// of the measured ones; count 0 goes back to measuring. The next frame's
+// rows are shared out by them as by real times, so a test can move the
+// split anywhere; the pixels must not change with it.
+void softsglSetBandSeconds(const double* seconds, int count);
