@@ -196,6 +196,10 @@ void startHarness() {
     kxstandSetLeftovers(false);
     // Nobody reads the call logs while fuzzing; building them is costly.
     recordSteps(false);
+    // The render area's frames are small: waking a band worker for each cost
+    // a fifth of a run in system calls and thread switches, and softsgl's own
+    // harness fuzzes the bands.
+    softsglSetThreads(1);
     restart();
 }
 
