@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/win32.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -41,11 +43,11 @@ int processorKernelLevel() {
 int cappedKernelLevel() {
     static const int level = [] {
         int found = processorKernelLevel();
-        const char* cap = std::getenv("KXPWRVR_KERNELS");
-        if (!cap) return found;
+        const std::string& cap = kxSettings().kernels;
+        if (cap.empty()) return found;
         int capped = found;
         for (int k = 0; k < found; ++k)
-            if (std::strcmp(cap, kNames[k]) == 0) capped = k;
+            if (cap == kNames[k]) capped = k;
         return capped;
     }();
     return level;
@@ -54,9 +56,9 @@ int cappedKernelLevel() {
 int kernelLevel() {
     static const int level = [] {
         int capped = cappedKernelLevel();
-        if (!std::getenv("KXPWRVR_KERNELS")) return capped;
-        // With the variable set, the level goes to the debugger output, where
-        // a test of a Windows build sees it.
+        if (kxSettings().source[kSettingKernels] == kFromDefault) return capped;
+        // With the setting given, the level goes to the debugger output,
+        // where a test of a Windows build sees it.
         char line[48];
         std::snprintf(line, sizeof line, "kxpwrvr: kernels %s\n", kNames[capped]);
         OutputDebugStringA(line);

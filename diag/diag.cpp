@@ -9,6 +9,7 @@
 
 #include "cpu/kernel_level.h"
 #include "platform/win32.h"
+#include "settings/settings.h"
 
 #ifndef KX_VERSION
 #define KX_VERSION "unknown"
@@ -23,12 +24,12 @@ LogTarget logTarget = kLogUnread;
 const char* logPath = nullptr;
 int logged = 0;
 
-// Read once, at the first message: the environment of the host's process.
+// Read once, at the first message: the player's settings.
 LogTarget readLogTarget() {
-    const char* value = std::getenv("KXPWRVR_LOG");
-    if (!value || !*value) return kLogNone;
-    if (std::strcmp(value, "debug") == 0) return kLogDebugger;
-    logPath = value;
+    const std::string& value = kxSettings().log;
+    if (value.empty()) return kLogNone;
+    if (value == "debug") return kLogDebugger;
+    logPath = value.c_str();
     return kLogFile;
 }
 
@@ -60,7 +61,9 @@ void writeLine(const char* message) {
     // every moment, also when the host crashes, and stays free for others.
     FILE* file = std::fopen(logPath, "a");
     if (!file) {
-        OutputDebugStringA("kxpwrvr: cannot open the log file named by KXPWRVR_LOG\n");
+        char line[600];
+        std::snprintf(line, sizeof line, "kxpwrvr: cannot open the log file %s\n", logPath);
+        OutputDebugStringA(line);
         logTarget = kLogNone;
         return;
     }
@@ -89,6 +92,21 @@ void logMessage(const char* message) {
 }
 
 } // namespace
+
+void kxReportSettingProblems() {
+    static bool reported = false;
+    if (reported) return;
+    reported = true;
+    if (!diagnosticSink && logTarget == kLogUnread) logTarget = readLogTarget();
+    for (const std::string& problem : kxSettings().problems) {
+        if (diagnosticSink || logTarget != kLogNone) {
+            kxPrint("settings: %s\n", problem.c_str());
+        } else {
+            const std::string line = "kxpwrvr: settings: " + problem + "\n";
+            OutputDebugStringA(line.c_str());
+        }
+    }
+}
 
 void kxSetDiagnosticSink(KxDiagnosticSink sink) {
     diagnosticSink = sink;

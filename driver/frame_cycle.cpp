@@ -5,6 +5,8 @@
 #include "diag/diag.h"
 #include "display/display.h"
 #include "driver/driver_state.h"
+#include "platform/win32.h"
+#include "settings/settings.h"
 #include "texture/texture.h"
 
 uint32_t frameCounter;
@@ -42,10 +44,68 @@ KXAPI int KX_CDECL WaitForIdle(void) {
     return sgltri_isrendercomplete(&sglContext, kWaitForever);
 }
 
+// The frame limiter (fps_limit = N): a flip waits until 1/N s has passed
+// since the one before, so that a game that counts frames runs at N a
+// second at most, its flips evenly spaced. It sleeps, then watches the
+// clock for the last millisecond, which a sleep overshoots. A frame that
+// came late is not made up for by hurrying the next.
+static int64_t lastFlipTime; // in clock counts; 0: no flip yet
+
+typedef unsigned(KX_STDCALL* TimerPeriodFunction)(unsigned);
+
+// Windows' sleeps are 15.6 ms coarse unless the timer is asked for 1 ms
+// while the limiter sleeps (winmm.dll, loaded when first needed).
+static void timerPeriod(bool fine) {
+    static TimerPeriodFunction begin = nullptr, end = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+#if defined(_WIN32)
+        if (HMODULE winmm = LoadLibraryA("winmm.dll")) {
+            // Through a plain function pointer: FARPROC's own type is not theirs.
+            begin = reinterpret_cast<TimerPeriodFunction>(
+                reinterpret_cast<void (*)(void)>(GetProcAddress(winmm, "timeBeginPeriod")));
+            end = reinterpret_cast<TimerPeriodFunction>(
+                reinterpret_cast<void (*)(void)>(GetProcAddress(winmm, "timeEndPeriod")));
+        }
+#endif
+    }
+    if (begin && end) (fine ? begin : end)(1);
+}
+
+static void waitForFrameSlot(int limit) {
+    static int64_t frequency = 0;
+    if (frequency == 0 && (!QueryPerformanceFrequency(&frequency) || frequency <= 0)) {
+        frequency = -1; // no clock: no limit
+        kxPrint("PageFlip, no high-resolution clock: fps_limit is not applied\n");
+    }
+    if (frequency < 0) return;
+    const int64_t period = frequency / limit;
+    int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    const int64_t due = lastFlipTime + period;
+    if (lastFlipTime != 0 && now < due) {
+        const int64_t sleepMs = (due - now) * 1000 / frequency - 1;
+        if (sleepMs > 0) {
+            timerPeriod(true);
+            Sleep(DWORD(sleepMs));
+            timerPeriod(false);
+        }
+        while (now < due)
+            QueryPerformanceCounter(&now);
+    }
+}
+
 KXAPI int KX_CDECL PageFlip(void) {
     if (!driverInitialised) return 0;
     if (!sceneRendered) pvr_RenderScene();
+    const int limit = kxSettings().fpsLimit;
+    if (limit) waitForFrameSlot(limit);
     ddFlip();
+    // The flip's time is when it has been made: a flip that takes its time
+    // (a DirectDraw that presents to a window first) would otherwise shorten
+    // the host's next frame by as much.
+    if (limit) QueryPerformanceCounter(&lastFlipTime);
     // After the flip the remembered address shows on screen: no blit may use it.
     renderTarget.valid = 0;
     sceneRendered = 0;

@@ -55,6 +55,9 @@ static int failInit() {
 
 KXAPI int KX_CDECL Init(void) {
     if (driverInitialised) return 1;
+    // Once a process: what the player's settings file got wrong, before
+    // anything it may explain.
+    kxReportSettingProblems();
     hostWindow = GetActiveWindow();
     if (!Detect()) {
         // The one failing step the driver would otherwise pass over silently.

@@ -14,6 +14,7 @@
 #include "host/driver_loader.h"
 #include "host/host_system.h"
 #include "host/png_writer.h"
+#include "settings/settings.h"
 
 #ifndef KX_VERSION
 #define KX_VERSION "unknown"
@@ -110,6 +111,18 @@ std::string writeReport(const std::string& folder) {
     return "";
 }
 
+void sayPlayerSettings() {
+    const KxSettings& s = kxSettings();
+    say("Settings: " +
+        (s.file.empty() ? std::string("no kxpwrvr.ini here, every default") : s.file));
+    static const char* const from[] = {"default", "kxpwrvr.ini", "variable"};
+    for (int k = 0; k < kSettingCount; ++k)
+        say(std::string("  ") + settingKeyName(SettingKey(k)) + " = " +
+            settingValueText(s, SettingKey(k)) + " (" + from[s.source[k]] + ")");
+    for (const std::string& problem : s.problems)
+        say("  not used: " + problem);
+}
+
 } // namespace
 
 int main() {
@@ -123,6 +136,10 @@ int main() {
     say("Folder:  " + folder);
     say(std::string("Program: kxcheck.exe, ") + bitsName(kOwnBits) +
         (kOwnBits == 32 ? " (as the games that use this driver)" : ""));
+    // The player's settings, read by the driver's own reader from the same
+    // place (the file beside the DLLs, then the variables), before this
+    // program turns the log on for its run.
+    sayPlayerSettings();
     startDriverLog();
 
     // Step 1: the files.

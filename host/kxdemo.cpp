@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host/driver_loader.h"
 #include "host/frame_grab.h"
@@ -29,28 +30,32 @@ struct Options {
     int writeEvery = 30;       // 0: none by period
     bool writeLast = true;
     bool format555 = false;
-    bool window = false; // show the frames as they play
-    double fps = 30;     // with the window: frames a second at most (0: as fast as it goes)
-    bool paused = false; // with the window: start paused
+    bool window = false;    // show the frames as they play
+    double fps = 30;        // with the window: frames a second at most (0: as fast as it goes)
+    bool paused = false;    // with the window: start paused
+    std::string frameTimes; // file for the time from each frame's flip to the next's
 };
 
 void usage(FILE* out) {
-    std::fprintf(out, "usage: kxdemo [--frames N] [--out DIR] [--write LIST] [--format 565|555]\n"
-                      "              [--driver PATH] [--window [--fps N] [--paused]]\n"
-                      "  --frames N      frames to play (default 120)\n"
-                      "  --out DIR       folder for the PNG frames (default out/demo)\n"
-                      "  --write LIST    frames to save: numbers and 'last' separated by commas,\n"
-                      "                  'every:N' (every Nth frame and the last) or 'none'\n"
-                      "                  (default every:30)\n"
-                      "  --format F      pixel format of the stand-in display, 565 or 555 (Linux)\n"
-                      "  --driver PATH   driver library to load instead of the one beside the "
-                      "program\n"
-                      "                  (the recording driver, for one)\n"
-                      "  --window        show the frames in a window as they play: Space pauses,\n"
-                      "                  N steps a frame, Q quits; the last frame stays until Q\n"
-                      "  --fps N         with --window: at most N frames a second (default 30,\n"
-                      "                  0 as fast as it goes)\n"
-                      "  --paused        with --window: start paused\n");
+    std::fprintf(out,
+                 "usage: kxdemo [--frames N] [--out DIR] [--write LIST] [--format 565|555]\n"
+                 "              [--driver PATH] [--window [--fps N] [--paused]]\n"
+                 "  --frames N      frames to play (default 120)\n"
+                 "  --out DIR       folder for the PNG frames (default out/demo)\n"
+                 "  --write LIST    frames to save: numbers and 'last' separated by commas,\n"
+                 "                  'every:N' (every Nth frame and the last) or 'none'\n"
+                 "                  (default every:30)\n"
+                 "  --format F      pixel format of the stand-in display, 565 or 555 (Linux)\n"
+                 "  --driver PATH   driver library to load instead of the one beside the "
+                 "program\n"
+                 "                  (the recording driver, for one)\n"
+                 "  --window        show the frames in a window as they play: Space pauses,\n"
+                 "                  N steps a frame, Q quits; the last frame stays until Q\n"
+                 "  --fps N         with --window: at most N frames a second (default 30,\n"
+                 "                  0 as fast as it goes)\n"
+                 "  --paused        with --window: start paused\n"
+                 "  --frame-times F write the milliseconds between one frame's flip and\n"
+                 "                  the next to F, one a line (the frame limiter's spacing)\n");
 }
 
 bool parseInt(const char* text, int& value) {
@@ -113,6 +118,8 @@ int parseOptions(int argc, char** argv, Options& o) {
             ok = ok && parseWriteList(value, o);
         else if (arg == "--format")
             ok = ok && (!std::strcmp(value, "565") || !std::strcmp(value, "555"));
+        else if (arg == "--frame-times")
+            ok = ok && *value;
         else if (arg == "--driver")
             ok = ok && *value;
         else {
@@ -126,6 +133,7 @@ int parseOptions(int argc, char** argv, Options& o) {
         }
         if (arg == "--out") o.outDir = value;
         if (arg == "--driver") o.driver = value;
+        if (arg == "--frame-times") o.frameTimes = value;
         if (arg == "--format") o.format555 = !std::strcmp(value, "555");
         if (arg == "--fps") o.fps = fps;
         ++i;
@@ -229,6 +237,7 @@ int main(int argc, char** argv) {
     if (options.paused) viewerPause();
 
     StageTimes times;
+    std::vector<double> flipTimes; // seconds since the start, after each frame's flip
     int written = 0, played = 0, status = 0;
     bool quit = false;
     auto start = std::chrono::steady_clock::now();
@@ -243,6 +252,7 @@ int main(int argc, char** argv) {
             break;
         }
         sceneFrame(scene, frame, times);
+        if (!options.frameTimes.empty()) flipTimes.push_back(secondsSince(start));
         ++played;
         std::string note;
         const bool write = wanted(options, frame);
@@ -290,6 +300,15 @@ int main(int argc, char** argv) {
         closeViewer();
     }
 
+    if (!options.frameTimes.empty()) {
+        FILE* file = std::fopen(options.frameTimes.c_str(), "w");
+        for (size_t i = 1; file && i < flipTimes.size(); ++i)
+            std::fprintf(file, "%.4f\n", 1e3 * (flipTimes[i] - flipTimes[i - 1]));
+        if (!file || std::fclose(file) != 0) {
+            std::fprintf(stderr, "kxdemo: cannot write %s\n", options.frameTimes.c_str());
+            status = 3;
+        }
+    }
     sceneUnload(scene);
     api.Shutdown();
     destroyHostWindow();

@@ -39,4 +39,8 @@ KX_WIN32API HMODULE KX_STDCALL LoadLibraryA(const char* name);
 KX_WIN32API FARPROC KX_STDCALL GetProcAddress(HMODULE module, const char* name);
 KX_WIN32API BOOL KX_STDCALL FreeLibrary(HMODULE module);
 KX_WIN32API void KX_STDCALL OutputDebugStringA(const char* text);
+// The high-resolution clock; the count is the system's LARGE_INTEGER, whose
+// 64 bits are an int64_t.
+KX_WIN32API BOOL KX_STDCALL QueryPerformanceCounter(int64_t* count);
+KX_WIN32API BOOL KX_STDCALL QueryPerformanceFrequency(int64_t* frequency);
 }

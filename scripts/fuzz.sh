@@ -25,7 +25,8 @@
 # keep it in the seed corpus under a name that says what it shows).
 #
 # KXFUZZ_HARNESS picks the harness by name (default "driver"; "softsgl" for
-# softsgl's own operations, "trace" for the trace reader); to add one, add a
+# softsgl's own operations, "trace" for the trace reader, "settings" for
+# the settings file's reader); to add one, add a
 # line to the table below.
 set -eu
 cd "$(dirname "$0")/.."
@@ -36,6 +37,7 @@ harnesses="
 driver | kxfuzz | fuzz/corpus | fuzz/driver.dict | 1024
 trace | kxtracefuzz | fuzz/trace_corpus | - | 65536
 softsgl | kxsoftsglfuzz | fuzz/softsgl_corpus | - | 4096
+settings | kxsettingsfuzz | fuzz/settings_corpus | - | 4096
 "
 harness=${KXFUZZ_HARNESS:-driver}
 line=$(printf '%s\n' "$harnesses" | awk -F' *[|] *' -v h="$harness" '$1 == h')
@@ -48,6 +50,8 @@ IFS='|' read -r _ program seeds dictionary max_len <<<"$(echo "$line" | tr -d ' 
 # A smaller quarantine and shorter allocation stacks: the harness allocates a
 # lot and these were a fifth of the run time; reports keep their full stacks.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32:malloc_context_size=3}
+# No settings file: one left in the build folder changes no harness.
+export KXPWRVR_INI=
 # Inputs are picked less often the longer they run: the deep inputs are the
 # slow ones, and without this the fuzzer spends most of its time replaying
 # them (twice the executions in the same time, the same features).

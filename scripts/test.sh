@@ -31,6 +31,7 @@ if [ -f fuzz/CMakeLists.txt ] && command -v clang++ >/dev/null; then
   cmake --build build/fuzz -j"$jobs"
   scripts/fuzz.sh 60
   KXFUZZ_HARNESS=softsgl scripts/fuzz.sh 60
+  KXFUZZ_HARNESS=settings scripts/fuzz.sh 20
   # The trace reader's harness, from its own seeds (new inputs stay in build/).
   mkdir -p build/fuzz/trace_corpus
   build/fuzz/bin/kxtracefuzz -max_total_time=30 -max_len=65536 -timeout=10 -rss_limit_mb=2048 \

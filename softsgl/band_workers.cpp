@@ -29,6 +29,7 @@
 #include "platform/win32.h" // OutputDebugStringA of the stand-ins
 #endif
 
+#include "settings/settings.h"
 #include "softsgl/softsgl_control.h"
 
 namespace softsgl {
@@ -143,8 +144,8 @@ bool startWorkers(int count) {
 }
 
 int defaultThreads() {
-    if (const char* v = std::getenv("KXPWRVR_THREADS")) {
-        int n = std::atoi(v);
+    {
+        const int n = kxSettings().threads;
         if (n >= 1 && n <= kMaxBandThreads) {
             // Named on the debugger output, where a test of a Windows build sees it.
             char line[32];

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 
+#include "settings/settings.h"
 #include "softsgl/band_workers.h"
 #include "softsgl/pixel_ops.h"
 #include "softsgl/span_kernels.h"
@@ -52,6 +53,7 @@ struct Surface {
     // The rows this surface draws: its band, rows first .. end - 1 (all of
     // them with one band).
     int32_t first, end;
+    bool dither; // ordered dithering as the pixels are packed
     bool owns(int64_t y) const { return y >= first && y < end; }
     uint16_t* row(int y) const {
         return reinterpret_cast<uint16_t*>(target->base + size_t(y) * target->stride);
@@ -288,6 +290,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     ss.translucent = st.translucent;
     ss.constantColour = st.constantColour;
     ss.is555 = surf.target->is555;
+    ss.dither = surf.dither;
     ss.r = st.r;
     ss.g = st.g;
     ss.b = st.b;
@@ -342,6 +345,8 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
                 if (st.translucent)
                     s.a = _mm_cvtsi128_si32(_mm_shuffle_epi32(ba, 1)); // only blending uses alpha
             }
+            s.x = int32_t(lo);
+            s.y = int32_t(row);
             if (probe.on && row == probe.y && probe.x >= lo && probe.x < hi) {
                 probeSpan(probe, span, s, ss, surf, int(row), int(lo), int(hi), st.translucent);
                 continue;
@@ -453,7 +458,10 @@ void plotColour(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint3
     } else {
         z = q;
     }
-    p = is555 ? pack555(r, g, b) : pack565(r, g, b);
+    if (surf.dither)
+        p = is555 ? ditherPack555(r, g, b, x, y) : ditherPack565(r, g, b, x, y);
+    else
+        p = is555 ? pack555(r, g, b) : pack565(r, g, b);
 }
 
 // One pixel of a point or line, with the primitive's colour at that spot.
@@ -606,6 +614,7 @@ bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucen
 struct BandJob {
     const Frame* frame;
     const RenderTarget* target;
+    bool dither;
     int32_t bandStart[kMaxBandThreads + 1]; // band k: rows bandStart[k] .. bandStart[k + 1] - 1
     double estimate[kMaxBandThreads];       // the work judged to be on each band
     double seconds[kMaxBandThreads];        // and the time it took
@@ -619,6 +628,13 @@ BandJob lastJob{};
 int lastCount = 0; // its bands; 0: none yet
 // Band times a test gives instead of the measured ones (softsglSetBandSeconds).
 std::vector<double> givenSeconds;
+
+// Dithering as a test sets it (softsglSetDither): 1 on, 0 off, -1 the settings'.
+int ditherMode = -1;
+bool ditherOn() {
+    static const bool bySettings = kxSettings().dither;
+    return ditherMode < 0 ? bySettings : ditherMode != 0;
+}
 
 // Shares the rows out into `count` bands of about equal work, judged from
 // the primitives' rows and widths (a row of a primitive costs its half
@@ -676,8 +692,12 @@ void drawBands(void* data, int index, int) {
     BandJob& job = *static_cast<BandJob*>(data);
     const double start = bandClock();
     const RenderTarget& target = *job.target;
-    Surface surf{&target, depthBuffer.data(), depthRowReady.data(), job.bandStart[index],
-                 job.bandStart[index + 1]};
+    Surface surf{&target,
+                 depthBuffer.data(),
+                 depthRowReady.data(),
+                 job.bandStart[index],
+                 job.bandStart[index + 1],
+                 job.dither};
     for (int32_t row = surf.first; row < surf.end; ++row)
         std::memset(target.base + size_t(row) * target.stride, 0, size_t(target.width) * 2);
     // The probe (on, the frame is drawn by this thread alone) names each
@@ -712,7 +732,7 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
     // probed one by one thread, which records its hits in drawing order.
     const int count = readyBandThreads(
         probe.on ? 1 : std::max(1, std::min(bandThreads(), target.height / kMinBandRows)));
-    BandJob job{&frame, &target, {}, {}, {}};
+    BandJob job{&frame, &target, ditherOn(), {}, {}, {}};
     job.bandStart[0] = 0;
     job.bandStart[1] = target.height;
     if (count > 1) splitRows(frame, target.height, count, job);
@@ -729,4 +749,8 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
 
 void softsglSetBandSeconds(const double* seconds, int count) {
     softsgl::givenSeconds.assign(seconds, seconds + (seconds && count > 0 ? count : 0));
+}
+
+void softsglSetDither(int mode) {
+    softsgl::ditherMode = mode < 0 ? -1 : mode != 0;
 }

@@ -75,3 +75,7 @@ int softsglThreads();
 // rows are shared out by them as by real times, so a test can move the
 // split anywhere; the pixels must not change with it.
 void softsglSetBandSeconds(const double* seconds, int count);
+
+// Ordered dithering of the frames drawn from now on: 1 on, 0 off, -1 as the
+// player's settings say (dither in kxpwrvr.ini, KXPWRVR_DITHER), the default.
+void softsglSetDither(int mode);

@@ -6,6 +6,7 @@
 
 #include "cpu/kernel_level.h"
 #include "platform/win32.h"
+#include "settings/settings.h"
 #include "softsgl/pixel_ops.h"
 
 namespace softsgl {
@@ -19,7 +20,7 @@ inline uint32_t channel(int32_t base, int i, int32_t step) {
 
 // Pixels first..n-1 of a span, one at a time: the reference. Blend is the
 // translucent pass, where each pixel's alpha decides what it writes.
-template <bool Textured, bool Gouraud, bool Blend, bool Is555>
+template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither = false>
 void plainSpan(uint16_t* dst, float* z, int first, int n, const Span& s, const SpanStyle& st) {
     for (int i = first; i < n; ++i) {
         const float fi = float(i);
@@ -61,19 +62,23 @@ void plainSpan(uint16_t* dst, float* z, int first, int n, const Span& s, const S
         } else {
             z[i] = q;
         }
-        dst[i] = Is555 ? pack555(r, g, b) : pack565(r, g, b);
+        if (Dither)
+            dst[i] =
+                Is555 ? ditherPack555(r, g, b, s.x + i, s.y) : ditherPack565(r, g, b, s.x + i, s.y);
+        else
+            dst[i] = Is555 ? pack555(r, g, b) : pack565(r, g, b);
     }
 }
 
-template <bool Textured, bool Gouraud, bool Blend, bool Is555>
+template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither>
 void plainKernel(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& st) {
-    plainSpan<Textured, Gouraud, Blend, Is555>(dst, z, 0, n, s, st);
+    plainSpan<Textured, Gouraud, Blend, Is555, Dither>(dst, z, 0, n, s, st);
 }
 
-template <bool T, bool G> SpanFunction plainFor(const SpanStyle& st) {
+template <bool T, bool G, bool D> SpanFunction plainFor(const SpanStyle& st) {
     if (st.translucent)
-        return st.is555 ? plainKernel<T, G, true, true> : plainKernel<T, G, true, false>;
-    return st.is555 ? plainKernel<T, G, false, true> : plainKernel<T, G, false, false>;
+        return st.is555 ? plainKernel<T, G, true, true, D> : plainKernel<T, G, true, false, D>;
+    return st.is555 ? plainKernel<T, G, false, true, D> : plainKernel<T, G, false, false, D>;
 }
 
 const SpanKernelSet* setAt(int level) {
@@ -101,14 +106,24 @@ SpanFunction fromSet(const SpanKernelSet& set, const SpanStyle& st) {
 } // namespace
 
 SpanFunction spanReference(const SpanStyle& st) {
-    if (st.texels) return st.constantColour ? plainFor<true, false>(st) : plainFor<true, true>(st);
-    return st.constantColour ? plainFor<false, false>(st) : plainFor<false, true>(st);
+    if (st.dither) {
+        if (st.texels)
+            return st.constantColour ? plainFor<true, false, true>(st)
+                                     : plainFor<true, true, true>(st);
+        return st.constantColour ? plainFor<false, false, true>(st)
+                                 : plainFor<false, true, true>(st);
+    }
+    if (st.texels)
+        return st.constantColour ? plainFor<true, false, false>(st)
+                                 : plainFor<true, true, false>(st);
+    return st.constantColour ? plainFor<false, false, false>(st) : plainFor<false, true, false>(st);
 }
 
 SpanFunction spanKernelAt(int level, const SpanStyle& st) {
     if (level == kLevelScalar) return spanReference(st);
     const SpanKernelSet* set = setAt(level);
-    return set ? fromSet(*set, st) : nullptr;
+    if (!set) return nullptr;
+    return st.dither ? spanReference(st) : fromSet(*set, st);
 }
 
 int spanLevel() {
@@ -116,7 +131,7 @@ int spanLevel() {
         int chosen = cappedKernelLevel();
         while (chosen > kLevelScalar && !setAt(chosen))
             --chosen;
-        if (std::getenv("KXPWRVR_KERNELS")) {
+        if (kxSettings().source[kSettingKernels] != kFromDefault) {
             char line[48];
             std::snprintf(line, sizeof line, "softsgl: spans %s\n", kernelLevelName(chosen));
             OutputDebugStringA(line);
@@ -128,7 +143,9 @@ int spanLevel() {
 
 SpanFunction spanKernel(const SpanStyle& st) {
     static const SpanKernelSet* const set = setAt(spanLevel());
-    return set ? fromSet(*set, st) : spanReference(st);
+    // Dithered spans have no set of their own yet: the plain kernel serves
+    // every level.
+    return set && !st.dither ? fromSet(*set, st) : spanReference(st);
 }
 
 } // namespace softsgl

@@ -15,6 +15,7 @@ struct SpanStyle {
     bool translucent;       // per pixel by alpha: opaque, blended without depth, or nothing
     bool constantColour;    // r, g, b, a below instead of the interpolated ones
     bool is555;
+    bool dither; // ordered dithering at packing (pixel_ops.h); the plain kernel serves
     uint32_t r, g, b, a;
 };
 
@@ -24,6 +25,7 @@ struct SpanStyle {
 struct Span {
     float q, dq, u, du, v, dv;
     int32_t r, dr, g, dg, b, db, a, da;
+    int32_t x, y; // the first pixel's place in the target, for dithering
 };
 
 using SpanFunction = void (*)(uint16_t* dst, float* depth, int n, const Span& s,

@@ -52,6 +52,7 @@ void kxstandDestroyWindow(HWND window);
 void kxstandSetActiveWindow(HWND window); // null: no active window
 int kxstandCursorCounter();               // ShowCursor's display counter, 0 at start
 uint64_t kxstandClockMs();                // virtual clock that Sleep advances
+uint64_t kxstandClockUs();                // the same in microseconds; a clock reading adds 1
 const std::vector<std::string>&
 kxstandDebugLines(); // OutputDebugStringA texts, one per call, as passed
 void kxstandClearDebugLines();

@@ -19,7 +19,10 @@ std::set<HWND> windows = {reinterpret_cast<HWND>(uintptr_t{0x10000})};
 HWND activeWindow = reinterpret_cast<HWND>(uintptr_t{0x10000});
 
 int cursorCounter = 0;
-uint64_t clockMs = 0;
+// The virtual clock in microseconds: Sleep advances it, and so does every
+// reading of the high-resolution clock, by one, as a real clock moves on
+// while it is watched.
+uint64_t clockUs = 0;
 std::vector<std::string> debugLines;
 
 // The one library there is; its handle is the address of this tag.
@@ -74,7 +77,17 @@ int KX_STDCALL ShowCursor(BOOL show) {
 void KX_STDCALL Sleep(DWORD milliseconds) {
     HRESULT unused;
     if (standinCallFails("Sleep", &unused, "%u", static_cast<unsigned>(milliseconds))) return;
-    clockMs += milliseconds;
+    clockUs += uint64_t(milliseconds) * 1000;
+}
+
+BOOL KX_STDCALL QueryPerformanceCounter(int64_t* count) {
+    *count = int64_t(++clockUs);
+    return TRUE;
+}
+
+BOOL KX_STDCALL QueryPerformanceFrequency(int64_t* frequency) {
+    *frequency = 1000000;
+    return TRUE;
 }
 
 // Like the system's: letters compare without regard to case first, and only
@@ -162,7 +175,11 @@ int kxstandCursorCounter() {
 }
 
 uint64_t kxstandClockMs() {
-    return clockMs;
+    return clockUs / 1000;
+}
+
+uint64_t kxstandClockUs() {
+    return clockUs;
 }
 
 const std::vector<std::string>& kxstandDebugLines() {

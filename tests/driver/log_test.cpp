@@ -127,5 +127,6 @@ TEST(Log, AFileThatCannotBeOpenedIsNamedOnTheDebuggerOnce) {
     ssZBufferCompareMode(0);
     ssZBufferCompareMode(0);
     EXPECT_EQ(driverDebugLines(),
-              std::vector<std::string>{"kxpwrvr: cannot open the log file named by KXPWRVR_LOG\n"});
+              std::vector<std::string>{
+                  "kxpwrvr: cannot open the log file /nonexistent-folder/kxpwrvr.log\n"});
 }

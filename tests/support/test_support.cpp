@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "api/kxapi.h"
 #include "diag/diag.h"
@@ -13,6 +14,10 @@
 // softsgl keeps its call log only when asked (a player's game has no use for
 // it); every test program may read it.
 static const bool softsglLogOn = (softsglSetCallLogging(true), true);
+
+// No settings file: one left beside a build's libraries changes no test. A
+// test of the settings names its own file before the driver first reads it.
+static const bool noSettingsFile = (setenv("KXPWRVR_INI", "", 1), true);
 
 static std::vector<std::string> messages;
 

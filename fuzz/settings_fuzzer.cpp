@@ -1,0 +1,54 @@
+// libFuzzer harness for the settings reader: any bytes as kxpwrvr.ini, then
+// as the variables' values. Whatever the file holds, every setting stays in
+// its range, a relative log lands in the file's folder, and the messages
+// stay few and name what they are about.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "settings/settings.h"
+
+namespace {
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "settings fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+void check(const KxSettings& s) {
+    if (s.threads < 0 || s.threads > 8) fail("threads out of range");
+    if (s.antialias < 1 || s.antialias > 4) fail("antialias out of range");
+    if (s.fpsLimit < 0 || s.fpsLimit > 1000) fail("fps_limit out of range");
+    if (!s.kernels.empty() && s.kernels != "scalar" && s.kernels != "sse2" && s.kernels != "avx2" &&
+        s.kernels != "avx512")
+        fail("an unknown kernel level");
+    if (s.problems.size() > 11) fail("more than ten messages and the line that says so");
+    for (const std::string& p : s.problems)
+        if (p.size() > 200) fail("a message longer than a line");
+}
+
+std::string variableValue;
+// Every variable set to the input's first line.
+const char* variables(const char*) {
+    return variableValue.c_str();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    KxSettings s;
+    readSettingsText(s, text, "kxpwrvr.ini", "/game/");
+    check(s);
+    // Absolute: from the root ("/", "\\" on the current drive) or a drive ("C:").
+    const bool absolute = !s.log.empty() && (s.log[0] == '/' || s.log[0] == '\\' ||
+                                             (s.log.size() > 1 && s.log[1] == ':'));
+    if (!s.log.empty() && s.log != "debug" && !absolute && s.log.compare(0, 6, "/game/") != 0)
+        fail("a relative log path outside the file's folder");
+    // The same bytes as a variable's value (up to the first line's end).
+    variableValue = text.substr(0, text.find('\n'));
+    readSettingVariables(s, variables);
+    check(s);
+    return 0;
+}

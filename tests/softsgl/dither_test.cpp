@@ -1,0 +1,157 @@
+// Ordered dithering (dither = on): every pixel softsgl shades against a
+// plain reference of the rule in softsgl/README.md, the two-level property
+// of a flat colour's 4 x 4 block, points and lines, and the same pixels on
+// any number of threads; off, the pixels are those of dropped low bits.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "softsgl/softsgl_control.h"
+#include "softsgl_helpers.h"
+#include "tests/bands/band_scenes.h"
+
+namespace {
+
+// The rule's words: W widens a level; c goes to the highest level k with
+// W(k) <= c, or to k + 1 where the Bayer cell is below
+// n = round(16 (c - W(k)) / (W(k + 1) - W(k))).
+const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+int widen(int level, int bits) {
+    return bits == 5 ? level * 8 + level / 4 : level * 4 + level / 16;
+}
+
+int ditheredLevel(int c, int bits, int x, int y) {
+    const int top = (1 << bits) - 1;
+    int k = 0;
+    while (k < top && widen(k + 1, bits) <= c)
+        ++k;
+    if (k == top) return k;
+    const double n =
+        std::floor(16.0 * (c - widen(k, bits)) / (widen(k + 1, bits) - widen(k, bits)) + 0.5);
+    return kBayer[y % 4][x % 4] < n ? k + 1 : k;
+}
+
+uint16_t reference(uint32_t rgb, int x, int y, bool is555) {
+    const int r = int(rgb >> 16) & 255, g = int(rgb >> 8) & 255, b = int(rgb) & 255;
+    if (is555)
+        return uint16_t(ditheredLevel(r, 5, x, y) << 10 | ditheredLevel(g, 5, x, y) << 5 |
+                        ditheredLevel(b, 5, x, y));
+    return uint16_t(ditheredLevel(r, 5, x, y) << 11 | ditheredLevel(g, 6, x, y) << 5 |
+                    ditheredLevel(b, 5, x, y));
+}
+
+// 256 flat blocks of 4 x 4 in a 64 x 64 target, block i in colour
+// (i, 255 - i, 7i mod 256).
+uint32_t blockColour(int i) {
+    return uint32_t(i) << 16 | uint32_t(255 - i) << 8 | uint32_t((7 * i) % 256);
+}
+
+MemoryTarget drawBlocks(int bits, int dither) {
+    softsglSetDither(dither);
+    MemoryTarget t;
+    const int device = setUpScreen(t, 64, 64, bits);
+    SGLCONTEXT ctx = defaultContext();
+    sgltri_startofframe(&ctx);
+    for (int i = 0; i < 256; ++i) {
+        const float x = float(i % 16 * 4), y = float(i / 16 * 4);
+        drawRect(ctx, x, y, x + 4, y + 4, 0xFF000000 | blockColour(i));
+    }
+    renderFrame(ctx);
+    sgl_delete_device(device);
+    softsglSetDither(-1);
+    return t;
+}
+
+TEST(SoftsglDither, FlatColoursFollowTheMatrixAndMixTheirTwoNearestLevels) {
+    for (int bits : {16, 15}) {
+        const MemoryTarget t = drawBlocks(bits, 1);
+        for (int i = 0; i < 256; ++i) {
+            const int x0 = i % 16 * 4, y0 = i / 16 * 4;
+            double mean[3] = {0, 0, 0};
+            for (int y = y0; y < y0 + 4; ++y)
+                for (int x = x0; x < x0 + 4; ++x) {
+                    const uint16_t p = t.at(x, y);
+                    ASSERT_EQ(p, reference(blockColour(i), x, y, bits == 15))
+                        << bits << " bpp, colour " << std::hex << blockColour(i) << std::dec
+                        << " at " << x << ", " << y;
+                    const int r = bits == 15 ? p >> 10 : p >> 11;
+                    const int g = bits == 15 ? (p >> 5) & 31 : (p >> 5) & 63;
+                    mean[0] += widen(r, 5) / 16.0;
+                    mean[1] += widen(g, bits == 15 ? 5 : 6) / 16.0;
+                    mean[2] += widen(p & 31, 5) / 16.0;
+                }
+            // The block's mean within 1/16 of the step between the two
+            // levels around each channel's colour.
+            const uint32_t rgb = blockColour(i);
+            const int channel[3] = {int(rgb >> 16) & 255, int(rgb >> 8) & 255, int(rgb) & 255};
+            for (int c = 0; c < 3; ++c) {
+                const int cbits = c == 1 && bits == 16 ? 6 : 5;
+                int k = 0;
+                while (k < (1 << cbits) - 1 && widen(k + 1, cbits) <= channel[c])
+                    ++k;
+                const int step = k < (1 << cbits) - 1 ? widen(k + 1, cbits) - widen(k, cbits) : 0;
+                EXPECT_LE(std::fabs(mean[c] - channel[c]), step / 16.0)
+                    << bits << " bpp, block " << i << ", channel " << c;
+            }
+        }
+    }
+}
+
+TEST(SoftsglDither, OffKeepsTheDroppedLowBits) {
+    const MemoryTarget t = drawBlocks(16, 0);
+    for (int i = 0; i < 256; ++i) {
+        const uint32_t rgb = blockColour(i);
+        EXPECT_EQ(t.at(i % 16 * 4 + 3, i / 16 * 4 + 2), to565(rgb));
+    }
+}
+
+TEST(SoftsglDither, PointsAndLinesAreDitheredWhereTheyLand) {
+    softsglSetDither(1);
+    MemoryTarget t;
+    const int device = setUpScreen(t, 16, 16);
+    SGLCONTEXT ctx = defaultContext();
+    sgltri_startofframe(&ctx);
+    const uint32_t colour = 0x7B5D3A;
+    for (int i = 0; i < 8; ++i) {
+        SGLVERTEX p = vtx(float(i) + 0.5f, float(i) + 0.5f, 0xFF000000 | colour);
+        sgltri_points(&ctx, 1, &p);
+    }
+    SGLVERTEX line[2] = {vtx(0.5f, 12.5f, 0xFF000000 | colour),
+                         vtx(15.5f, 12.5f, 0xFF000000 | colour)};
+    uint16_t pair[1][2] = {{0, 1}};
+    sgltri_lines(&ctx, 1, pair, line);
+    renderFrame(ctx);
+    sgl_delete_device(device);
+    softsglSetDither(-1);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(t.at(i, i), reference(colour, i, i, false)) << "point " << i;
+    for (int x = 0; x < 16; ++x)
+        EXPECT_EQ(t.at(x, 12), reference(colour, x, 12, false)) << "line at " << x;
+}
+
+TEST(SoftsglDither, FramesAreTheSameOnOneTwoAndThreeThreads) {
+    const BandTarget& target = kBandTargets[15]; // 640 x 480
+    int differing = 0;
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+        const BandScene s = bandScene(seed, target.width, target.height);
+        softsglSetThreads(1);
+        softsglSetDither(0);
+        const std::vector<uint16_t> plain = drawBandScene(s, target);
+        softsglSetDither(1);
+        const std::vector<uint16_t> one = drawBandScene(s, target);
+        for (int threads : {2, 3}) {
+            softsglSetThreads(threads);
+            EXPECT_EQ(drawBandScene(s, target), one)
+                << "seed " << seed << ", " << threads << " threads";
+        }
+        for (size_t i = 0; i < one.size(); ++i)
+            differing += one[i] != plain[i];
+    }
+    softsglSetThreads(0);
+    softsglSetDither(-1);
+    EXPECT_GT(differing, 10000); // dithering changed the frames
+}
+
+} // namespace
