@@ -53,7 +53,8 @@ struct Surface {
     // The rows this surface draws: its band, rows first .. end - 1 (all of
     // them with one band).
     int32_t first, end;
-    bool dither; // ordered dithering as the pixels are packed
+    bool dither;   // ordered dithering as the pixels are packed
+    bool bilinear; // textured spans filtered (points and lines keep texel (0, 0))
     bool owns(int64_t y) const { return y >= first && y < end; }
     uint16_t* row(int y) const {
         return reinterpret_cast<uint16_t*>(target->base + size_t(y) * target->stride);
@@ -291,6 +292,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     ss.constantColour = st.constantColour;
     ss.is555 = surf.target->is555;
     ss.dither = surf.dither;
+    ss.bilinear = surf.bilinear && textured;
     ss.r = st.r;
     ss.g = st.g;
     ss.b = st.b;
@@ -614,7 +616,7 @@ bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucen
 struct BandJob {
     const Frame* frame;
     const RenderTarget* target;
-    bool dither;
+    bool dither, bilinear;
     int32_t bandStart[kMaxBandThreads + 1]; // band k: rows bandStart[k] .. bandStart[k + 1] - 1
     double estimate[kMaxBandThreads];       // the work judged to be on each band
     double seconds[kMaxBandThreads];        // and the time it took
@@ -634,6 +636,12 @@ int ditherMode = -1;
 bool ditherOn() {
     static const bool bySettings = kxSettings().dither;
     return ditherMode < 0 ? bySettings : ditherMode != 0;
+}
+// Bilinear filtering likewise (softsglSetFilter).
+int filterMode = -1;
+bool filterOn() {
+    static const bool bySettings = kxSettings().bilinear;
+    return filterMode < 0 ? bySettings : filterMode != 0;
 }
 
 // Shares the rows out into `count` bands of about equal work, judged from
@@ -697,7 +705,8 @@ void drawBands(void* data, int index, int) {
                  depthRowReady.data(),
                  job.bandStart[index],
                  job.bandStart[index + 1],
-                 job.dither};
+                 job.dither,
+                 job.bilinear};
     for (int32_t row = surf.first; row < surf.end; ++row)
         std::memset(target.base + size_t(row) * target.stride, 0, size_t(target.width) * 2);
     // The probe (on, the frame is drawn by this thread alone) names each
@@ -732,7 +741,7 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
     // probed one by one thread, which records its hits in drawing order.
     const int count = readyBandThreads(
         probe.on ? 1 : std::max(1, std::min(bandThreads(), target.height / kMinBandRows)));
-    BandJob job{&frame, &target, ditherOn(), {}, {}, {}};
+    BandJob job{&frame, &target, ditherOn(), filterOn(), {}, {}, {}};
     job.bandStart[0] = 0;
     job.bandStart[1] = target.height;
     if (count > 1) splitRows(frame, target.height, count, job);
@@ -753,4 +762,8 @@ void softsglSetBandSeconds(const double* seconds, int count) {
 
 void softsglSetDither(int mode) {
     softsgl::ditherMode = mode < 0 ? -1 : mode != 0;
+}
+
+void softsglSetFilter(int mode) {
+    softsgl::filterMode = mode < 0 ? -1 : mode != 0;
 }

@@ -79,3 +79,8 @@ void softsglSetBandSeconds(const double* seconds, int count);
 // Ordered dithering of the frames drawn from now on: 1 on, 0 off, -1 as the
 // player's settings say (dither in kxpwrvr.ini, KXPWRVR_DITHER), the default.
 void softsglSetDither(int mode);
+
+// Bilinear filtering of textured triangles drawn from now on: 1 on, 0 off
+// (nearest texels), -1 as the player's settings say (filter in
+// kxpwrvr.ini, KXPWRVR_FILTER), the default.
+void softsglSetFilter(int mode);

@@ -15,7 +15,8 @@ struct SpanStyle {
     bool translucent;       // per pixel by alpha: opaque, blended without depth, or nothing
     bool constantColour;    // r, g, b, a below instead of the interpolated ones
     bool is555;
-    bool dither; // ordered dithering at packing (pixel_ops.h); the plain kernel serves
+    bool dither;   // ordered dithering at packing (pixel_ops.h); the plain kernel serves
+    bool bilinear; // textured: four texels filtered (plain kernel at every level)
     uint32_t r, g, b, a;
 };
 
