@@ -2,7 +2,10 @@
 
 #include <cstring>
 
+#include <gtest/gtest.h>
+
 #include "softsgl/softsgl_control.h"
+#include "tests/bands/band_scenes.h"
 
 MemoryTarget* currentTarget = nullptr;
 int addressCallbacks = 0;
@@ -100,4 +103,27 @@ std::string picture(const MemoryTarget& t, int w, int h,
         s += '\n';
     }
     return s;
+}
+
+int settingOnAnyThreadCount(void (*set)(int mode)) {
+    const BandTarget& target = kBandTargets[15]; // 640 x 480
+    int differing = 0;
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+        const BandScene s = bandScene(seed, target.width, target.height);
+        softsglSetThreads(1);
+        set(0);
+        const std::vector<uint16_t> off = drawBandScene(s, target);
+        set(1);
+        const std::vector<uint16_t> one = drawBandScene(s, target);
+        for (int threads : {2, 3}) {
+            softsglSetThreads(threads);
+            EXPECT_EQ(drawBandScene(s, target), one)
+                << "seed " << seed << ", " << threads << " threads";
+        }
+        for (size_t i = 0; i < one.size(); ++i)
+            differing += one[i] != off[i];
+    }
+    softsglSetThreads(0);
+    set(-1);
+    return differing;
 }

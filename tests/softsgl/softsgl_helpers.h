@@ -46,3 +46,8 @@ int createTexture(int mapType, int sizeCode, const std::vector<uint32_t>& texels
 // (pixel value -> character), '?' for any other value.
 std::string picture(const MemoryTarget& t, int w, int h,
                     const std::vector<std::pair<uint16_t, char>>& legend);
+
+// The band scenes on 640 x 480 with a quality setting on (set(1): the
+// control softsglSetFilter or softsglSetDither) drawn on 1, 2 and 3 threads,
+// which must agree; returns how many pixels differ from the setting off.
+int settingOnAnyThreadCount(void (*set)(int mode));
