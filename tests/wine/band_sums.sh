@@ -3,7 +3,9 @@
 #
 # The band scenes in a Windows build's sgl.dll under Wine, on 1, 2, 3 and 8
 # threads (KXPWRVR_THREADS, which sgl.dll names on the debugger output):
-# each frame's sum must be the Linux build's on one thread.
+# each frame's sum must be the Linux build's on one thread. Then once more
+# with bilinear filtering and dithering on (KXPWRVR_FILTER, KXPWRVR_DITHER),
+# on 2 threads, against Linux's frames with the same settings.
 # Exit 77 (skipped) while the Windows build has not made kxbandsums.exe.
 set -u
 runner=$1
@@ -60,8 +62,26 @@ for threads in 1 2 3 8; do
     echo "the same $(grep -c ' scene ' "$work/linux.txt") frames"
   fi
 done
+echo "== filter = bilinear and dither = on, 2 threads"
+export KXPWRVR_FILTER=bilinear KXPWRVR_DITHER=on
+if ! KXPWRVR_THREADS=1 "$native_sums" >"$work/linux_settings.txt" 2>>"$work/linux.log"; then
+  echo "FAIL: kxbandsums failed on Linux with the settings on"
+  failures=$((failures + 1))
+elif cmp -s "$work/linux.txt" "$work/linux_settings.txt"; then
+  echo "FAIL: the settings changed no frame on Linux"
+  failures=$((failures + 1))
+else
+  run 2 || run 2 || true
+  grep -E '^[0-9]+ x [0-9]+ stride |^DONE: ' "$work/wine_2.log" | tr -d '\r' >"$work/wine_settings.txt"
+  if ! diff "$work/linux_settings.txt" "$work/wine_settings.txt"; then
+    echo "FAIL: frames with the settings on differ from Linux's (above: < Linux, > Wine)"
+    failures=$((failures + 1))
+  else
+    echo "the same $(grep -c ' scene ' "$work/linux_settings.txt") frames"
+  fi
+fi
 if [ $failures -ne 0 ]; then
   echo "FAIL: $failures run(s) differ (kept in $work)"
   exit 1
 fi
-echo "PASS: the band scenes under Wine on 1, 2, 3 and 8 threads are Linux's frames"
+echo "PASS: the band scenes under Wine on 1, 2, 3 and 8 threads, and with filtering and dithering on, are Linux's frames"
