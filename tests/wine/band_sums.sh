@@ -33,6 +33,16 @@ run() { # THREADS: one run under Wine
 }
 
 failures=0
+compare() { # LINUX_SUMS WINE_RUN WHAT: the program's own lines of the Wine run against Linux's
+  grep -E '^[0-9]+ x [0-9]+ stride |^DONE: ' "$2.log" | tr -d '\r' >"$2.txt"
+  if ! diff "$1" "$2.txt"; then
+    echo "FAIL: frames $3 differ from Linux's (above: < Linux, > Wine)"
+    failures=$((failures + 1))
+  else
+    echo "the same $(grep -c ' scene ' "$1") frames"
+  fi
+}
+
 for threads in 1 2 3 8; do
   echo "== under Wine on $threads thread(s)"
   ok=1
@@ -53,14 +63,7 @@ for threads in 1 2 3 8; do
     failures=$((failures + 1))
     continue
   fi
-  # The program's own lines, without Wine's debug channel.
-  grep -E '^[0-9]+ x [0-9]+ stride |^DONE: ' "$work/wine_$threads.log" | tr -d '\r' >"$work/wine_$threads.txt"
-  if ! diff "$work/linux.txt" "$work/wine_$threads.txt"; then
-    echo "FAIL: frames on $threads thread(s) differ from Linux's (above: < Linux, > Wine)"
-    failures=$((failures + 1))
-  else
-    echo "the same $(grep -c ' scene ' "$work/linux.txt") frames"
-  fi
+  compare "$work/linux.txt" "$work/wine_$threads" "on $threads thread(s)"
 done
 echo "== filter = bilinear and dither = on, 2 threads"
 export KXPWRVR_FILTER=bilinear KXPWRVR_DITHER=on
@@ -72,13 +75,7 @@ elif cmp -s "$work/linux.txt" "$work/linux_settings.txt"; then
   failures=$((failures + 1))
 else
   run 2 || run 2 || true
-  grep -E '^[0-9]+ x [0-9]+ stride |^DONE: ' "$work/wine_2.log" | tr -d '\r' >"$work/wine_settings.txt"
-  if ! diff "$work/linux_settings.txt" "$work/wine_settings.txt"; then
-    echo "FAIL: frames with the settings on differ from Linux's (above: < Linux, > Wine)"
-    failures=$((failures + 1))
-  else
-    echo "the same $(grep -c ' scene ' "$work/linux_settings.txt") frames"
-  fi
+  compare "$work/linux_settings.txt" "$work/wine_2" "with the settings on"
 fi
 if [ $failures -ne 0 ]; then
   echo "FAIL: $failures run(s) differ (kept in $work)"
