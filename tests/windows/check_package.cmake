@@ -1,6 +1,6 @@
 # The players' package: unpacks build/win32/kxpwrvr-*-win32.zip and checks that
 # it holds exactly what a player needs (the driver, our SGL, kxcheck.exe, the
-# read-me, the recorder with its read-me) and nothing else, that its programs
+# read-me, the settings file, the recorder with its read-me) and nothing else, that its programs
 # are the very files the win32 build made (the ones the PE and Wine tests
 # check) stripped of their symbol tables, and that the read-mes are Windows
 # text that name what a player needs.
@@ -23,7 +23,7 @@ file(MAKE_DIRECTORY ${WORK})
 file(ARCHIVE_EXTRACT INPUT ${zips} DESTINATION ${WORK})
 file(GLOB_RECURSE unpacked RELATIVE ${WORK} ${WORK}/*)
 list(SORT unpacked)
-set(expected README.txt kxcheck.exe kxpwrvr.dll recorder/README.txt recorder/kxpwrvr.dll sgl.dll)
+set(expected README.txt kxcheck.exe kxpwrvr.dll kxpwrvr.ini recorder/README.txt recorder/kxpwrvr.dll sgl.dll)
 list(SORT expected)
 if(NOT unpacked STREQUAL expected)
   message(FATAL_ERROR "the package holds\n  ${unpacked}\nexpected\n  ${expected}")
@@ -59,8 +59,11 @@ file(REMOVE_RECURSE ${WORK}.stripped)
 function(check_text file)
   # Read as hex: file(READ) as text drops the CRs.
   file(READ ${WORK}/${file} hex HEX)
-  string(REGEX MATCHALL "0d0a" crlf "${hex}")
-  string(REGEX MATCHALL "0a" lf "${hex}")
+  # A ; after each byte keeps the patterns on byte boundaries: over the bare
+  # hex, "0a" would also match the middle of 30 a1.
+  string(REGEX REPLACE "(..)" "\\1;" bytes "${hex}")
+  string(REGEX MATCHALL "0d;0a;" crlf "${bytes}")
+  string(REGEX MATCHALL "0a;" lf "${bytes}")
   list(LENGTH crlf crlf_count)
   list(LENGTH lf lf_count)
   if(crlf_count EQUAL 0 OR NOT crlf_count EQUAL lf_count)
@@ -76,5 +79,7 @@ function(check_text file)
 endfunction()
 check_text(README.txt "kxpwrvr.dll" "sgl.dll" "kxcheck.exe" "kxcheck.txt" "recorder" "640 x 480"
            "16-bit" "PowerVR PCX-2" "Uninstalling" "virtual desktop" "cnc-ddraw" "error 126")
+check_text(kxpwrvr.ini "[kxpwrvr]" ";log = off" ";fps_limit = 0" ";filter = nearest" ";antialias = 1"
+           ";dither = off" ";threads = 0" ";kernels = best")
 check_text(recorder/README.txt "kxpwrvr_real.dll" ".kxtrace" "Zip" "Putting things back")
 message("${zips}: ${unpacked}, the programs as built, stripped:${sizes}")
