@@ -59,11 +59,11 @@ file(REMOVE_RECURSE ${WORK}.stripped)
 function(check_text file)
   # Read as hex: file(READ) as text drops the CRs.
   file(READ ${WORK}/${file} hex HEX)
-  # A ; after each byte keeps the patterns on byte boundaries: over the bare
-  # hex, "0a" would also match the middle of 30 a1.
-  string(REGEX REPLACE "(..)" "\\1;" bytes "${hex}")
-  string(REGEX MATCHALL "0d;0a;" crlf "${bytes}")
-  string(REGEX MATCHALL "0a;" lf "${bytes}")
+  # A space after each byte keeps the patterns on byte boundaries: over the
+  # bare hex, "0a" would also match the middle of 30 a1.
+  string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
+  string(REGEX MATCHALL "0d 0a " crlf "${bytes}")
+  string(REGEX MATCHALL "0a " lf "${bytes}")
   list(LENGTH crlf crlf_count)
   list(LENGTH lf lf_count)
   if(crlf_count EQUAL 0 OR NOT crlf_count EQUAL lf_count)
