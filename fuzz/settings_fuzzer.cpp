@@ -1,7 +1,8 @@
-// libFuzzer harness for the settings reader: any bytes as kxpwrvr.ini, then
-// as the variables' values. Whatever the file holds, every setting stays in
-// its range, a relative log lands in the file's folder, and the messages
-// stay few and name what they are about.
+// libFuzzer harness for the settings reader: any bytes as kxpwrvr.ini, read
+// for the driver's part and for the recorder's ([kxtrace]), then as the
+// variables' values. Whatever the file holds, every setting stays in its
+// range, a relative path lands in the file's folder, and the messages stay
+// few and name what they are about.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,9 +24,21 @@ void check(const KxSettings& s) {
     if (!s.kernels.empty() && s.kernels != "scalar" && s.kernels != "sse2" && s.kernels != "avx2" &&
         s.kernels != "avx512")
         fail("an unknown kernel level");
+    if (s.traceCompress != "lz4" && s.traceCompress != "zstd" && s.traceCompress != "none")
+        fail("an unknown compression");
     if (s.problems.size() > 11) fail("more than ten messages and the line that says so");
     for (const std::string& p : s.problems)
         if (p.size() > 200) fail("a message longer than a line");
+}
+
+// Absolute: from the root ("/", "\\" on the current drive) or a drive ("C:").
+bool absolute(const std::string& path) {
+    return !path.empty() &&
+           (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
+}
+
+void checkInFolder(const std::string& path, const char* what) {
+    if (!path.empty() && !absolute(path) && path.compare(0, 6, "/game/") != 0) fail(what);
 }
 
 std::string variableValue;
@@ -41,14 +54,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     KxSettings s;
     readSettingsText(s, text, "kxpwrvr.ini", "/game/");
     check(s);
-    // Absolute: from the root ("/", "\\" on the current drive) or a drive ("C:").
-    const bool absolute = !s.log.empty() && (s.log[0] == '/' || s.log[0] == '\\' ||
-                                             (s.log.size() > 1 && s.log[1] == ':'));
-    if (!s.log.empty() && s.log != "debug" && !absolute && s.log.compare(0, 6, "/game/") != 0)
-        fail("a relative log path outside the file's folder");
+    if (s.log != "debug") checkInFolder(s.log, "a relative log path outside the file's folder");
+    // The recorder's part of the same bytes: its paths in the folder too,
+    // and nothing of the driver's taken.
+    KxSettings trace;
+    readSettingsText(trace, text, "kxpwrvr.ini", "/game/", kSectionTrace);
+    check(trace);
+    checkInFolder(trace.traceFile, "a relative trace path outside the file's folder");
+    checkInFolder(trace.traceDriver, "a relative driver path outside the file's folder");
+    for (int k = 0; k < kDriverSettingCount; ++k)
+        if (trace.source[k] != kFromDefault) fail("the recorder took a key of the driver's");
+    for (int k = kDriverSettingCount; k < kSettingCount; ++k)
+        if (s.source[k] != kFromDefault) fail("the driver took a key of the recorder's");
     // The same bytes as a variable's value (up to the first line's end).
     variableValue = text.substr(0, text.find('\n'));
     readSettingVariables(s, variables);
     check(s);
+    readSettingVariables(trace, variables, kSectionTrace);
+    check(trace);
     return 0;
 }

@@ -116,7 +116,7 @@ void sayPlayerSettings() {
     say("Settings: " +
         (s.file.empty() ? std::string("no kxpwrvr.ini here, every default") : s.file));
     static const char* const from[] = {"default", "kxpwrvr.ini", "variable"};
-    for (int k = 0; k < kSettingCount; ++k)
+    for (int k = 0; k < kDriverSettingCount; ++k)
         say(std::string("  ") + settingKeyName(SettingKey(k)) + " = " +
             settingValueText(s, SettingKey(k)) + " (" + from[s.source[k]] + ")");
     for (const std::string& problem : s.problems)

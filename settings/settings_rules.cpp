@@ -1,6 +1,7 @@
 // How the settings file and variables are read: `key = value` lines, `;` and
-// `#` comments, an optional [kxpwrvr] section, keys and words in any case.
-// A line that cannot be used gives one message and changes nothing.
+// `#` comments, the driver's keys before any section or under [kxpwrvr], the
+// recorder's under [kxtrace], keys and words in any case. A line of the part
+// being read that cannot be used gives one message and changes nothing.
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +17,9 @@ constexpr size_t kLongestFile = 64 * 1024;
 // player's mistake, not a page of messages.
 constexpr size_t kMostProblems = 10;
 
-const char* const kKeys[kSettingCount] = {"log",       "kernels", "threads",  "filter",
-                                          "antialias", "dither",  "fps_limit"};
+const char* const kKeys[kSettingCount] = {"log",    "kernels",   "threads", "filter", "antialias",
+                                          "dither", "fps_limit", "driver",  "file",   "compress"};
+const char* const kSections[] = {"kxpwrvr", "kxtrace"};
 const char* const kLevels[] = {"scalar", "sse2", "avx2", "avx512"};
 
 std::string lower(std::string s) {
@@ -51,6 +53,11 @@ bool absolutePath(const std::string& p) {
     return p.size() > 1 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':';
 }
 
+// A file named in the settings: a relative one is taken from `folder`.
+std::string filePath(const std::string& value, const std::string& folder) {
+    return absolutePath(value) || folder.empty() ? value : folder + value;
+}
+
 // Takes `value` for `key`; false (nothing changed) with what it must be.
 bool setValue(KxSettings& s, SettingKey key, const std::string& value, const std::string& folder,
               const char*& expected) {
@@ -64,7 +71,7 @@ bool setValue(KxSettings& s, SettingKey key, const std::string& value, const std
         else if (word == "debug")
             s.log = "debug";
         else
-            s.log = absolutePath(value) || folder.empty() ? value : folder + value;
+            s.log = filePath(value, folder);
         return true;
     case kSettingKernels:
         expected = "best, scalar, sse2, avx2 or avx512";
@@ -102,6 +109,22 @@ bool setValue(KxSettings& s, SettingKey key, const std::string& value, const std
         expected = "0 (no limit) to 1000";
         if (!number(word, 0, 1000, n)) return false;
         s.fpsLimit = n;
+        return true;
+    case kSettingTraceDriver:
+        // Empty: the recorder's own choice.
+        s.traceDriver = value.empty() ? value : filePath(value, folder);
+        return true;
+    case kSettingTraceFile:
+        s.traceFile = value.empty() ? value : filePath(value, folder);
+        return true;
+    case kSettingTraceCompress:
+        expected = "lz4, zstd or none";
+        if (word == "0") { // as KXTRACE_COMPRESS took it before there were settings
+            s.traceCompress = "none";
+            return true;
+        }
+        if (word != "lz4" && word != "zstd" && word != "none") return false;
+        s.traceCompress = word;
         return true;
     case kSettingCount:
         break;
@@ -150,6 +173,17 @@ const char* settingKeyName(SettingKey key) {
     return key >= 0 && key < kSettingCount ? kKeys[key] : "";
 }
 
+SettingSection settingSection(SettingKey key) {
+    return key < kDriverSettingCount ? kSectionDriver : kSectionTrace;
+}
+
+std::string settingVariableName(SettingKey key) {
+    std::string name = settingSection(key) == kSectionDriver ? "KXPWRVR_" : "KXTRACE_";
+    for (const char* c = settingKeyName(key); *c; ++c)
+        name += char(std::toupper(static_cast<unsigned char>(*c)));
+    return name;
+}
+
 std::string settingValueText(const KxSettings& s, SettingKey key) {
     switch (key) {
     case kSettingLog:
@@ -166,6 +200,12 @@ std::string settingValueText(const KxSettings& s, SettingKey key) {
         return s.dither ? "on" : "off";
     case kSettingFpsLimit:
         return std::to_string(s.fpsLimit);
+    case kSettingTraceDriver:
+        return s.traceDriver.empty() ? "the recorder's choice" : s.traceDriver;
+    case kSettingTraceFile:
+        return s.traceFile.empty() ? "named after the program" : s.traceFile;
+    case kSettingTraceCompress:
+        return s.traceCompress;
     case kSettingCount:
         break;
     }
@@ -173,7 +213,7 @@ std::string settingValueText(const KxSettings& s, SettingKey key) {
 }
 
 void readSettingsText(KxSettings& s, const std::string& text, const std::string& name,
-                      const std::string& folder) {
+                      const std::string& folder, SettingSection section) {
     if (text.size() > kLongestFile) {
         problem(s, name + " is larger than 64 KiB, too large for a settings file; no setting read "
                           "from it");
@@ -185,17 +225,23 @@ void readSettingsText(KxSettings& s, const std::string& text, const std::string&
         return;
     }
     size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; // a UTF-8 byte order mark
-    bool ours = true; // in the driver's part of the file: before any section, or [kxpwrvr]
+    // The part of the file the line is in: the driver's before any section.
+    int part = kSectionDriver;
     for (int lineNumber = 1; at < text.size(); ++lineNumber) {
         size_t end = text.find('\n', at);
         if (end == std::string::npos) end = text.size();
         const std::string raw = text.substr(at, end - at);
         at = end + 1;
         const std::string where = name + " line " + std::to_string(lineNumber) + ": ";
+        const bool ours = part == section;
+        // Lines in no one's part (an unknown section) are the driver's
+        // reader's to judge, as the headers are.
+        const bool judged = ours || (part < 0 && section == kSectionDriver);
         if (raw.size() > kLongestLine) {
-            problem(s, where + "longer than 1,000 characters; ignored");
+            if (judged) problem(s, where + "longer than 1,000 characters; ignored");
             continue;
         }
+        // Past such a line no reader can trust the file: each says so.
         size_t bad = 0;
         if (!textLine(raw, bad)) {
             char byte[8];
@@ -206,17 +252,23 @@ void readSettingsText(KxSettings& s, const std::string& text, const std::string&
         std::string line = trim(raw);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line[0] == '[') {
+            // Headers stand in no reader's part: the driver's reader, which
+            // every player has, judges them.
+            const bool judge = section == kSectionDriver;
             const size_t close = line.find(']');
-            const std::string section = lower(
+            const std::string header = lower(
                 trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
             if (close == std::string::npos) {
-                problem(s, where + quoted(line) + " is not a section header ([kxpwrvr]); ignored");
+                if (judge)
+                    problem(s,
+                            where + quoted(line) + " is not a section header ([kxpwrvr]); ignored");
                 continue;
             }
-            ours = section == "kxpwrvr";
-            // [kxtrace] is the recorder's; anything else is a mistake.
-            if (!ours && section != "kxtrace")
-                problem(s, where + "unknown section " + quoted("[" + section + "]") +
+            part = -1;
+            for (int k = 0; k < 2; ++k)
+                if (header == kSections[k]) part = k;
+            if (part < 0 && judge)
+                problem(s, where + "unknown section " + quoted("[" + header + "]") +
                                "; its keys are ignored");
             continue;
         }
@@ -242,6 +294,14 @@ void readSettingsText(KxSettings& s, const std::string& text, const std::string&
             problem(s, where + "unknown key " + quoted(key) + "; ignored");
             continue;
         }
+        if (settingSection(SettingKey(k)) != section) {
+            problem(s, where + quoted(key) +
+                           (section == kSectionDriver
+                                ? " is the recorder's key, read under [kxtrace]; ignored"
+                                : " is the driver's key, read before any section or under "
+                                  "[kxpwrvr]; ignored"));
+            continue;
+        }
         const char* expected = "";
         if (!setValue(s, SettingKey(k), value, folder, expected)) {
             problem(s, where + kKeys[k] + " = " + quoted(value) + " is not " + expected +
@@ -252,18 +312,18 @@ void readSettingsText(KxSettings& s, const std::string& text, const std::string&
     }
 }
 
-void readSettingVariables(KxSettings& s, const char* (*lookUp)(const char* name)) {
+void readSettingVariables(KxSettings& s, const char* (*lookUp)(const char* name),
+                          SettingSection section) {
     for (int k = 0; k < kSettingCount; ++k) {
-        char name[32] = "KXPWRVR_";
-        for (size_t i = 0; kKeys[k][i] && i + 9 < sizeof name; ++i)
-            name[8 + i] = char(std::toupper(static_cast<unsigned char>(kKeys[k][i])));
-        const char* value = lookUp(name);
+        if (settingSection(SettingKey(k)) != section) continue;
+        const std::string name = settingVariableName(SettingKey(k));
+        const char* value = lookUp(name.c_str());
         if (!value || !*value) continue; // empty: as if not set
         const char* expected = "";
-        // A variable's relative log file is where the program runs, as ever.
+        // A variable's relative path is where the program runs, as ever.
         if (!setValue(s, SettingKey(k), trim(value), "", expected)) {
-            problem(s, std::string(name) + "=" + quoted(value) + " is not " + expected +
-                           "; using " + settingValueText(s, SettingKey(k)));
+            problem(s, name + "=" + quoted(value) + " is not " + expected + "; using " +
+                           settingValueText(s, SettingKey(k)));
             continue;
         }
         s.source[k] = kFromVariable;

@@ -40,7 +40,7 @@ TEST(Settings, EveryKeyInAnyCaseWithCommentsAndTheSection) {
     EXPECT_EQ(s.antialias, 4);
     EXPECT_TRUE(s.dither);
     EXPECT_EQ(s.fpsLimit, 60);
-    for (int k = 0; k < kSettingCount; ++k)
+    for (int k = 0; k < kDriverSettingCount; ++k)
         EXPECT_EQ(s.source[k], kFromFile) << settingKeyName(SettingKey(k));
     EXPECT_TRUE(s.problems.empty()) << s.problems[0];
     // An absolute log path stays as it is; "debug" and "off" are words.
@@ -117,6 +117,88 @@ TEST(Settings, FilesThatAreNotTextAreReadUpToTheirFirstBadLine) {
     EXPECT_EQ(s.problems.back(), "and more lines like these");
 }
 
+// The recorder's part, [kxtrace], beside the driver's: each reader reads its
+// own and passes the other's by without a word.
+const char* const kBothParts = "dither = on\n"
+                               "[kxtrace]\n"
+                               "file = traces/game\n"
+                               "compress = fast\n"
+                               "driver = C:\\old\\kxpwrvr.dll\n"
+                               "filter = bilinear\n"
+                               "[KXPWRVR]\n"
+                               "compress = zstd\n"
+                               "threads = 2\n"
+                               "[kxtrace]\n"
+                               "compress = ZSTD\n";
+
+TEST(Settings, TheDriverPassesTheRecordersPartBy) {
+    const KxSettings s = fromText(kBothParts);
+    EXPECT_TRUE(s.dither);
+    EXPECT_FALSE(s.bilinear); // under [kxtrace]
+    EXPECT_EQ(s.threads, 2);
+    // Nothing of the recorder's part taken or judged; its key in the
+    // driver's part is a mistake.
+    EXPECT_EQ(s.traceFile, "");
+    EXPECT_EQ(s.traceCompress, "lz4");
+    EXPECT_EQ(s.source[kSettingTraceCompress], kFromDefault);
+    const std::vector<std::string> expected = {
+        "kxpwrvr.ini line 8: \"compress\" is the recorder's key, read under [kxtrace]; ignored"};
+    EXPECT_EQ(s.problems, expected);
+}
+
+TEST(Settings, TheRecorderReadsItsOwnPartAlone) {
+    KxSettings s;
+    readSettingsText(s, kBothParts, "kxpwrvr.ini", "/games/old/", kSectionTrace);
+    // A relative file from the file's folder, an absolute driver as it is;
+    // the bad line keeps the default and the later good one counts.
+    EXPECT_EQ(s.traceFile, "/games/old/traces/game");
+    EXPECT_EQ(s.traceDriver, "C:\\old\\kxpwrvr.dll");
+    EXPECT_EQ(s.traceCompress, "zstd");
+    EXPECT_EQ(s.source[kSettingTraceCompress], kFromFile);
+    EXPECT_FALSE(s.dither);
+    EXPECT_EQ(s.threads, 0);
+    const std::vector<std::string> expected = {
+        "kxpwrvr.ini line 4: compress = \"fast\" is not lz4, zstd or none; using lz4",
+        "kxpwrvr.ini line 6: \"filter\" is the driver's key, read before any section or under "
+        "[kxpwrvr]; ignored"};
+    EXPECT_EQ(s.problems, expected);
+    // Section headers, and the lines under an unknown one, are the driver's
+    // reader's to judge; a line past text stops both.
+    const std::string unknown = "[graphics]\n" + std::string(1200, 'x') + "\n";
+    KxSettings driver = fromText(unknown), recorder;
+    readSettingsText(recorder, unknown, "kxpwrvr.ini", "", kSectionTrace);
+    EXPECT_EQ(driver.problems.size(), 2u);
+    EXPECT_TRUE(recorder.problems.empty()) << recorder.problems[0];
+    KxSettings other;
+    readSettingsText(other, "[graphics\n[sound]\n[kxtrace]\nfile = a\x01\nfile = b\n", "x.ini", "",
+                     kSectionTrace);
+    ASSERT_EQ(other.problems.size(), 1u);
+    EXPECT_EQ(other.problems[0],
+              "x.ini line 4: not text (byte 0x01); the rest of the file is ignored");
+    EXPECT_EQ(other.traceFile, "");
+}
+
+const char* traceVariable(const char* name) {
+    const std::string n = name;
+    if (n == "KXTRACE_FILE") return "run";
+    if (n == "KXTRACE_COMPRESS") return "0"; // as it was read before there was a file
+    if (n == "KXPWRVR_DITHER") return "on";
+    return nullptr;
+}
+
+TEST(Settings, TheRecordersVariablesOverItsPart) {
+    KxSettings s;
+    readSettingsText(s, "[kxtrace]\nfile = traces/game\ncompress = zstd\n", "kxpwrvr.ini", "/g/",
+                     kSectionTrace);
+    readSettingVariables(s, traceVariable, kSectionTrace);
+    EXPECT_EQ(s.traceFile, "run"); // where the program runs, as ever
+    EXPECT_EQ(s.traceCompress, "none");
+    EXPECT_EQ(s.source[kSettingTraceFile], kFromVariable);
+    EXPECT_FALSE(s.dither); // the driver's variable is the driver's
+    EXPECT_EQ(settingVariableName(kSettingTraceCompress), "KXTRACE_COMPRESS");
+    EXPECT_EQ(settingVariableName(kSettingFpsLimit), "KXPWRVR_FPS_LIMIT");
+}
+
 const char* variable(const char* name) {
     const std::string n = name;
     if (n == "KXPWRVR_FILTER") return "bilinear";
@@ -185,7 +267,7 @@ TEST(Settings, WithoutAFileTheDriverWritesNothing) {
     ASSERT_EQ(Init(), 1);
     Shutdown();
     EXPECT_EQ(kxSettings().file, "");
-    for (int k = 0; k < kSettingCount; ++k)
+    for (int k = 0; k < kDriverSettingCount; ++k)
         EXPECT_EQ(kxSettings().source[k], kFromDefault);
     // The named file is missing: said, and nothing made in its folder.
     ASSERT_EQ(kxSettings().problems.size(), 1u);
