@@ -1,4 +1,5 @@
 #include "host/check_system.h"
+#include "host/host_library.h"
 
 #include <windows.h>
 
@@ -125,14 +126,8 @@ bool cursorShowing() {
 }
 
 void startDriverLog() {
-    char file[MAX_PATH + 1] = {};
-    const std::string folder = temporaryFolder();
-    if (folder.empty() || !GetTempFileNameA(folder.c_str(), "kxc", 0, file)) return;
-    logPath = file;
-    // The driver reads its environment through the C library it shares with
-    // this program; the process's own copy is set too.
-    SetEnvironmentVariableA("KXPWRVR_LOG", logPath.c_str());
-    _putenv_s("KXPWRVR_LOG", logPath.c_str());
+    logPath = newTemporaryFile();
+    if (!logPath.empty()) setVariable("KXPWRVR_LOG", logPath);
 }
 
 std::vector<std::string> driverLog() {

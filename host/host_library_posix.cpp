@@ -1,5 +1,8 @@
 #include "host/host_library.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -56,4 +59,22 @@ std::string moduleFolder(const void* address) {
 
 char pathSeparator() {
     return '/';
+}
+
+void setVariable(const std::string& name, const std::string& value) {
+    setenv(name.c_str(), value.c_str(), 1);
+}
+
+void removeVariable(const std::string& name) {
+    unsetenv(name.c_str());
+}
+
+std::string newTemporaryFile() {
+    std::error_code ec;
+    std::string path = (std::filesystem::temp_directory_path(ec) / "kxpwrvr-XXXXXX").string();
+    if (ec) return "";
+    const int file = mkstemp(path.data());
+    if (file < 0) return "";
+    close(file);
+    return path;
 }

@@ -1,5 +1,7 @@
 #include "host/host_library.h"
 
+#include <cstdlib>
+
 #include <windows.h>
 
 namespace {
@@ -65,4 +67,22 @@ std::string moduleFolder(const void* address) {
 
 char pathSeparator() {
     return '\\';
+}
+
+void setVariable(const std::string& name, const std::string& value) {
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+    _putenv_s(name.c_str(), value.c_str());
+}
+
+void removeVariable(const std::string& name) {
+    SetEnvironmentVariableA(name.c_str(), nullptr);
+    _putenv_s(name.c_str(), ""); // empty: removed from the C library's copy
+}
+
+std::string newTemporaryFile() {
+    char folder[MAX_PATH + 1] = {};
+    char file[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathA(sizeof folder, folder);
+    if (n == 0 || n > MAX_PATH || !GetTempFileNameA(folder, "kxp", 0, file)) return "";
+    return file;
 }
