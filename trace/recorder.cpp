@@ -10,7 +10,9 @@
 #include "diag/diag.h"
 #include "host/driver_loader.h"
 #include "host/host_library.h"
+#include "settings/settings.h"
 #include "trace/host_reads.h"
+#include "trace/trace_settings.h"
 #include "trace/trace_writer.h"
 
 #if defined(_WIN32)
@@ -61,18 +63,13 @@ void say(const std::string& text) {
 #endif
 }
 
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
 // A problem the player must hear of, without which they would wait for a
-// trace that never comes: in the driver's log when KXPWRVR_LOG asks for
+// trace that never comes: in the driver's log when the settings ask for
 // one, else (Windows) in a message box, shown once, and never while the
 // game holds the display full screen, where it could not be seen.
 void tellPlayer(const std::string& text) {
     say(text);
-    if (!environment("KXPWRVR_LOG").empty()) {
+    if (!kxSettings().log.empty()) {
         kxPrint("kxtrace: %s\n", text.c_str());
         return;
     }
@@ -92,11 +89,11 @@ void showUntold() {
 #endif
 }
 
-// The real driver: KXTRACE_DRIVER, else the renamed driver beside the
-// recorder (Windows) or the driver beside it (Linux).
-std::string realDriverPath() {
-    std::string path = environment("KXTRACE_DRIVER");
-    if (!path.empty()) return path;
+// The real driver: the setting (KXTRACE_DRIVER, driver under [kxtrace]),
+// else the renamed driver beside the recorder (Windows) or the driver beside
+// it (Linux).
+std::string realDriverPath(const KxSettings& mine) {
+    if (!mine.traceDriver.empty()) return mine.traceDriver;
 #if defined(_WIN32)
     const char* name = "kxpwrvr_real.dll";
 #else
@@ -105,8 +102,8 @@ std::string realDriverPath() {
     return moduleFolder(reinterpret_cast<const void*>(&realDriverPath)) + pathSeparator() + name;
 }
 
-std::string tracePath() {
-    std::string path = environment("KXTRACE_FILE");
+std::string tracePath(const KxSettings& mine) {
+    std::string path = mine.traceFile;
     if (path.empty()) path = programName();
     const std::string extension = ".kxtrace";
     if (path.size() < extension.size() ||
@@ -118,7 +115,14 @@ std::string tracePath() {
 void start() {
     Recorder& r = recorder;
     r.started = true;
-    std::string error, driverPath = realDriverPath();
+    // The recorder's own settings: [kxtrace] of the file beside it, its
+    // variables over them. What cannot be used is said once, here.
+    const KxSettings mine = readSettings(settingsLibraryFolder(), kSectionTrace);
+    for (const std::string& problem : mine.problems) {
+        say("settings: " + problem);
+        kxPrint("kxtrace: settings: %s\n", problem.c_str());
+    }
+    std::string error, driverPath = realDriverPath(mine);
     if (!loadDriver(r.driver, error, driverPath)) {
 #if defined(_WIN32)
         const char* hint = " (is the real driver renamed kxpwrvr_real.dll beside the recorder?)";
@@ -129,22 +133,23 @@ void start() {
         showUntold();
         return;
     }
-    // lz4 by default: it costs the host least. KXTRACE_COMPRESS=none or zstd
-    // chooses otherwise.
-    std::string compress = environment("KXTRACE_COMPRESS");
-    uint32_t compression = kCompressionLz4;
-    if (compress == "none" || compress == "0")
-        compression = kCompressionNone;
-    else if (compress == "zstd")
-        compression = kCompressionZstd;
+    // lz4 by default: it costs the host least.
+    const uint32_t compression = mine.traceCompress == "none"   ? kCompressionNone
+                                 : mine.traceCompress == "zstd" ? kCompressionZstd
+                                                                : kCompressionLz4;
 #if defined(_WIN32)
     const char* system = sizeof(void*) == 8 ? "windows-x86_64" : "windows-x86";
 #else
     const char* system = "linux";
 #endif
-    std::string path = tracePath();
+    // The settings in force are the driver's: read as it reads them, from
+    // the file beside it (or KXPWRVR_INI's) and its variables. What it
+    // cannot use, it reports itself.
+    const KxSettings driverSettings = readSettings(
+        moduleFolder(reinterpret_cast<const void*>(r.driver.api.GetGuid)), kSectionDriver);
+    std::string path = tracePath(mine);
     std::string info = "program=" + programName() + "\nrecorder=kxtrace 1\nsystem=" + system +
-                       "\ndriver=" + driverPath + "\n";
+                       "\ndriver=" + driverPath + "\n" + settingsInfoLines(driverSettings);
     if (!openTrace(r.writer, path, compression, info, error)) {
         tellPlayer(error + "; the game runs without recording (is the folder writable?)");
         showUntold();
