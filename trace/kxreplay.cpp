@@ -16,6 +16,7 @@
 #include "host/host_system.h"
 #include "host/png_writer.h"
 #include "trace/replay.h"
+#include "trace/replay_settings.h"
 #include "trace/trace_frames.h"
 #include "trace/trace_print.h"
 #include "trace/trace_state.h"
@@ -29,7 +30,7 @@ using Clock = std::chrono::steady_clock;
 enum { kDone = 0, kDiffered = 1, kBadUsage = 2, kBadTrace = 3, kCannotWrite = 4 };
 
 struct Options {
-    std::string trace, driver, dumpDir, frameList, callRange, drawAt, out;
+    std::string trace, driver, dumpDir, frameList, callRange, drawAt, out, settings;
     bool benchmark = false, verbose = false, quiet = false;
     bool window = false, paused = false;
     double fps = -1; // -1: 30 with a window, else as fast as it goes
@@ -53,7 +54,15 @@ void usage(FILE* out) {
         "  --fps N             with --window: at most N frames a second (default 30, 0 as fast\n"
         "                      as it goes)\n"
         "  --paused            with --window: start paused\n"
-        "  --benchmark         no frame files: frames per second and time per entry point\n"
+        "  --settings FILE|defaults\n"
+        "                      play with the filter, antialias, dither and fps_limit of the\n"
+        "                      settings file FILE, or with the defaults, instead of those the\n"
+        "                      trace was recorded with (a trace recorded before settings were\n"
+        "                      kept plays with the defaults); never with a log file: a replay\n"
+        "                      writes nothing into the player's log (KXPWRVR_LOG asks for a log\n"
+        "                      of the replay; kernels and threads come from this machine)\n"
+        "  --benchmark         no frame files: frames per second and time per entry point;\n"
+        "                      fps_limit is not applied\n"
         "  --loop N            play the trace N times\n"
         "  --verbose           print each call as it is played\n"
         "  --quiet             no progress lines\n"
@@ -89,6 +98,8 @@ int parseOptions(int argc, char** argv, Options& o) {
             o.drawAt = value;
         } else if (arg == "--out") {
             o.out = value;
+        } else if (arg == "--settings") {
+            o.settings = value;
         } else if (arg == "--loop") {
             ok = parseNumber(value, o.loops) && o.loops >= 1;
         } else if (arg == "--fps") {
@@ -268,6 +279,15 @@ int main(int argc, char** argv) {
                 traceInfoValue(trace, "system").c_str());
     Plan plan;
     if (!makePlan(o, trace, frames, plan)) return kBadUsage;
+    ReplaySettings settings;
+    settings.benchmark = o.benchmark;
+    if (!chooseReplaySettings(trace, o.settings, settings, error) ||
+        !applyReplaySettings(settings, error)) {
+        std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
+        return kBadUsage;
+    }
+    for (const std::string& line : describeReplaySettings(settings))
+        std::printf("kxreplay: %s\n", line.c_str());
 
     if (!o.dumpDir.empty()) {
         std::error_code ec;

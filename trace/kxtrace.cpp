@@ -22,6 +22,8 @@
 #include "trace/trace_writer.h"
 #include "host/png_writer.h"
 #include "trace/who_drew.h"
+#include "trace/replay_settings.h"
+#include "trace/trace_settings.h"
 #include "host/driver_loader.h"
 #include "host/host_system.h"
 
@@ -33,11 +35,11 @@ void usage(FILE* out) {
     std::fprintf(
         out, "usage: kxtrace dump TRACE [--frames LIST] [--calls [FIRST-]LAST] [--json]\n"
              "       kxtrace state TRACE CALL\n"
-             "       kxtrace who-drew TRACE FRAME X Y [--driver PATH]\n"
+             "       kxtrace who-drew TRACE FRAME X Y [--driver PATH] [--settings FILE|defaults]\n"
              "       kxtrace diff A.kxtrace B.kxtrace\n"
              "       kxtrace trim TRACE OUT.kxtrace --frames A-B\n"
              "       kxtrace textures TRACE DIR\n"
-             "       kxtrace report TRACE OUT.html [--driver PATH]\n"
+             "       kxtrace report TRACE OUT.html [--driver PATH] [--settings FILE|defaults]\n"
              "       kxtrace info TRACE\n"
              "       kxtrace pack TRACE OUT.kxtrace     (zstd-compressed copy)\n"
              "       kxtrace unpack TRACE OUT.kxtrace   (uncompressed copy)\n"
@@ -50,9 +52,10 @@ void usage(FILE* out) {
              "           in drawing order, with their textures and states, and the one the\n"
              "           pixel shows: the frame replayed through the driver (or --driver)\n"
              "           with our software SGL, whose fill rule and depth test decide\n"
-             "  diff     compares two traces call by call, host addresses and texture handles\n"
-             "           mapped by first appearance, contents by their bytes; shows the\n"
-             "           first differences with calls around them; exit 0 same, 1 not\n"
+             "  diff     compares the settings two traces were recorded with, then their\n"
+             "           calls one by one, host addresses and texture handles mapped by\n"
+             "           first appearance, contents by their bytes; shows the first\n"
+             "           differences with calls around them; exit 0 same, 1 not\n"
              "  trim     a trace that replays on its own to frames A to B: their calls, and\n"
              "           before them every call that leaves state behind (start-up,\n"
              "           textures, palettes, render states, flips), without the drawing\n"
@@ -62,6 +65,12 @@ void usage(FILE* out) {
              "  report   one page that holds its images: the frames (replayed through the\n"
              "           driver), calls and replay time per frame, the textures, and for\n"
              "           the frame chosen its calls with their states\n"
+             "  --settings FILE|defaults\n"
+             "           who-drew and report replay with the filter, antialias, dither and\n"
+             "           fps_limit the trace was recorded with; FILE takes them from a\n"
+             "           settings file, defaults plays with none; never with a log file\n"
+             "  info     the recording: program, system, driver, the settings in force,\n"
+             "           size, calls and frames\n"
              "Exit: 0 done (diff: the same), 1 diff: the traces differ, 2 usage (a call or "
              "frame past the end), 3 bad trace, 4 cannot write.\n");
 }
@@ -206,6 +215,21 @@ int info(const Trace& trace, const char* path) {
                 traceInfoValue(trace, "program").c_str(), traceInfoValue(trace, "system").c_str(),
                 trace.pointerBits, traceInfoValue(trace, "recorder").c_str());
     std::printf("  driver         %s\n", traceInfoValue(trace, "driver").c_str());
+    KxSettings settings;
+    if (recordedSettings(trace, settings)) {
+        std::vector<SettingKey> others;
+        for (int k = 0; k < kDriverSettingCount; ++k)
+            if (std::find(replayedSettingKeys().begin(), replayedSettingKeys().end(),
+                          SettingKey(k)) == replayedSettingKeys().end())
+                others.push_back(SettingKey(k));
+        std::printf("  settings       %s\n                 %s (replays keep this machine's)\n",
+                    describeSettings(settings, replayedSettingKeys()).c_str(),
+                    describeSettings(settings, others).c_str());
+        for (const std::string& problem : settings.problems)
+            std::fprintf(stderr, "kxtrace: note: %s\n", problem.c_str());
+    } else {
+        std::printf("  settings       defaults (recorded before settings were kept)\n");
+    }
     std::printf("  file           %llu bytes, %s; %llu bytes unpacked\n",
                 static_cast<unsigned long long>(trace.fileBytes),
                 trace.compression == kCompressionNone ? "uncompressed"
@@ -268,10 +292,25 @@ int diff(const Trace& a, const std::string& pathA, const Trace& b, const std::st
                 plural(indexFrames(a).flipped, "frame").c_str(), pathB.c_str(),
                 plural(b.calls.size(), "call").c_str(),
                 plural(indexFrames(b).flipped, "frame").c_str());
+    // The settings first: the same calls make other frames under others.
+    KxSettings settingsA, settingsB;
+    const bool keptA = recordedSettings(a, settingsA), keptB = recordedSettings(b, settingsB);
+    const std::vector<SettingKey> settings = settingDifferences(settingsA, settingsB);
+    for (SettingKey key : settings)
+        std::printf("kxtrace diff: settings differ: %s = %s in A%s, %s in B%s\n",
+                    settingKeyName(key), settingValueText(settingsA, key).c_str(),
+                    keptA ? "" : " (the defaults: recorded before settings were kept)",
+                    settingValueText(settingsB, key).c_str(),
+                    keptB ? "" : " (the defaults: recorded before settings were kept)");
     std::fwrite(r.text.data(), 1, r.text.size(), stdout);
-    if (r.same()) {
+    if (r.same() && settings.empty()) {
         std::printf("kxtrace diff: the same: %s alike\n", plural(r.compared, "call").c_str());
         return kDone;
+    }
+    if (r.same()) {
+        std::printf("kxtrace diff: they differ: the settings (%s); %s alike\n",
+                    plural(settings.size(), "key").c_str(), plural(r.compared, "call").c_str());
+        return kDiffer;
     }
     std::string frames;
     size_t listed = 0;
@@ -516,7 +555,7 @@ int textures(const Trace& trace, const std::string& dir) {
 struct Command {
     std::vector<std::string> words;
     DumpOptions dump;
-    std::string driver;
+    std::string driver, settings;
 };
 
 bool parse(int argc, char** argv, Command& c) {
@@ -524,14 +563,16 @@ bool parse(int argc, char** argv, Command& c) {
         std::string arg = argv[i];
         if (arg == "--json") {
             c.dump.json = true;
-        } else if (arg == "--frames" || arg == "--calls" || arg == "--driver") {
+        } else if (arg == "--frames" || arg == "--calls" || arg == "--driver" ||
+                   arg == "--settings") {
             if (i + 1 >= argc || !*argv[i + 1]) {
                 std::fprintf(stderr, "kxtrace: %s needs a value\n", arg.c_str());
                 return false;
             }
-            (arg == "--frames"  ? c.dump.frames
-             : arg == "--calls" ? c.dump.calls
-                                : c.driver) = argv[++i];
+            (arg == "--frames"   ? c.dump.frames
+             : arg == "--calls"  ? c.dump.calls
+             : arg == "--driver" ? c.driver
+                                 : c.settings) = argv[++i];
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::fprintf(stderr, "kxtrace: unknown option %s\n", arg.c_str());
             return false;
@@ -557,8 +598,9 @@ int main(int argc, char** argv) {
     const size_t n = c.words.size();
     const std::string command = n ? c.words[0] : "";
     const bool dumpOptions = c.dump.json || !c.dump.frames.empty() || !c.dump.calls.empty();
+    const bool replays = command == "who-drew" || command == "report";
     const bool fits =
-        (c.driver.empty() || command == "who-drew" || command == "report") &&
+        ((c.driver.empty() && c.settings.empty()) || replays) &&
         ((command == "who-drew" && n == 5 && !dumpOptions) ||
          (command == "textures" && n == 3 && !dumpOptions) ||
          (command == "report" && n == 3 && !dumpOptions) || (command == "dump" && n == 2) ||
@@ -581,6 +623,17 @@ int main(int argc, char** argv) {
         return diff(trace, c.words[1], other, c.words[2]);
     }
     if (command == "textures") return textures(trace, c.words[2]);
+    // The driver replaying the trace reads these when it is loaded.
+    ReplaySettings settings;
+    std::string error;
+    if (replays && (!chooseReplaySettings(trace, c.settings, settings, error) ||
+                    !applyReplaySettings(settings, error))) {
+        std::fprintf(stderr, "kxtrace: %s\n", error.c_str());
+        return kBadUsage;
+    }
+    if (replays)
+        for (const std::string& line : describeReplaySettings(settings))
+            std::fprintf(stderr, "kxtrace: %s\n", line.c_str());
     if (command == "report") return report(trace, c.words[1], c.words[2], c.driver);
     if (command == "who-drew") return whoDrewCommand(trace, c.words, c.driver);
     if (command == "trim") return trim(trace, c.words[1], c.words[2], c.dump.frames);
