@@ -27,6 +27,17 @@ add_test(NAME trace.recorder_failures
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/recorder_failures.sh ${KX_TRACE_BIN}
                  ${KX_TRACE_WORK}/failures)
 
+# Settings: the recorder's own from kxpwrvr.ini, the driver's kept in the
+# trace and applied by the replays (the old trace against its golden frames).
+add_test(NAME trace.recorder_settings
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/recorder_settings.sh ${KX_TRACE_BIN}
+                 ${KX_TRACE_WORK}/recorder_settings)
+add_test(NAME trace.settings_replay
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/settings_replay.sh ${KX_TRACE_BIN}
+                 ${KX_TRACE_WORK}/settings_replay
+                 ${CMAKE_CURRENT_SOURCE_DIR}/trace/data/demo_4_frames.kxtrace
+                 ${CMAKE_CURRENT_SOURCE_DIR}/trace/golden)
+
 # A short demo session kept in the repository, replayed against golden frames
 # (scripts/regen_goldens.sh rewrites them with the others).
 add_test(NAME trace.golden_trace
