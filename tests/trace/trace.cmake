@@ -79,13 +79,17 @@ find_program(KX_TRACE_XVFB Xvfb)
 foreach(arch win32 win64)
   string(TOUPPER ${arch} ARCH)
   set(tree ${KX_${ARCH}_BUILD})
-  # The 32-bit Wine runs about four times slower here: a shorter demo.
+  # The 32-bit Wine runs about four times slower here: a shorter demo, and
+  # the replay of a trace's settings (through the same C library as the
+  # 64-bit build's) in the 64-bit test alone.
   if(arch STREQUAL "win32")
     set(objdump i686-w64-mingw32-objdump)
     set(frames 40)
+    set(settings_replay 0)
   else()
     set(objdump x86_64-w64-mingw32-objdump)
     set(frames 120)
+    set(settings_replay 1)
   endif()
   kx_windows_check(NAME trace.recorder_pe_${arch} ARCH ${arch}
                    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${objdump}
@@ -96,7 +100,7 @@ foreach(arch win32 win64)
     kx_windows_test(NAME wine.trace_${arch} ARCH ${arch}
                     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/wine_trace.sh
                             ${CMAKE_SOURCE_DIR}/scripts/wine_run.sh ${tree}/bin ${KX_TRACE_BIN}
-                            ${KX_TRACE_WORK}/wine_${arch} ${frames})
+                            ${KX_TRACE_WORK}/wine_${arch} ${frames} ${settings_replay})
     set_tests_properties(wine.trace_${arch} PROPERTIES LABELS wine RUN_SERIAL TRUE TIMEOUT 1800
                          SKIP_RETURN_CODE 77)
   endif()
