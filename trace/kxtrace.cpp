@@ -65,12 +65,12 @@ void usage(FILE* out) {
              "  report   one page that holds its images: the frames (replayed through the\n"
              "           driver), calls and replay time per frame, the textures, and for\n"
              "           the frame chosen its calls with their states\n"
+             "  info     the recording: program, system, driver, the settings in force,\n"
+             "           size, calls and frames\n"
              "  --settings FILE|defaults\n"
              "           who-drew and report replay with the filter, antialias, dither and\n"
              "           fps_limit the trace was recorded with; FILE takes them from a\n"
              "           settings file, defaults plays with none; never with a log file\n"
-             "  info     the recording: program, system, driver, the settings in force,\n"
-             "           size, calls and frames\n"
              "Exit: 0 done (diff: the same), 1 diff: the traces differ, 2 usage (a call or "
              "frame past the end), 3 bad trace, 4 cannot write.\n");
 }
