@@ -12,35 +12,6 @@
 
 namespace {
 
-// The rule's words: W widens a level; c goes to the highest level k with
-// W(k) <= c, or to k + 1 where the Bayer cell is below
-// n = round(16 (c - W(k)) / (W(k + 1) - W(k))).
-const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
-
-int widen(int level, int bits) {
-    return bits == 5 ? level * 8 + level / 4 : level * 4 + level / 16;
-}
-
-int ditheredLevel(int c, int bits, int x, int y) {
-    const int top = (1 << bits) - 1;
-    int k = 0;
-    while (k < top && widen(k + 1, bits) <= c)
-        ++k;
-    if (k == top) return k;
-    const double n =
-        std::floor(16.0 * (c - widen(k, bits)) / (widen(k + 1, bits) - widen(k, bits)) + 0.5);
-    return kBayer[y % 4][x % 4] < n ? k + 1 : k;
-}
-
-uint16_t reference(uint32_t rgb, int x, int y, bool is555) {
-    const int r = int(rgb >> 16) & 255, g = int(rgb >> 8) & 255, b = int(rgb) & 255;
-    if (is555)
-        return uint16_t(ditheredLevel(r, 5, x, y) << 10 | ditheredLevel(g, 5, x, y) << 5 |
-                        ditheredLevel(b, 5, x, y));
-    return uint16_t(ditheredLevel(r, 5, x, y) << 11 | ditheredLevel(g, 6, x, y) << 5 |
-                    ditheredLevel(b, 5, x, y));
-}
-
 // 256 flat blocks of 4 x 4 in a 64 x 64 target, block i in colour
 // (i, 255 - i, 7i mod 256).
 uint32_t blockColour(int i) {
@@ -72,14 +43,14 @@ TEST(SoftsglDither, FlatColoursFollowTheMatrixAndMixTheirTwoNearestLevels) {
             for (int y = y0; y < y0 + 4; ++y)
                 for (int x = x0; x < x0 + 4; ++x) {
                     const uint16_t p = t.at(x, y);
-                    ASSERT_EQ(p, reference(blockColour(i), x, y, bits == 15))
+                    ASSERT_EQ(p, ditheredPixel(blockColour(i), x, y, bits == 15))
                         << bits << " bpp, colour " << std::hex << blockColour(i) << std::dec
                         << " at " << x << ", " << y;
                     const int r = bits == 15 ? p >> 10 : p >> 11;
                     const int g = bits == 15 ? (p >> 5) & 31 : (p >> 5) & 63;
-                    mean[0] += widen(r, 5) / 16.0;
-                    mean[1] += widen(g, bits == 15 ? 5 : 6) / 16.0;
-                    mean[2] += widen(p & 31, 5) / 16.0;
+                    mean[0] += widenLevel(r, 5) / 16.0;
+                    mean[1] += widenLevel(g, bits == 15 ? 5 : 6) / 16.0;
+                    mean[2] += widenLevel(p & 31, 5) / 16.0;
                 }
             // The block's mean within 1/16 of the step between the two
             // levels around each channel's colour.
@@ -88,9 +59,10 @@ TEST(SoftsglDither, FlatColoursFollowTheMatrixAndMixTheirTwoNearestLevels) {
             for (int c = 0; c < 3; ++c) {
                 const int cbits = c == 1 && bits == 16 ? 6 : 5;
                 int k = 0;
-                while (k < (1 << cbits) - 1 && widen(k + 1, cbits) <= channel[c])
+                while (k < (1 << cbits) - 1 && widenLevel(k + 1, cbits) <= channel[c])
                     ++k;
-                const int step = k < (1 << cbits) - 1 ? widen(k + 1, cbits) - widen(k, cbits) : 0;
+                const int step =
+                    k < (1 << cbits) - 1 ? widenLevel(k + 1, cbits) - widenLevel(k, cbits) : 0;
                 EXPECT_LE(std::fabs(mean[c] - channel[c]), step / 16.0)
                     << bits << " bpp, block " << i << ", channel " << c;
             }
@@ -125,9 +97,9 @@ TEST(SoftsglDither, PointsAndLinesAreDitheredWhereTheyLand) {
     sgl_delete_device(device);
     softsglSetDither(-1);
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(t.at(i, i), reference(colour, i, i, false)) << "point " << i;
+        EXPECT_EQ(t.at(i, i), ditheredPixel(colour, i, i, false)) << "point " << i;
     for (int x = 0; x < 16; ++x)
-        EXPECT_EQ(t.at(x, 12), reference(colour, x, 12, false)) << "line at " << x;
+        EXPECT_EQ(t.at(x, 12), ditheredPixel(colour, x, 12, false)) << "line at " << x;
 }
 
 TEST(SoftsglDither, FramesAreTheSameOnOneTwoAndThreeThreads) {

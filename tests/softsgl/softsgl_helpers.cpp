@@ -1,5 +1,6 @@
 #include "softsgl_helpers.h"
 
+#include <cmath>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -126,4 +127,32 @@ int settingOnAnyThreadCount(void (*set)(int mode)) {
     softsglSetThreads(0);
     set(-1);
     return differing;
+}
+
+namespace {
+const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+} // namespace
+
+int widenLevel(int level, int bits) {
+    return bits == 5 ? level * 8 + level / 4 : level * 4 + level / 16;
+}
+
+int ditheredLevel(int c, int bits, int x, int y) {
+    const int top = (1 << bits) - 1;
+    int k = 0;
+    while (k < top && widenLevel(k + 1, bits) <= c)
+        ++k;
+    if (k == top) return k;
+    const double n = std::floor(
+        16.0 * (c - widenLevel(k, bits)) / (widenLevel(k + 1, bits) - widenLevel(k, bits)) + 0.5);
+    return kBayer[y % 4][x % 4] < n ? k + 1 : k;
+}
+
+uint16_t ditheredPixel(uint32_t rgb, int x, int y, bool is555) {
+    const int r = int(rgb >> 16) & 255, g = int(rgb >> 8) & 255, b = int(rgb) & 255;
+    if (is555)
+        return uint16_t(ditheredLevel(r, 5, x, y) << 10 | ditheredLevel(g, 5, x, y) << 5 |
+                        ditheredLevel(b, 5, x, y));
+    return uint16_t(ditheredLevel(r, 5, x, y) << 11 | ditheredLevel(g, 6, x, y) << 5 |
+                    ditheredLevel(b, 5, x, y));
 }

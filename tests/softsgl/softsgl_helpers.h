@@ -51,3 +51,13 @@ std::string picture(const MemoryTarget& t, int w, int h,
 // control softsglSetFilter or softsglSetDither) drawn on 1, 2 and 3 threads,
 // which must agree; returns how many pixels differ from the setting off.
 int settingOnAnyThreadCount(void (*set)(int mode));
+
+// The dither rule's words (softsgl/README.md, rule 6), for the tests that
+// hold pixels to it: W, a level of `bits` bits widened to 8 (rule 5); the
+// channel c of 8 bits goes to the highest level k with W(k) <= c, or to
+// k + 1 where the pixel's Bayer cell is below n = round(16 (c - W(k)) /
+// (W(k + 1) - W(k))).
+int widenLevel(int level, int bits);
+int ditheredLevel(int c, int bits, int x, int y);
+// The pixel a 0xRRGGBB colour dithers to at (x, y).
+uint16_t ditheredPixel(uint32_t rgb, int x, int y, bool is555);
