@@ -14,6 +14,7 @@
 #include "softsgl/band_workers.h"
 #include "softsgl/pixel_ops.h"
 #include "softsgl/span_kernels.h"
+#include "softsgl/supersampling.h"
 
 namespace softsgl {
 namespace {
@@ -47,6 +48,7 @@ struct Style {
 };
 
 struct Surface {
+    // What is drawn into: the target, or with supersampling its samples.
     const RenderTarget* target;
     float* depth;
     uint8_t* rowReady; // per row: its depth has been cleared this frame
@@ -55,6 +57,10 @@ struct Surface {
     int32_t first, end;
     bool dither;   // ordered dithering as the pixels are packed
     bool bilinear; // textured spans filtered (points and lines keep texel (0, 0))
+    // Samples a pixel each way (1: none), and the target's size in pixels:
+    // points and lines choose their pixels there and fill all its samples.
+    int scale;
+    int pixelWidth, pixelHeight;
     bool owns(int64_t y) const { return y >= first && y < end; }
     uint16_t* row(int y) const {
         return reinterpret_cast<uint16_t*>(target->base + size_t(y) * target->stride);
@@ -188,14 +194,48 @@ struct PlanePair {
     }
 };
 
-// A span that covers the probed pixel: drawn as any other, and recorded
-// with whether the pixel passed the depth test. The depth the span gives the
-// pixel comes from the opaque kernel of the same span (every kernel computes
-// depths alike) run on a scratch row whose depths no value passes but one
-// the span writes (NaN compares false).
+// The probed pixel as it stands: the target's, or resolved from its samples.
+uint16_t probedPixel(const PixelProbe& probe, const Surface& surf) {
+    if (probe.scale == 1) return surf.row(probe.y)[probe.x];
+    return resolvePixel(*surf.target, probe.scale, probe.x, probe.y, surf.target->is555,
+                        probe.dither);
+}
+
+// Records `covered` samples of the probed pixel drawn by the primitive being
+// drawn, `passed` of them passing the depth test. A primitive's parts (rows
+// of its samples, triangles of a clipped one) come one after another and
+// make one hit.
+void probeHit(PixelProbe& probe, bool translucent, int covered, int passed, uint16_t before,
+              uint16_t after) {
+    if (!probe.hits.empty() && probe.hits.back().primitive == probe.primitive) {
+        SoftsglProbeHit& hit = probe.hits.back();
+        hit.covered = uint8_t(hit.covered + covered);
+        hit.passed = uint8_t(hit.passed + passed);
+        hit.drawn = hit.passed > 0;
+        hit.pixel = after;
+        return;
+    }
+    SoftsglProbeHit hit;
+    hit.primitive = probe.primitive;
+    hit.translucent = translucent;
+    hit.drawn = passed > 0;
+    hit.pixel = after;
+    hit.before = before;
+    hit.samples = uint8_t(probe.scale * probe.scale);
+    hit.covered = uint8_t(covered);
+    hit.passed = uint8_t(passed);
+    probe.hits.push_back(hit);
+}
+
+// A span that covers samples of the probed pixel: drawn as any other, and
+// recorded with how many of them passed the depth test. The depths the span
+// gives them come from the opaque kernel of the same span (every kernel
+// computes depths alike) run on a scratch row whose depths no value passes
+// but one the span writes (NaN compares false).
 void probeSpan(PixelProbe& probe, SpanFunction span, const Span& s, const SpanStyle& ss,
                const Surface& surf, int row, int lo, int hi, bool translucent) {
-    const int n = probe.x - lo + 1;
+    const int from = std::max(lo, probe.x0), to = std::min(hi, probe.x1);
+    const int n = to - lo;
     std::vector<uint16_t> pixels(size_t(n), 0);
     std::vector<float> depths(size_t(n), -std::numeric_limits<float>::infinity());
     SpanStyle opaque = ss;
@@ -203,19 +243,17 @@ void probeSpan(PixelProbe& probe, SpanFunction span, const Span& s, const SpanSt
     opaque.textureAlpha = false;
     spanKernel(opaque)(pixels.data(), depths.data(), n, s, opaque);
     float* depth = surf.depthRow(row);
-    const float before = depth[probe.x];
-    const uint16_t pixelBefore = surf.row(row)[probe.x];
+    const std::vector<float> before(depth + from, depth + to);
+    const uint16_t pixelBefore = probedPixel(probe, surf);
     span(surf.row(row) + lo, depth + lo, hi - lo, s, ss);
     // The scratch depth is minus infinity unless the span wrote it, and a
     // span writes no depth that is not a number.
-    const float q = depths[size_t(n - 1)];
-    SoftsglProbeHit hit;
-    hit.primitive = probe.primitive;
-    hit.translucent = translucent;
-    hit.drawn = q >= before && q != -std::numeric_limits<float>::infinity();
-    hit.pixel = surf.row(row)[probe.x];
-    hit.before = pixelBefore;
-    probe.hits.push_back(hit);
+    int passed = 0;
+    for (int c = from; c < to; ++c) {
+        const float q = depths[size_t(c - lo)];
+        passed += q >= before[size_t(c - from)] && q != -std::numeric_limits<float>::infinity();
+    }
+    probeHit(probe, translucent, to - from, passed, pixelBefore, probedPixel(probe, surf));
 }
 
 void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Style& st,
@@ -349,7 +387,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
             }
             s.x = int32_t(lo);
             s.y = int32_t(row);
-            if (probe.on && row == probe.y && probe.x >= lo && probe.x < hi) {
+            if (probe.on && row >= probe.y0 && row < probe.y1 && lo < probe.x1 && hi > probe.x0) {
                 probeSpan(probe, span, s, ss, surf, int(row), int(lo), int(hi), st.translucent);
                 continue;
             }
@@ -466,9 +504,34 @@ void plotColour(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint3
         p = is555 ? pack555(r, g, b) : pack565(r, g, b);
 }
 
+// A pixel of a point or line with supersampling: each of its samples,
+// depth-tested on its own, as the pixel would be.
+void plotSamples(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a,
+                 const Style& st, const Surface& surf) {
+    const int n = surf.scale;
+    if (!surf.owns(int64_t(y) * n)) return; // bands start on a pixel's first sample row
+    PixelProbe& probe = pixelProbe();
+    const bool probed = probe.on && x == probe.x && y == probe.y;
+    const uint16_t before = probed ? probedPixel(probe, surf) : 0;
+    int passed = 0;
+    for (int sy = y * n; sy < (y + 1) * n; ++sy) {
+        const float* z = surf.depthRow(sy);
+        for (int sx = x * n; sx < (x + 1) * n; ++sx) {
+            if (!(q >= z[sx])) continue;
+            plotColour(sx, sy, q, r, g, b, a, st, surf);
+            ++passed;
+        }
+    }
+    if (probed) probeHit(probe, st.translucent, n * n, passed, before, probedPixel(probe, surf));
+}
+
 // One pixel of a point or line, with the primitive's colour at that spot.
 void plot(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a, const Style& st,
           const Surface& surf) {
+    if (surf.scale > 1) {
+        plotSamples(x, y, q, r, g, b, a, st, surf);
+        return;
+    }
     if (!surf.owns(y)) return;
     float& z = surf.depthRow(y)[x];
     PixelProbe& probe = pixelProbe();
@@ -476,8 +539,7 @@ void plot(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a,
         const bool drawn = q >= z;
         const uint16_t before = surf.row(y)[x];
         if (drawn) plotColour(x, y, q, r, g, b, a, st, surf);
-        probe.hits.push_back(SoftsglProbeHit{probe.primitive, uint8_t(st.translucent),
-                                             uint8_t(drawn), surf.row(y)[x], before});
+        probeHit(probe, st.translucent, 1, drawn, before, surf.row(y)[x]);
         return;
     }
     if (!(q >= z)) return;
@@ -491,7 +553,7 @@ uint32_t roundChannel(double c) {
 // A point covers the pixel whose square holds it.
 void drawPoint(const RasterVertex& v, const Style& st, const Surface& surf) {
     double fx = std::floor(v.x), fy = std::floor(v.y);
-    if (fx < 0 || fy < 0 || fx >= surf.target->width || fy >= surf.target->height) return;
+    if (fx < 0 || fy < 0 || fx >= surf.pixelWidth || fy >= surf.pixelHeight) return;
     plot(int(fx), int(fy), float(v.q), uint32_t(v.r), uint32_t(v.g), uint32_t(v.b), uint32_t(v.a),
          st, surf);
 }
@@ -515,8 +577,8 @@ void drawLine(RasterVertex p, RasterVertex q, const Style& st, const Surface& su
     // round below an end on a whole pixel and lose that end's pixel.
     const double major1 = xMajor ? q.x : q.y;
     double lo = std::min(major0, major1), hi = std::max(major0, major1);
-    int majorSize = xMajor ? surf.target->width : surf.target->height;
-    int minorSize = xMajor ? surf.target->height : surf.target->width;
+    int majorSize = xMajor ? surf.pixelWidth : surf.pixelHeight;
+    int minorSize = xMajor ? surf.pixelHeight : surf.pixelWidth;
     double first = std::max(std::floor(lo), 0.0), last = std::min(std::floor(hi), majorSize - 1.0);
     for (double c = first; c <= last; c += 1.0) {
         double m = std::min(std::max(c + 0.5, lo), hi);
@@ -588,17 +650,27 @@ bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucen
                    const Surface& surf) {
     const SGLVERTEX* vs = &frame.vertices[p.firstVertex];
     int n = p.kind == PrimitiveKind::Point ? 1 : p.kind == PrimitiveKind::Line ? 2 : 3;
-    if (p.top >= surf.end || p.bottom < surf.first) return false;
+    // Its rows in what is drawn into: with supersampling, all the samples
+    // of the pixels' rows noted for it.
+    const int32_t top = int32_t(p.top) * surf.scale, end = (int32_t(p.bottom) + 1) * surf.scale;
+    if (top >= surf.end || end <= surf.first) return false;
     Style st;
     RasterVertex rv[3];
     if (!prepare(frame.contexts[p.context], vs, n, st, rv)) return false;
     if (st.translucent != translucentPass) return st.translucent;
+    // Supersampled triangles are drawn as on a device scale times as large:
+    // their positions scaled (exactly: doubles hold every float times 4).
+    if (p.kind == PrimitiveKind::Triangle && surf.scale > 1)
+        for (RasterVertex& v : rv) {
+            v.x *= surf.scale;
+            v.y *= surf.scale;
+        }
     // The primitive draws inside the rows noted for it, whichever band
     // draws it: a row outside them would be drawn by one thread and passed
     // by on several, so the bounds hold on one thread too.
     Surface own = surf;
-    own.first = std::max<int32_t>(surf.first, p.top);
-    own.end = std::min<int32_t>(surf.end, int32_t(p.bottom) + 1);
+    own.first = std::max<int32_t>(surf.first, top);
+    own.end = std::min<int32_t>(surf.end, end);
     switch (p.kind) {
     case PrimitiveKind::Point:
         drawPoint(rv[0], st, own);
@@ -616,6 +688,11 @@ bool drawPrimitive(const Frame& frame, const QueuedPrimitive& p, bool translucen
 struct BandJob {
     const Frame* frame;
     const RenderTarget* target;
+    // What the bands draw into: the target, or its samples (scale > 1),
+    // whose rows they then resolve into the target's.
+    const RenderTarget* drawn;
+    int scale;
+    float* depth;
     bool dither, bilinear;
     int32_t bandStart[kMaxBandThreads + 1]; // band k: rows bandStart[k] .. bandStart[k + 1] - 1
     double estimate[kMaxBandThreads];       // the work judged to be on each band
@@ -699,14 +776,20 @@ void splitRows(const Frame& frame, int32_t height, int count, BandJob& job) {
 void drawBands(void* data, int index, int) {
     BandJob& job = *static_cast<BandJob*>(data);
     const double start = bandClock();
-    const RenderTarget& target = *job.target;
+    const RenderTarget& target = *job.drawn;
+    const int n = job.scale;
+    // With supersampling the samples are packed plainly: dithering is the
+    // resolve's.
     Surface surf{&target,
-                 depthBuffer.data(),
+                 job.depth,
                  depthRowReady.data(),
-                 job.bandStart[index],
-                 job.bandStart[index + 1],
-                 job.dither,
-                 job.bilinear};
+                 job.bandStart[index] * n,
+                 job.bandStart[index + 1] * n,
+                 job.dither && n == 1,
+                 job.bilinear,
+                 n,
+                 job.target->width,
+                 job.target->height};
     for (int32_t row = surf.first; row < surf.end; ++row)
         std::memset(target.base + size_t(row) * target.stride, 0, size_t(target.width) * 2);
     // The probe (on, the frame is drawn by this thread alone) names each
@@ -722,6 +805,9 @@ void drawBands(void* data, int index, int) {
         if (probe.on) probe.primitive = uint32_t(p - queue);
         drawPrimitive(*job.frame, *p, true, surf);
     }
+    if (n > 1)
+        resolveRows(*job.target, target, n, job.bandStart[index], job.bandStart[index + 1],
+                    job.dither);
     job.seconds[index] = bandClock() - start;
 }
 
@@ -729,19 +815,41 @@ void drawBands(void* data, int index, int) {
 
 void renderFrame(const Frame& frame, const RenderTarget& target) {
     if (target.width <= 0 || target.height <= 0) return;
-    size_t pixels = size_t(target.width) * target.height;
-    if (depthBuffer.size() < pixels) depthBuffer.resize(pixels);
-    if (farRow.size() < size_t(target.width))
-        farRow.resize(size_t(target.width), -std::numeric_limits<float>::infinity());
-    depthRowReady.assign(size_t(target.height), 0);
+    // Supersampled, the frame is drawn into N x N samples a pixel, as on a
+    // device N times as wide and high; short of memory, without.
+    int n = samplesEachWay(antialiasWanted(), target.width, target.height);
+    SampleBuffers buffers{nullptr, nullptr};
+    if (n > 1 && !sampleBuffers(
+                     size_t(target.width) * size_t(n) * size_t(target.height) * size_t(n), buffers))
+        n = 1;
+    const RenderTarget samples{reinterpret_cast<uint8_t*>(buffers.colours), target.width * n * 2,
+                               target.width * n, target.height * n, target.is555};
+    const RenderTarget& drawn = n > 1 ? samples : target;
+    float* depth = buffers.depths;
+    if (n == 1) {
+        size_t pixels = size_t(target.width) * target.height;
+        if (depthBuffer.size() < pixels) depthBuffer.resize(pixels);
+        depth = depthBuffer.data();
+    }
+    if (farRow.size() < size_t(drawn.width))
+        farRow.resize(size_t(drawn.width), -std::numeric_limits<float>::infinity());
+    depthRowReady.assign(size_t(drawn.height), 0);
     spanLevel(); // chosen (and named) here, before any band runs
     PixelProbe& probe = pixelProbe();
     probe.hits.clear();
+    probe.scale = n;
+    probe.dither = ditherOn();
+    // Beyond any device, the probed pixel is never drawn; held so that its
+    // samples' columns and rows stay inside int.
+    probe.x0 = std::min(probe.x, kMaxDeviceSide) * n;
+    probe.x1 = probe.x0 + n;
+    probe.y0 = std::min(probe.y, kMaxDeviceSide) * n;
+    probe.y1 = probe.y0 + n;
     // A frame of fewer than kMinBandRows rows a thread is drawn by fewer; a
     // probed one by one thread, which records its hits in drawing order.
     const int count = readyBandThreads(
         probe.on ? 1 : std::max(1, std::min(bandThreads(), target.height / kMinBandRows)));
-    BandJob job{&frame, &target, ditherOn(), filterOn(), {}, {}, {}};
+    BandJob job{&frame, &target, &drawn, n, depth, ditherOn(), filterOn(), {}, {}, {}};
     job.bandStart[0] = 0;
     job.bandStart[1] = target.height;
     if (count > 1) splitRows(frame, target.height, count, job);

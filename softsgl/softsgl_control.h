@@ -46,12 +46,17 @@ const uint32_t* softsglTexels(int name, int* side = nullptr, int* mapType = null
 // pixel (x, y) of the target, in the order they are drawn (opaque ones, then
 // translucent ones). Plain C names: a tool that loads the driver by name
 // finds them through the driver's library, which brought this one with it.
+// With supersampling a primitive's hits on the pixel's samples make one
+// hit, and the pixels are the resolved ones.
 struct SoftsglProbeHit {
     uint32_t primitive;  // its place in the frame's queue, from 0
     uint8_t translucent; // drawn in the translucent pass, blended
-    uint8_t drawn;       // passed the depth test: the pixel took its colour
+    uint8_t drawn;       // passed the depth test (on some sample): the pixel took its colour
     uint16_t pixel;      // the target pixel after it
     uint16_t before;     // and before it (a blend of no opacity leaves it)
+    uint8_t samples;     // the pixel's samples: N x N, 1 without supersampling
+    uint8_t covered;     // how many of them the primitive covers
+    uint8_t passed;      // and how many of those passed the depth test
 };
 // x < 0 turns the probe off.
 extern "C" void softsglSetProbe(int x, int y);
@@ -84,3 +89,8 @@ void softsglSetDither(int mode);
 // (nearest texels), -1 as the player's settings say (filter in
 // kxpwrvr.ini, KXPWRVR_FILTER), the default.
 void softsglSetFilter(int mode);
+
+// Supersampling of the frames drawn from now on: 1 to 4 samples a pixel each
+// way (1: none), -1 as the player's settings say (antialias in kxpwrvr.ini,
+// KXPWRVR_ANTIALIAS), the default.
+void softsglSetAntialias(int n);

@@ -69,6 +69,11 @@ struct Frame {
 struct PixelProbe {
     bool on = false;
     int x = 0, y = 0;
+    // The render's samples each way, and the pixel's samples: columns
+    // x0 .. x1 - 1 and rows y0 .. y1 - 1 of what is drawn into.
+    int scale = 1;
+    int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    bool dither = false;    // the resolve dithers
     uint32_t primitive = 0; // the primitive being drawn
     std::vector<SoftsglProbeHit> hits;
 };

@@ -4,6 +4,7 @@
 #include "softsgl/band_workers.h"
 #include "softsgl/softsgl_control.h"
 #include "softsgl/softsgl_state.h"
+#include "softsgl/supersampling.h"
 
 namespace softsgl {
 namespace {
@@ -80,9 +81,12 @@ SGL_API void SGL_CALL sgl_delete_device(int device) {
     int failed;
     if (enterCall("sgl_delete_device", {device}, &failed)) return;
     if (device >= 0 && device < kMaxDevices) devices[device].live = false;
-    // Without a device nothing is drawn: the band workers end until the next
-    // frame wants them.
-    if (!currentDevice()) stopBandWorkers();
+    // Without a device nothing is drawn: the band workers end and the
+    // sample buffers go until the next frame wants them.
+    if (!currentDevice()) {
+        stopBandWorkers();
+        releaseSampleBuffers();
+    }
 }
 
 void softsglSetVersionText(const char* version) {
