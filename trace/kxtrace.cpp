@@ -473,6 +473,7 @@ int whoDrewCommand(const Trace& trace, const std::vector<std::string>& words,
                 text += c.drawn ? (c.translucent ? ": blended, pixel " : ": drawn, pixel ") +
                                       pixelText(c.before) + " -> " + pixelText(c.after)
                                 : ": hidden (behind what was drawn there: depth test failed)";
+                text += sampleCounts(c);
             }
             const TraceTexture* t = call.entry == kEntry_DrawPrimitive && state.selected
                                         ? state.texture(state.selected)
@@ -495,9 +496,10 @@ int whoDrewCommand(const Trace& trace, const std::vector<std::string>& words,
         std::printf("the pixel shows no call: the frame's clear\n");
     } else {
         const PixelCover& c = story.covers[size_t(story.shows)];
-        std::printf("the pixel shows call %zu (%s)%s\n", c.call,
+        std::printf("the pixel shows call %zu (%s)%s%s\n", c.call,
                     entryInfo(trace.calls[c.call].entry).name,
-                    story.blendedOver ? ", blended over what was drawn before it" : "");
+                    story.blendedOver ? ", blended over what was drawn before it" : "",
+                    story.mixed ? ", mixed with what its other samples hold" : "");
     }
     if (story.drawnAfterRender)
         std::printf("note: %zu primitives were queued after the frame's first blit had rendered "

@@ -79,6 +79,12 @@ struct QueuedCall {
 
 } // namespace
 
+std::string sampleCounts(const PixelCover& c) {
+    if (c.blit || c.samples <= 1) return "";
+    return "; samples: " + std::to_string(c.covered) + " of " + std::to_string(c.samples) +
+           " covered, " + std::to_string(c.passed) + " passed the depth test";
+}
+
 bool whoDrew(const Trace& trace, const FrameIndex& frames, size_t frame, int x, int y,
              const KxEntryPoints& api, const PixelProbeApi& probe, PixelStory& story,
              std::string& error) {
@@ -138,6 +144,9 @@ bool whoDrew(const Trace& trace, const FrameIndex& frames, size_t frame, int x, 
                 c.drawn = hits[k].drawn != 0;
                 c.before = hits[k].before;
                 c.after = hits[k].pixel;
+                c.samples = hits[k].samples;
+                c.covered = hits[k].covered;
+                c.passed = hits[k].passed;
                 story.covers.push_back(c);
             }
             probe.set(-1, -1);
@@ -159,6 +168,7 @@ bool whoDrew(const Trace& trace, const FrameIndex& frames, size_t frame, int x, 
     if (story.shows >= 0) {
         const PixelCover& c = story.covers[size_t(story.shows)];
         story.blendedOver = !c.blit && c.translucent;
+        story.mixed = !c.blit && c.passed < c.samples;
     }
     // The replay stops inside the trace: its textures are still loaded.
     api.ResetTextures();

@@ -34,16 +34,24 @@ struct PixelCover {
     bool translucent = false;
     bool drawn = false;             // passed the depth test / the blit wrote the pixel
     uint16_t before = 0, after = 0; // the back buffer's pixel around it
+    // A primitive on a supersampled frame: the pixel's samples, how many the
+    // primitive covers and how many of those passed the depth test.
+    int samples = 1, covered = 1, passed = 0;
 };
 
 struct PixelStory {
     std::vector<PixelCover> covers; // in drawing order: the scene, then the blits
     long shows = -1;                // the cover the pixel shows; -1: the frame's clear
     bool blendedOver = false;       // it is translucent, over what was there
+    bool mixed = false;             // it left some of the pixel's samples to others
     uint8_t rgb[3] = {};            // the pixel as the frame is read back
     int bitsPerPixel = 0;           // of the back buffer
     size_t drawnAfterRender = 0;    // primitives queued after the scene was rendered
 };
+
+// A primitive's samples on a supersampled frame ("; samples: 3 of 4
+// covered, 2 passed the depth test"); "" for a blit or a plain frame.
+std::string sampleCounts(const PixelCover& cover);
 
 bool whoDrew(const Trace& trace, const FrameIndex& frames, size_t frame, int x, int y,
              const KxEntryPoints& api, const PixelProbeApi& probe, PixelStory& story,

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <set>
 
@@ -26,10 +27,11 @@ struct WhoDrewAnswer {
     std::string output;
 };
 
-WhoDrewAnswer whoDrew(const std::string& trace, size_t frame, int x, int y) {
+WhoDrewAnswer whoDrew(const std::string& trace, size_t frame, int x, int y,
+                      const std::string& options = "") {
     WhoDrewAnswer a;
     ToolResult r = runTool("kxtrace who-drew " + trace + " " + std::to_string(frame) + " " +
-                           std::to_string(x) + " " + std::to_string(y));
+                           std::to_string(x) + " " + std::to_string(y) + options);
     EXPECT_EQ(r.exitCode, 0) << r.output;
     a.output = r.output;
     std::smatch m;
@@ -104,8 +106,7 @@ TEST(KxtraceWhoDrew, DemoPixelsAgainstTheFrameWithoutTheCall) {
 
 // A frame made for the purpose: two triangles sharing an edge that runs
 // through a pixel's centre, a third behind them, a keyed blit over them.
-TEST(KxtraceWhoDrew, FillRuleDepthAndKeyOnAMadeFrame) {
-    const WorkDir dir("who_drew_made");
+std::string madeTrace(const fs::path& dir) {
     const std::string trace = (dir / "made.kxtrace").string();
     auto vertex = [](float x, float y, float invW, uint32_t colour) {
         return HostVertex{x, y, 0.5f, invW, 0, 0, colour};
@@ -120,19 +121,23 @@ TEST(KxtraceWhoDrew, FillRuleDepthAndKeyOnAMadeFrame) {
     palette[1] = 0xFFFF00FF; // the key colour
     palette[2] = 0xFF0000FF;
     const uint8_t image[4 * 4] = {2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
-    {
-        TraceBuilder t(trace);
-        t.call(kEntry_Init, {}, 1);
-        t.call(kEntry_LoadPalette, {0x1000}).reads(0x1000, palette.data(), paletteRead());
-        t.call(kEntry_ssChromaKey, {1, 0xFFFF00FF});
-        t.call(kEntry_DrawPrimitive, {0x4000, 3}).reads(0x4000, a, verticesRead(3));      // 3
-        t.call(kEntry_DrawPrimitive, {0x4000, 3}).reads(0x4000, b, verticesRead(3));      // 4
-        t.call(kEntry_DrawPrimitive, {0x4000, 3}).reads(0x4000, behind, verticesRead(3)); // 5
-        t.call(kEntry_BltToCard, {0x5000, 2, 2, 4, 4, 4, 0, 0}, 1)                        // 6
-            .reads(0x5000, image, bltSourceRead(2, 2, 4, 4, 4, 0));
-        t.call(kEntry_PageFlip);
-        t.call(kEntry_Shutdown);
-    }
+    TraceBuilder t(trace);
+    t.call(kEntry_Init, {}, 1);
+    t.call(kEntry_LoadPalette, {0x1000}).reads(0x1000, palette.data(), paletteRead());
+    t.call(kEntry_ssChromaKey, {1, 0xFFFF00FF});
+    t.call(kEntry_DrawPrimitive, {0x4000, 3}).reads(0x4000, a, verticesRead(3));      // 3
+    t.call(kEntry_DrawPrimitive, {0x4000, 3}).reads(0x4000, b, verticesRead(3));      // 4
+    t.call(kEntry_DrawPrimitive, {0x4000, 3}).reads(0x4000, behind, verticesRead(3)); // 5
+    t.call(kEntry_BltToCard, {0x5000, 2, 2, 4, 4, 4, 0, 0}, 1)                        // 6
+        .reads(0x5000, image, bltSourceRead(2, 2, 4, 4, 4, 0));
+    t.call(kEntry_PageFlip);
+    t.call(kEntry_Shutdown);
+    return trace;
+}
+
+TEST(KxtraceWhoDrew, FillRuleDepthAndKeyOnAMadeFrame) {
+    const WorkDir dir("who_drew_made");
+    const std::string trace = madeTrace(dir);
     Trace made;
     std::string error;
     ASSERT_TRUE(readTraceFile(trace, made, error)) << error;
@@ -149,6 +154,7 @@ TEST(KxtraceWhoDrew, FillRuleDepthAndKeyOnAMadeFrame) {
     EXPECT_TRUE(contains(edge.output, "call 5 DrawPrimitive, triangle 1 of 1: hidden"))
         << edge.output;
     EXPECT_TRUE(contains(edge.output, "source pixel (1, 1) index 1: keyed out")) << edge.output;
+    EXPECT_FALSE(contains(edge.output, "samples:")) << edge.output; // not supersampled
     const std::vector<uint8_t> drawn = pixelWithout(made, "all", {}, 0, 3, 3, dir);
     EXPECT_EQ(drawn, (std::vector<uint8_t>(first ? std::vector<uint8_t>{0xF8, 0, 0}
                                                  : std::vector<uint8_t>{0, 0xFC, 0})));
@@ -166,6 +172,47 @@ TEST(KxtraceWhoDrew, FillRuleDepthAndKeyOnAMadeFrame) {
 
     expectTool("kxtrace who-drew " + trace + " 0 640 0", 2, "outside the 640 x 480 screen");
     expectTool("kxtrace who-drew " + trace + " 1 0 0", 2, "frame 1 is past the end");
+}
+
+// The made frame replayed supersampled 2 x 2 (--settings): the shared edge
+// runs through two of the four samples of (3, 3), which go to one triangle
+// with a third, the other triangle has the fourth; the one behind covers
+// all four and passes on none. The pixel is their resolve.
+TEST(KxtraceWhoDrew, SamplesOfASupersampledPixel) {
+    const WorkDir dir("who_drew_samples");
+    const std::string trace = madeTrace(dir);
+    const std::string settings = (dir / "antialias.ini").string();
+    std::ofstream(settings) << "antialias = 2\n";
+    const WhoDrewAnswer edge = whoDrew(trace, 0, 3, 3, " --settings " + settings);
+    std::smatch red, green;
+    ASSERT_TRUE(std::regex_search(
+        edge.output, red,
+        std::regex("call 3 DrawPrimitive, triangle 1 of 1: drawn, pixel 0x0000 -> 0x([0-9A-F]{4}); "
+                   "samples: ([13]) of 4 covered, ([13]) passed the depth test;")))
+        << edge.output;
+    ASSERT_TRUE(std::regex_search(
+        edge.output, green,
+        std::regex("call 4 DrawPrimitive, triangle 1 of 1: drawn, pixel 0x" + red[1].str() +
+                   " -> 0x([0-9A-F]{4}); samples: ([13]) of 4 covered, ([13]) passed the depth "
+                   "test;")))
+        << edge.output;
+    const int reds = std::stoi(red[2]), greens = std::stoi(green[2]);
+    EXPECT_EQ(reds + greens, 4) << edge.output;
+    EXPECT_EQ(red[3], red[2]);
+    EXPECT_EQ(green[3], green[2]);
+    // Each channel the samples' mean, (sum + 2) / 4, packed 565.
+    const uint32_t r = (255u * uint32_t(reds) + 2) / 4, g = (255u * uint32_t(greens) + 2) / 4;
+    EXPECT_EQ(std::stoul(green[1].str(), nullptr, 16), (r >> 3) << 11 | (g >> 2) << 5)
+        << edge.output;
+    EXPECT_EQ(std::stoul(red[1].str(), nullptr, 16), ((255u * uint32_t(reds) + 2) / 4 >> 3) << 11)
+        << edge.output;
+    expectContains(edge.output,
+                   {"call 5 DrawPrimitive, triangle 1 of 1: hidden (behind what was drawn there: "
+                    "depth test failed); samples: 4 of 4 covered, 0 passed the depth test",
+                    "source pixel (1, 1) index 1: keyed out",
+                    "the pixel shows call 4 (DrawPrimitive), mixed with what its other samples "
+                    "hold",
+                    "antialias = 2, dither = off, fps_limit = 0 (from " + settings + ")"});
 }
 
 } // namespace
