@@ -5,7 +5,9 @@
 # threads (KXPWRVR_THREADS, which sgl.dll names on the debugger output):
 # each frame's sum must be the Linux build's on one thread. Then once more
 # with bilinear filtering and dithering on (KXPWRVR_FILTER, KXPWRVR_DITHER),
-# on 2 threads, against Linux's frames with the same settings.
+# on 2 threads, and once with 2 x 2 supersampling and dithering at its
+# resolve (KXPWRVR_ANTIALIAS, KXPWRVR_DITHER) on 3, against Linux's frames
+# with the same settings on one.
 # Exit 77 (skipped) while the Windows build has not made kxbandsums.exe.
 set -u
 runner=$1
@@ -26,10 +28,12 @@ if ! KXPWRVR_THREADS=1 "$native_sums" >"$work/linux.txt" 2>"$work/linux.log"; th
 fi
 grep -q '^DONE: ' "$work/linux.txt" || { echo "FAIL: kxbandsums on Linux did not finish"; exit 1; }
 
-run() { # THREADS: one run under Wine
-  KXPWRVR_THREADS=$1 "$runner" --timeout 600 --expect '^DONE: [0-9]+ frames$' \
-    --wine-debug '-all,+debugstr' --require "OutputDebugStringA \"softsgl: threads $1\\n\"" \
-    --log "$work/wine_$1.log" "$windows_sums" >/dev/null
+run() { # THREADS [VARIABLE=VALUE...]: one run under Wine
+  local threads=$1
+  shift
+  env "$@" KXPWRVR_THREADS="$threads" "$runner" --timeout 600 --expect '^DONE: [0-9]+ frames$' \
+    --wine-debug '-all,+debugstr' --require "OutputDebugStringA \"softsgl: threads $threads\\n\"" \
+    --log "$work/wine_$threads.log" "$windows_sums" >/dev/null
 }
 
 failures=0
@@ -65,20 +69,27 @@ for threads in 1 2 3 8; do
   fi
   compare "$work/linux.txt" "$work/wine_$threads" "on $threads thread(s)"
 done
-echo "== filter = bilinear and dither = on, 2 threads"
-export KXPWRVR_FILTER=bilinear KXPWRVR_DITHER=on
-if ! KXPWRVR_THREADS=1 "$native_sums" >"$work/linux_settings.txt" 2>>"$work/linux.log"; then
-  echo "FAIL: kxbandsums failed on Linux with the settings on"
-  failures=$((failures + 1))
-elif cmp -s "$work/linux.txt" "$work/linux_settings.txt"; then
-  echo "FAIL: the settings changed no frame on Linux"
-  failures=$((failures + 1))
-else
-  run 2 || run 2 || true
-  compare "$work/linux_settings.txt" "$work/wine_2" "with the settings on"
-fi
+# NAME THREADS WHAT VARIABLE=VALUE...: the program on Linux (one thread) and
+# under Wine with those settings, the Wine run's frames against Linux's.
+settings_run() {
+  local name=$1 threads=$2 what=$3
+  shift 3
+  echo "== $what, $threads threads"
+  if ! env "$@" KXPWRVR_THREADS=1 "$native_sums" >"$work/linux_$name.txt" 2>>"$work/linux.log"; then
+    echo "FAIL: kxbandsums failed on Linux with $what"
+    failures=$((failures + 1))
+  elif cmp -s "$work/linux.txt" "$work/linux_$name.txt"; then
+    echo "FAIL: $what changed no frame on Linux"
+    failures=$((failures + 1))
+  else
+    run "$threads" "$@" || run "$threads" "$@" || true
+    compare "$work/linux_$name.txt" "$work/wine_$threads" "with $what"
+  fi
+}
+settings_run filtered 2 "filter = bilinear and dither = on" KXPWRVR_FILTER=bilinear KXPWRVR_DITHER=on
+settings_run supersampled 3 "antialias = 2 and dither = on" KXPWRVR_ANTIALIAS=2 KXPWRVR_DITHER=on
 if [ $failures -ne 0 ]; then
   echo "FAIL: $failures run(s) differ (kept in $work)"
   exit 1
 fi
-echo "PASS: the band scenes under Wine on 1, 2, 3 and 8 threads, and with filtering and dithering on, are Linux's frames"
+echo "PASS: the band scenes under Wine on 1, 2, 3 and 8 threads, with filtering and dithering on, and supersampled, are Linux's frames"
