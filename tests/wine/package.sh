@@ -68,14 +68,15 @@ else
   "$linux/kximgdiff" "$work/linux" "$work/cnc_frames" || fail "the frames under cnc-ddraw differ from Linux's"
 fi
 
-# The zip's kxpwrvr.ini beside the game, edited as its notes say: each
-# setting changes the frames as it does on Linux with the same file, and
-# kxcheck reports the file's settings. A hostile file changes nothing.
+# The zip's kxpwrvr.ini beside the game, edited as its notes say (filter,
+# antialias and dither on): the settings change the frames as they do on
+# Linux with the same file, and kxcheck reports the file's settings. A hostile file changes nothing.
 # (The tests run with KXPWRVR_INI empty, no file; these runs drop it.)
 echo "== the zip's kxpwrvr.ini with settings on"
 settings_frames=11 settings_write=every:10 # frames 0 and 10
 set_on() { # FILE: the player's edit of the shipped file, CR LF kept
-  sed -e 's/^;filter = nearest/filter = bilinear/' -e 's/^;dither = off/dither = on/' "$work/package/kxpwrvr.ini"
+  sed -e 's/^;filter = nearest/filter = bilinear/' -e 's/^;dither = off/dither = on/' \
+    -e 's/^;antialias = 1/antialias = 2/' "$work/package/kxpwrvr.ini"
 }
 played_with() { # NAME INI: the demo and kxcheck in a game folder with INI
   game "$work/$1"
@@ -92,14 +93,15 @@ linux_with() { # NAME INI: the Linux demo with the same file
     --out "$work/$1_linux" >/dev/null || fail "$1: the Linux demo failed"
 }
 set_on >"$work/on.ini"
-grep -q $'^filter = bilinear\r$' "$work/on.ini" && grep -q $'^dither = on\r$' "$work/on.ini" ||
-  fail "the shipped kxpwrvr.ini has no ;filter = nearest or ;dither = off line to take up"
+grep -q $'^filter = bilinear\r$' "$work/on.ini" && grep -q $'^dither = on\r$' "$work/on.ini" &&
+  grep -q $'^antialias = 2\r$' "$work/on.ini" ||
+  fail "the shipped kxpwrvr.ini lacks a ;filter = nearest, ;dither = off or ;antialias = 1 line to take up"
 played_with on "$work/on.ini"
 linux_with on "$work/on.ini"
 "$linux/kximgdiff" "$work/on_linux" "$work/on_frames" || fail "with settings on, the frames differ from Linux's"
 cmp -s "$work/on_linux/frame_0010.png" "$work/linux/frame_0010.png" &&
-  fail "filter and dither on did not change the Linux demo's frame 10"
-for text in "filter = bilinear (kxpwrvr.ini)" "dither = on (kxpwrvr.ini)" "antialias = 1 (default)" \
+  fail "the settings on did not change the Linux demo's frame 10"
+for text in "filter = bilinear (kxpwrvr.ini)" "dither = on (kxpwrvr.ini)" "antialias = 2 (kxpwrvr.ini)" \
   "the frame matches the expected image" "every step passed"; do
   grep -qF -- "$text" "$work/on/kxcheck.txt" || fail "kxcheck's report with settings on lacks \"$text\""
 done
