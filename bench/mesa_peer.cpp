@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,7 +25,8 @@ struct Peer {
     std::vector<uint8_t> window; // the context's own buffer; drawing goes to the FBO
     int width = 0, height = 0;
     GLuint framebuffer = 0, colour = 0, depth = 0, program = 0;
-    GLint textured = -1, pass = -1;
+    GLint textured = -1, pass = -1, premultiplied = -1;
+    std::vector<unsigned> premultipliedTextures;
 };
 Peer peer;
 
@@ -57,7 +59,8 @@ void main() {
 )";
 // Under blending a fragment's alpha is rounded as the renderer rounds it
 // (vertex alpha to 8 bits, times the texel's, to nearest): full alpha is
-// opaque, none is nothing, the rest blends. `pass` draws a primitive's
+// opaque, none is nothing, the rest blends. A premultiplied texel is
+// divided by its filtered alpha first. `pass` draws a primitive's
 // opaque fragments (1) or its partial ones (2); 0 draws it all, opaque; 3
 // blends every fragment.
 const char* kFragmentShader = R"(#version 130
@@ -65,9 +68,11 @@ noperspective in vec4 shade;
 noperspective in vec3 texOverW;
 uniform sampler2D texels;
 uniform bool textured;
+uniform bool premultiplied;
 uniform int pass;
 void main() {
     vec4 texel = textured ? texture(texels, texOverW.xy / texOverW.z) : vec4(1.0);
+    if (premultiplied && texel.a > 0.0) texel.rgb /= texel.a;
     vec4 colour = texel * shade;
     if (pass == 3) {
         colour.a = shade.a * texel.a;
@@ -165,6 +170,7 @@ bool mesaOpen(int width, int height, std::string& why) {
     glUniform1i(glGetUniformLocation(peer.program, "texels"), 0);
     peer.textured = glGetUniformLocation(peer.program, "textured");
     peer.pass = glGetUniformLocation(peer.program, "pass");
+    peer.premultiplied = glGetUniformLocation(peer.program, "premultiplied");
     glViewport(-kMargin, -kMargin, width + 2 * kMargin, height + 2 * kMargin);
     glDisable(GL_DITHER);
     glEnable(GL_DEPTH_TEST);
@@ -186,7 +192,7 @@ void mesaClose() {
     peer = Peer{};
 }
 
-unsigned mesaTexture(const void* texels, int side, PeerTexels order) {
+unsigned mesaTexture(const void* texels, int side, PeerTexels order, PeerSampling sampling) {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -194,9 +200,26 @@ unsigned mesaTexture(const void* texels, int side, PeerTexels order) {
     GLenum format = order == PeerTexels::Bgra  ? GL_BGRA
                     : order == PeerTexels::Bgr ? GL_BGR
                                                : GL_RGBA;
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, format, GL_UNSIGNED_BYTE, texels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    if (sampling == PeerSampling::LinearPremultiplied) {
+        // In float, so that a faint texel's colour is not lost to 8 bits
+        // before the divide gives it back.
+        const uint8_t* in = static_cast<const uint8_t*>(texels);
+        std::vector<float> premultiplied(size_t(side) * size_t(side) * 4);
+        for (size_t i = 0; i < premultiplied.size(); i += 4) {
+            const float a = in[i + 3] / 255.0f;
+            for (size_t c = 0; c < 3; ++c)
+                premultiplied[i + c] = in[i + c] / 255.0f * a;
+            premultiplied[i + 3] = a;
+        }
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, side, side, 0, GL_RGBA, GL_FLOAT,
+                     premultiplied.data());
+        peer.premultipliedTextures.push_back(name);
+    } else {
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, format, GL_UNSIGNED_BYTE, texels);
+    }
+    const GLint filter = sampling == PeerSampling::Nearest ? GL_NEAREST : GL_LINEAR;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     return name;
@@ -205,6 +228,8 @@ unsigned mesaTexture(const void* texels, int side, PeerTexels order) {
 void mesaDeleteTexture(unsigned name) {
     GLuint n = name;
     glDeleteTextures(1, &n);
+    std::vector<unsigned>& p = peer.premultipliedTextures;
+    p.erase(std::remove(p.begin(), p.end(), name), p.end());
 }
 
 void mesaClear() {
@@ -217,6 +242,9 @@ void mesaClear() {
 void mesaState(unsigned texture, PeerPass pass) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glUniform1i(peer.textured, texture != 0);
+    const std::vector<unsigned>& p = peer.premultipliedTextures;
+    glUniform1i(peer.premultiplied,
+                texture != 0 && std::find(p.begin(), p.end(), texture) != p.end());
     glUniform1i(peer.pass, int(pass));
     const bool blend = pass == PeerPass::PartialFragments || pass == PeerPass::Blended;
     if (blend)
@@ -259,7 +287,7 @@ bool mesaOpen(int, int, std::string& why) {
     return false;
 }
 void mesaClose() {}
-unsigned mesaTexture(const void*, int, PeerTexels) {
+unsigned mesaTexture(const void*, int, PeerTexels, PeerSampling) {
     return 0;
 }
 void mesaDeleteTexture(unsigned) {}

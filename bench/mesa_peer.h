@@ -1,6 +1,6 @@
 // OpenGL on Mesa's llvmpipe through OSMesa, drawing what softsgl is handed:
-// screen-space vertices with 1/w, u/w and v/w, nearest sampling with wrap,
-// texels modulated by the vertex colour, depth keeping the larger 1/w, into
+// screen-space vertices with 1/w, u/w and v/w, nearest or filtered sampling
+// with wrap, texels modulated by the vertex colour, depth keeping the larger 1/w, into
 // an RGB565 framebuffer object. The oracle test and kxbench use it.
 #pragma once
 
@@ -19,8 +19,15 @@ enum class PeerTexels { Bgra, Bgr, Rgba };
 bool mesaOpen(int width, int height, std::string& why);
 void mesaClose();
 
+// How a texture is sampled, wrapping: its nearest texel, or filtered by
+// GL_LINEAR. Premultiplied (Rgba texels only) filters colour times alpha,
+// held in float, and the fragment divides by the filtered alpha: each texel
+// lends colour by its opacity, and a transparent one none.
+enum class PeerSampling { Nearest, Linear, LinearPremultiplied };
+
 // A side x side texture; returns its name.
-unsigned mesaTexture(const void* texels, int side, PeerTexels order);
+unsigned mesaTexture(const void* texels, int side, PeerTexels order,
+                     PeerSampling sampling = PeerSampling::Nearest);
 void mesaDeleteTexture(unsigned name);
 
 // Clears colour to black and depth to 0 (nothing drawn yet).
