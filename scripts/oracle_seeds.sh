@@ -9,6 +9,7 @@
 #   scripts/oracle_seeds.sh 10000            # seeds 0 to 9999
 #   scripts/oracle_seeds.sh 5000 20000       # seeds 20000 to 24999
 #   KX_BUILD_DIR=build/debug scripts/oracle_seeds.sh 1000
+#   KX_ORACLE_FILTERED_EVERY=1 scripts/oracle_seeds.sh 1000   # every seed filtered too
 set -eu
 cd "$(dirname "$0")/.."
 count=${1:?usage: oracle_seeds.sh COUNT [FIRST]}

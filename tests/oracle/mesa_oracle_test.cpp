@@ -3,18 +3,30 @@
 // model (oracle_scene.h). Interior pixels must agree with Mesa within one
 // 565 step, up to a small count per scene (texel-boundary ties), and with
 // the exact result everywhere off ties; drawn on 1, 2 and 3 threads, every
-// scene gives the same pixels. On a failure the test writes
-// side-by-side and difference images.
+// scene gives the same pixels. The scenes again with their textures
+// filtered, and filtered sprites, against GL_LINEAR (ties at an opacity
+// threshold aside), and under every kernel level's cap the same frames. On
+// a failure the test writes side-by-side and difference images.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "bench/mesa_peer.h"
+#include "cpu/kernel_level.h"
 #include "host/hash.h"
+#include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/oracle/oracle_scene.h"
+#include "tests/oracle/random_scene.h"
 
 using namespace oracle;
 
@@ -176,17 +188,67 @@ NamedScene opaqueTexelsUnderBlending() {
     return {s, 10};
 }
 
-TEST(MesaOracle, InteriorPixelsAgreeWithLlvmpipeAndTheExactResult) {
+// Filtered sprites over opaque bars: a keyed indexed sprite magnified eight
+// times under blending, whose keyed texels lend no colour to its edge; an
+// 8888 map of blocks of no, partial and full opacity magnified and tinted;
+// and the keyed sprite again with blending off, its keyed texels black and
+// filtered as any other.
+NamedScene filteredSprites() {
+    const uint32_t key = 0xFFFF00FF;
+    HostImage sprite{32, 0, {}, std::vector<uint32_t>(256)};
+    sprite.palette[0] = key;
+    for (uint32_t i = 1; i < 256; ++i)
+        sprite.palette[i] = 0xFF000000u | (hashOf(i) & 0xFFFFFF);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const double dx = x - 15.5, dy = y - 15.5;
+            const bool inside = dx * dx + dy * dy < 13.0 * 13.0;
+            sprite.pixels.push_back(inside ? uint8_t(1 + (x / 4 + y / 4 * 8) % 255) : 0);
+        }
+    HostImage blocks{32, 1, {}, {}};
+    static const uint8_t alphas[] = {0, 0x40, 0xC0, 0xFF};
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const uint32_t c = hashOf(uint32_t(x / 4 + y / 4 * 8));
+            const uint8_t px[4] = {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16),
+                                   alphas[(x / 4 + y / 4) % 4]};
+            blocks.pixels.insert(blocks.pixels.end(), px, px + 4);
+        }
+    Scene s = scene("filtered_sprites", {sprite, blocks});
+    s.startKeyMode = 1;
+    s.startKeyColour = key;
+    for (int i = 0; i < 8; ++i) {
+        uint32_t c = i % 2 ? 0xFFE0C0A0 : 0xFF203060;
+        s.steps.push_back(
+            quad(0, -1,
+                 {hv(80 * i, 0, 0.1, 0, 0, c), hv(80 * i + 80, 0, 0.1, 0, 0, c),
+                  hv(80 * i + 80, 480, 0.1, 0, 0, c), hv(80 * i, 480, 0.1, 0, 0, c)}));
+    }
+    s.steps.push_back(quad(1, 0,
+                           {hv(20.3, 10.6, 0.5, 0, 0), hv(276.8, 14.2, 0.5, 1, 0),
+                            hv(272.1, 270.4, 0.5, 1, 1), hv(16.7, 266.9, 0.5, 0, 1)}));
+    s.steps.push_back(
+        quad(1, 1,
+             {hv(300.2, 20.4, 0.6, 0, 0, 0xFFFFE0C0), hv(620.6, 30.8, 0.4, 1.5, 0, 0xFFC0E0FF),
+              hv(610.3, 300.1, 0.4, 1.5, 1.25, 0xFFFFFFFF),
+              hv(310.9, 290.5, 0.6, 0, 1.25, 0xFFE0FFE0)}));
+    s.steps.push_back(quad(0, 0,
+                           {hv(60.4, 290.2, 0.7, 0.1, 0.1), hv(240.9, 295.6, 0.7, 0.9, 0.1),
+                            hv(236.2, 470.3, 0.7, 0.9, 0.9), hv(58.1, 466.8, 0.7, 0.1, 0.9)}));
+    return {s, 0};
+}
+
+// Each scene drawn through the driver on 1, 2 and 3 threads (the same
+// frame), with Mesa and by the exact model, one line a scene: interior
+// pixels more than one step apart, ours and Mesa (also counted away from
+// ties), ours and the exact result, Mesa and the exact result.
+void compareScenes(const std::vector<NamedScene>& scenes) {
     std::string why;
     const bool haveMesa = mesaOpen(kWidth, kHeight, why);
     if (!haveMesa)
         std::printf("No Mesa oracle (%s): only the exact comparison runs\n", why.c_str());
-    const NamedScene scenes[] = {checkerFloor(),   benchmarkGrid(), opaque8888(),
-                                 gouraudAndWrap(), blending(),      opaqueTexelsUnderBlending()};
-    // Interior pixels more than one step apart: ours and Mesa (also counted
-    // away from ties), ours and the exact result, Mesa and the exact result.
-    std::printf("%-28s %8s %6s %9s %9s %10s %10s\n", "scene", "interior", "ties", "ours-mesa",
-                "off ties", "ours-exact", "mesa-exact");
+    std::printf("%-28s %8s %6s %7s %9s %9s %10s %10s\n", "scene", "interior", "ties", "opacity",
+                "ours-mesa", "off ties", "ours-exact", "mesa-exact");
     for (const NamedScene& named : scenes) {
         const Scene& s = named.scene;
         SCOPED_TRACE(s.name);
@@ -202,16 +264,155 @@ TEST(MesaOracle, InteriorPixelsAgreeWithLlvmpipeAndTheExactResult) {
         const std::vector<bool> edge = edgePixels(s);
         const Exact exact = exactResult(s);
         const Comparison c = compare(ours, mesa, exact, edge);
-        std::printf("%-28s %8d %6d %9d %9d %10d %10d\n", s.name.c_str(), c.interior, c.ties,
-                    c.oursMesa, c.oursMesaOffTies, c.oursExact, c.mesaExact);
+        std::printf("%-28s %8d %6d %7d %9d %9d %10d %10d\n", s.name.c_str(), c.interior, c.ties,
+                    c.opacityTies, c.oursMesa, c.oursMesaOffTies, c.oursExact, c.mesaExact);
+        const std::string stem = s.name + (s.filtered ? "-filtered" : "");
         EXPECT_LE(c.oursMesa, named.allowedMesa)
-            << writeFailureFiles(s.name, ours, mesa, exact, edge);
-        EXPECT_EQ(c.oursMesaOffTies, 0) << writeFailureFiles(s.name, ours, mesa, exact, edge);
+            << writeFailureFiles(stem, ours, mesa, exact, edge);
+        EXPECT_EQ(c.oursMesaOffTies, 0) << writeFailureFiles(stem, ours, mesa, exact, edge);
         // Away from ties the exact texel is the one drawn.
-        EXPECT_EQ(c.oursExact, 0) << writeFailureFiles(s.name, ours, mesa, exact, edge);
+        EXPECT_EQ(c.oursExact, 0) << writeFailureFiles(stem, ours, mesa, exact, edge);
     }
     mesaClose();
     if (!haveMesa) GTEST_SKIP() << "Mesa oracle skipped: " << why;
+}
+
+TEST(MesaOracle, InteriorPixelsAgreeWithLlvmpipeAndTheExactResult) {
+    compareScenes({checkerFloor(), benchmarkGrid(), opaque8888(), gouraudAndWrap(), blending(),
+                   opaqueTexelsUnderBlending()});
+}
+
+// Filtered: the same scenes and the sprites, where texel boundaries are no
+// longer ties and none may differ from GL_LINEAR beyond a step.
+std::vector<NamedScene> filteredScenes() {
+    std::vector<NamedScene> scenes = {checkerFloor(),   benchmarkGrid(),
+                                      opaque8888(),     gouraudAndWrap(),
+                                      blending(),       opaqueTexelsUnderBlending(),
+                                      filteredSprites()};
+    for (NamedScene& named : scenes) {
+        named.scene.filtered = true;
+        named.allowedMesa = 0;
+    }
+    return scenes;
+}
+
+TEST(MesaOracle, FilteredInteriorPixelsAgreeWithLlvmpipeAndTheExactResult) {
+    compareScenes(filteredScenes());
+}
+
+// What a child started by drawnUnderCap does: draws the scenes on one
+// thread and writes their frames to `fd`, then what it wrote to the
+// debugger output. False where the writing failed.
+bool writeFrames(int fd, const std::vector<Scene>& scenes) {
+    kxstandClearDebugLines();
+    softsglSetThreads(1);
+    bool ok = true;
+    auto put = [&](const void* data, size_t size) {
+        for (const char* p = static_cast<const char*>(data); ok && size;) {
+            const ssize_t n = write(fd, p, size);
+            ok = n > 0;
+            if (ok) p += n, size -= size_t(n);
+        }
+    };
+    for (const Scene& s : scenes) {
+        const std::vector<uint16_t> frame = drawnByTheDriver(s);
+        put(frame.data(), frame.size() * 2);
+    }
+    for (const std::string& line : kxstandDebugLines())
+        put(line.data(), line.size());
+    close(fd);
+    return ok;
+}
+
+// The frames of the scenes drawn by this test program started anew (the
+// kernel level is chosen once a process) under a kernel level's cap, and
+// what it wrote to the debugger output.
+struct CappedRun {
+    std::vector<std::vector<uint16_t>> frames;
+    std::string debugLines;
+    bool ok = false;
+};
+
+CappedRun drawnUnderCap(const char* cap, size_t scenes) {
+    CappedRun run;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter =
+        std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+    int out[2];
+    if (pipe(out) != 0) return run;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(out[0]);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, 1);
+        dup2(quiet, 2);
+        setenv("KXPWRVR_KERNELS", cap, 1);
+        setenv("KX_ORACLE_FRAMES_TO", std::to_string(out[1]).c_str(), 1);
+        execl("/proc/self/exe", "test_oracle", filter.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    std::string bytes;
+    char chunk[65536];
+    for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) > 0;)
+        bytes.append(chunk, size_t(n));
+    close(out[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const size_t frameBytes = size_t(kWidth) * kHeight * 2;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && bytes.size() >= frameBytes * scenes;
+    if (!run.ok) return run;
+    for (size_t i = 0; i < scenes; ++i) {
+        run.frames.emplace_back(size_t(kWidth) * kHeight);
+        std::memcpy(run.frames.back().data(), bytes.data() + i * frameBytes, frameBytes);
+    }
+    run.debugLines = bytes.substr(frameBytes * scenes);
+    return run;
+}
+
+// Filtered, the named scenes and a few random ones give the same frames
+// under every kernel level's cap as at the processor's own level.
+TEST(MesaOracle, FilteredFramesAreTheSameUnderEveryKernelCap) {
+    std::vector<Scene> scenes;
+    for (const NamedScene& named : filteredScenes())
+        scenes.push_back(named.scene);
+    for (uint32_t seed : {0u, 8u, 16u, 24u}) {
+        scenes.push_back(randomScene(seed));
+        scenes.back().filtered = true;
+    }
+    if (const char* fd = std::getenv("KX_ORACLE_FRAMES_TO")) { // started by drawnUnderCap
+        EXPECT_TRUE(writeFrames(std::atoi(fd), scenes));
+        return;
+    }
+    std::vector<int> levels;
+    std::vector<CappedRun> runs;
+    for (int level = kLevelScalar; level < processorKernelLevel(); ++level) {
+        levels.push_back(level);
+        runs.push_back(drawnUnderCap(kernelLevelName(level), scenes.size()));
+    }
+    if (runs.empty()) GTEST_SKIP() << "the processor runs no level above scalar";
+    softsglSetThreads(1);
+    for (size_t i = 0; i < scenes.size(); ++i) {
+        const std::vector<uint16_t> ours = drawnByTheDriver(scenes[i]);
+        for (size_t k = 0; k < runs.size(); ++k) {
+            if (!runs[k].ok) continue;
+            const std::vector<uint16_t>& capped = runs[k].frames[i];
+            size_t differ = 0;
+            for (size_t p = 0; p < ours.size(); ++p)
+                differ += ours[p] != capped[p];
+            EXPECT_EQ(differ, 0u) << scenes[i].name << " under the cap "
+                                  << kernelLevelName(levels[k]) << ": pixels unlike those at "
+                                  << kernelLevelName(processorKernelLevel());
+        }
+    }
+    softsglSetThreads(0);
+    for (size_t k = 0; k < runs.size(); ++k) {
+        const std::string level = kernelLevelName(levels[k]);
+        EXPECT_TRUE(runs[k].ok) << "the program under the cap " << level << " failed";
+        // It drew at the capped level: softsgl names it.
+        EXPECT_NE(runs[k].debugLines.find("softsgl: spans " + level + "\n"), std::string::npos)
+            << level << ": " << runs[k].debugLines;
+    }
 }
 
 } // namespace

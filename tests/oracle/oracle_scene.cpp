@@ -11,6 +11,7 @@
 
 #include "bench/mesa_peer.h"
 #include "host/png_writer.h"
+#include "softsgl/softsgl_control.h"
 #include "tests/support/test_support.h"
 
 namespace oracle {
@@ -77,6 +78,79 @@ struct Plane {
 
 bool nearBoundary(double c, double hair) {
     return std::fabs(c - std::round(c)) < hair;
+}
+
+// A filtered sample: the four texels around sample position (x, y), given
+// in 256ths of a texel as X = floor(256 x), wrapping, weighted by the
+// fractions' 256ths; where opacity counts, by the texels' opacities too,
+// the colours divided by the summed weight (halves up) and the opacity the
+// filtered one.
+struct Sample {
+    uint32_t r, g, b, opacity;
+};
+
+int64_t floor256(int64_t X) {
+    return X >= 0 ? X / 256 : -((255 - X) / 256);
+}
+
+Sample filteredSample(const ModelTexture& t, int64_t X, int64_t Y, bool opacityCounts) {
+    const int64_t x0 = floor256(X), y0 = floor256(Y), mask = t.side - 1;
+    const uint64_t fx = uint64_t(X - 256 * x0), fy = uint64_t(Y - 256 * y0);
+    const uint64_t wx[2] = {256 - fx, fx}, wy[2] = {256 - fy, fy};
+    uint64_t sum[3] = {0, 0, 0}, weights = 0;
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i) {
+            const uint32_t texel = t.rgba[size_t(((y0 + j) & mask) * t.side + ((x0 + i) & mask))];
+            uint64_t w = wx[i] * wy[j];
+            if (opacityCounts) w *= texel >> 24;
+            weights += w;
+            for (int c = 0; c < 3; ++c)
+                sum[c] += w * ((texel >> (8 * c)) & 0xFF);
+        }
+    if (!opacityCounts)
+        return Sample{uint32_t((sum[0] + 32768) >> 16), uint32_t((sum[1] + 32768) >> 16),
+                      uint32_t((sum[2] + 32768) >> 16), 255};
+    if (weights == 0) return Sample{0, 0, 0, 0};
+    auto divided = [weights](uint64_t v) { return uint32_t((2 * v + weights) / (2 * weights)); };
+    return Sample{divided(sum[0]), divided(sum[1]), divided(sum[2]),
+                  uint32_t((weights + 32768) >> 16)};
+}
+
+// The least and greatest of each channel and of the opacity of the
+// filtered samples at positions X and Y in may[0] to may[1] and may[2] to
+// may[3]. Within a texel cell a sample is bilinear in the two fractions
+// (with opacity, its colours nearly so), so the extremes lie at the
+// corners of the range cut at the cells' bounds; a range over several
+// cells is taken as anything.
+void sampleRange(const ModelTexture& t, const int64_t* may, bool opacityCounts, Sample& least,
+                 Sample& most) {
+    least = Sample{0, 0, 0, 0}, most = Sample{255, 255, 255, 255};
+    if (may[1] - may[0] > 512 || may[3] - may[2] > 512) return;
+    // The range's ends and the last and first position of each cell within.
+    auto corners = [](int64_t a, int64_t b, int64_t* at) {
+        int n = 0;
+        at[n++] = a;
+        for (int64_t cell = 256 * (floor256(a) + 1); cell <= b; cell += 256)
+            at[n++] = cell - 1, at[n++] = cell;
+        at[n++] = b;
+        return n;
+    };
+    int64_t xs[8], ys[8];
+    const int nx = corners(may[0], may[1], xs), ny = corners(may[2], may[3], ys);
+    least = most = filteredSample(t, xs[0], ys[0], opacityCounts);
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            const Sample c = filteredSample(t, xs[i], ys[j], opacityCounts);
+            least = Sample{std::min(least.r, c.r), std::min(least.g, c.g), std::min(least.b, c.b),
+                           std::min(least.opacity, c.opacity)};
+            most = Sample{std::max(most.r, c.r), std::max(most.g, c.g), std::max(most.b, c.b),
+                          std::max(most.opacity, c.opacity)};
+        }
+}
+
+// What a pixel of that alpha does: nothing, blends, or is opaque.
+int alphaClass(uint32_t alpha) {
+    return alpha == 0 ? 0 : alpha == 255 ? 2 : 1;
 }
 
 } // namespace
@@ -154,6 +228,7 @@ std::vector<Triangle> drawingOrder(const Scene& s, const std::vector<ModelTextur
 std::vector<uint16_t> drawnByTheDriver(const Scene& s) {
     std::vector<uint16_t> out(size_t(kWidth) * kHeight);
     if (Init() != 1) return out;
+    softsglSetFilter(s.filtered ? 1 : 0);
     ssChromaKey(s.startKeyMode, s.startKeyColour);
     if (!s.globalPalette.empty()) LoadPalette(s.globalPalette.data());
     std::vector<TextureRecord*> textures;
@@ -171,6 +246,7 @@ std::vector<uint16_t> drawnByTheDriver(const Scene& s) {
     BltFromCard(bgr.data(), 0, 0, kWidth, kHeight, kWidth * 3, 2);
     ResetTextures(); // the records: a process draws many scenes
     Shutdown();
+    softsglSetFilter(-1);
     // The read-back widens 565 by shifting (low bits zero); rows bottom-up.
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
@@ -182,12 +258,26 @@ std::vector<uint16_t> drawnByTheDriver(const Scene& s) {
 
 std::vector<uint16_t> drawnByMesa(const Scene& s) {
     const std::vector<ModelTexture> model = modelTextures(s);
-    std::vector<unsigned> textures;
-    for (const ModelTexture& t : model)
-        textures.push_back(t.side ? mesaTexture(t.rgba.data(), t.side, PeerTexels::Rgba) : 0);
+    // Filtered, a translucent triangle weighs its map's texels by their
+    // opacity (none counts less than opaque in a map without a transparent
+    // texel): it samples the map premultiplied.
+    std::vector<unsigned> textures, premultiplied;
+    const PeerSampling sampling = s.filtered ? PeerSampling::Linear : PeerSampling::Nearest;
+    for (const ModelTexture& t : model) {
+        textures.push_back(t.side ? mesaTexture(t.rgba.data(), t.side, PeerTexels::Rgba, sampling)
+                                  : 0);
+        premultiplied.push_back(s.filtered && t.anyTransparent
+                                    ? mesaTexture(t.rgba.data(), t.side, PeerTexels::Rgba,
+                                                  PeerSampling::LinearPremultiplied)
+                                    : 0);
+    }
     mesaClear();
     auto draw = [&](const Triangle& t, PeerPass pass) {
-        mesaState(t.step->texture < 0 ? 0 : textures[size_t(t.step->texture)], pass);
+        const int texture = t.step->texture;
+        unsigned name = texture < 0 ? 0 : textures[size_t(texture)];
+        if (texture >= 0 && t.translucent && premultiplied[size_t(texture)])
+            name = premultiplied[size_t(texture)];
+        mesaState(name, pass);
         SGLVERTEX v[3]; // as the driver hands them to SGL
         for (int i = 0; i < 3; ++i) {
             const HostVertex& h = t.step->fan[i == 0 ? 0 : t.k + size_t(i) - 1];
@@ -206,8 +296,9 @@ std::vector<uint16_t> drawnByMesa(const Scene& s) {
         draw(t, PeerPass::PartialFragments);
     }
     mesaFinish();
-    for (unsigned t : textures)
-        if (t) mesaDeleteTexture(t);
+    for (const std::vector<unsigned>* names : {&textures, &premultiplied})
+        for (unsigned t : *names)
+            if (t) mesaDeleteTexture(t);
     return mesaRead565();
 }
 
@@ -302,30 +393,33 @@ Exact exactResult(const Scene& s) {
                 // Ties of this fragment: texel coordinates and vertex alpha
                 // are looked at only where they count.
                 double u = 0.5, v = 0.5, va = 0;
+                uint8_t sampleTie = 0; // filtered: where the sample may go another way
+                auto ourHair = [&](double largest, double c) {
+                    return kTexelHair +
+                           kFloatStep * (6 * largest / q + (6 * largestQ / q + 2) * std::fabs(c));
+                };
+                // A texel coordinate is side (u/w) / (1/w): its change over
+                // the screen, from both planes.
+                auto texelPlane = [&](const Plane& p, double c) {
+                    const double over = c / tex->side; // (u/w) / (1/w)
+                    return Plane{0, tex->side * (p.dx - over * pq.dx) / q,
+                                 tex->side * (p.dy - over * pq.dy) / q};
+                };
                 auto ties = [&] {
                     const double gap = std::fabs(q - depth[i]);
                     const double alphaGap = std::fabs(va - 254.5);
-                    auto ourHair = [&](double largest, double c) {
-                        return kTexelHair + kFloatStep * (6 * largest / q +
-                                                          (6 * largestQ / q + 2) * std::fabs(c));
-                    };
-                    bool tie = gap <= kDepthHair || nearBoundary(u, ourHair(largestU, u)) ||
-                               nearBoundary(v, ourHair(largestV, v)) || alphaGap < kAlphaHair;
+                    // Filtered, a texel boundary is no knife's edge.
+                    const bool nearest = tex && !s.filtered;
+                    bool tie = gap <= kDepthHair || alphaGap < kAlphaHair ||
+                               (nearest && (nearBoundary(u, ourHair(largestU, u)) ||
+                                            nearBoundary(v, ourHair(largestV, v))));
                     bool nearTie = tie || gap <= kDepthHair + pq.snapped() ||
                                    alphaGap < kAlphaHair + pa.snapped();
-                    if (tex) {
-                        // A texel coordinate is side (u/w) / (1/w): its change
-                        // over the screen, from both planes.
-                        auto texelPlane = [&](const Plane& p, double c) {
-                            const double over = c / tex->side; // (u/w) / (1/w)
-                            return Plane{0, tex->side * (p.dx - over * pq.dx) / q,
-                                         tex->side * (p.dy - over * pq.dy) / q};
-                        };
+                    if (nearest)
                         nearTie = nearTie ||
                                   nearBoundary(u, kTexelHair + texelPlane(pu, u).snapped()) ||
                                   nearBoundary(v, kTexelHair + texelPlane(pv, v).snapped());
-                    }
-                    return uint8_t((tie ? kTieBit : 0) | (nearTie ? kNearTieBit : 0));
+                    return uint8_t((tie ? kTieBit : 0) | (nearTie ? kNearTieBit : 0) | sampleTie);
                 };
                 // A tie sticks to the pixel until an opaque fragment nearer
                 // than every tied one covers it: a tied fragment might have
@@ -357,9 +451,58 @@ Exact exactResult(const Scene& s) {
                 };
                 uint32_t r = channel(16), g = channel(8), bl = channel(0), alpha = 255;
                 uint32_t opacity = 255;
+                // Filtered: the sample positions, in 256ths of a texel, that
+                // ours (float) and llvmpipe (coarser planes, weights of its
+                // own) may take instead of the exact one; x from, x to, y
+                // from, y to.
+                int64_t oursMay[4] = {0, 0, 0, 0}, mesaMay[4] = {0, 0, 0, 0};
+                Sample oursLeast{}, oursMost{}, mesaLeast{}, mesaMost{}; // the samples there
                 if (tex) {
                     u = mix([](const HostVertex& h) { return double(h.u); }) / q * tex->side;
                     v = mix([](const HostVertex& h) { return double(h.v); }) / q * tex->side;
+                }
+                if (tex && s.filtered) {
+                    const double x = (u - 0.5) * 256, y = (v - 0.5) * 256;
+                    const Sample f = filteredSample(*tex, int64_t(std::floor(x)),
+                                                    int64_t(std::floor(y)), translucent);
+                    const uint32_t vertexR = r, vertexG = g, vertexB = bl;
+                    r = mul255(r, f.r);
+                    g = mul255(g, f.g);
+                    bl = mul255(bl, f.b);
+                    opacity = f.opacity;
+                    const double ourX = 256 * ourHair(largestU, u),
+                                 ourY = 256 * ourHair(largestV, v);
+                    const double mesaX = ourX + 256 * texelPlane(pu, u).snapped(),
+                                 mesaY = ourY + 256 * texelPlane(pv, v).snapped();
+                    auto from = [](double c, double hair) { return int64_t(std::floor(c - hair)); };
+                    auto to = [](double c, double hair) { return int64_t(std::floor(c + hair)); };
+                    oursMay[0] = from(x, ourX), oursMay[1] = to(x, ourX);
+                    oursMay[2] = from(y, ourY), oursMay[3] = to(y, ourY);
+                    mesaMay[0] = from(x, mesaX) - 1, mesaMay[1] = to(x, mesaX) + 1;
+                    mesaMay[2] = from(y, mesaY) - 1, mesaMay[3] = to(y, mesaY) + 1;
+                    // Where ours may take another position whose colours
+                    // differ, the pixel may be a step off: a blend over it two.
+                    sampleRange(*tex, oursMay, translucent, oursLeast, oursMost);
+                    halfWay = halfWay || oursLeast.r != oursMost.r || oursLeast.g != oursMost.g ||
+                              oursLeast.b != oursMost.b;
+                    // llvmpipe's colours there, a unit more either way for
+                    // its own weights, packed by dropping bits or rounding:
+                    // where they may be two steps from ours, a near tie.
+                    sampleRange(*tex, mesaMay, translucent, mesaLeast, mesaMost);
+                    auto twoStepsAway = [](uint32_t ours, uint32_t least, uint32_t most, int bits) {
+                        const int top = (1 << bits) - 1, at = int(ours >> (8 - bits));
+                        const int low = int(least > 0 ? least - 1 : 0) >> (8 - bits);
+                        const int high = (int(std::min(most + 1, 255u)) * top * 2 + 255) / 510;
+                        return low < at - 1 || high > at + 1;
+                    };
+                    if (twoStepsAway(r, mul255(vertexR, mesaLeast.r), mul255(vertexR, mesaMost.r),
+                                     5) ||
+                        twoStepsAway(g, mul255(vertexG, mesaLeast.g), mul255(vertexG, mesaMost.g),
+                                     6) ||
+                        twoStepsAway(bl, mul255(vertexB, mesaLeast.b), mul255(vertexB, mesaMost.b),
+                                     5))
+                        sampleTie = kNearTieBit;
+                } else if (tex) {
                     const int64_t mask = tex->side - 1;
                     const uint32_t texel =
                         tex->rgba[size_t((int64_t(std::floor(v)) & mask) * tex->side +
@@ -373,7 +516,19 @@ Exact exactResult(const Scene& s) {
                     const double a =
                         mix([](const HostVertex& h) { return double(h.colour >> 24); });
                     if (opacity == 255) va = a;
-                    alpha = mul255(rounded(a), opacity);
+                    const uint32_t vertexAlpha = rounded(a);
+                    alpha = mul255(vertexAlpha, opacity);
+                    // Filtered, the opacity varies between the positions the
+                    // renderers may take: where it crosses a threshold
+                    // (nothing, blended, opaque), either may go either way.
+                    auto straddles = [&](const Sample& least, const Sample& most) {
+                        return alphaClass(mul255(vertexAlpha, least.opacity)) !=
+                               alphaClass(mul255(vertexAlpha, most.opacity));
+                    };
+                    if (tex && s.filtered && straddles(oursLeast, oursMost))
+                        sampleTie |= kTieBit | kNearTieBit | kOpacityTieBit;
+                    else if (tex && s.filtered && straddles(mesaLeast, mesaMost))
+                        sampleTie |= kNearTieBit | kOpacityTieBit;
                 }
                 uint8_t tie = ties();
                 if (watched == i)
@@ -495,6 +650,7 @@ Comparison compare(const std::vector<uint16_t>& ours, const std::vector<uint16_t
         const int apart = stepsApart(ours[i], mesa[i]);
         c.oursMesa += apart > mesaSteps;
         c.ties += exact.tie[i] != 0;
+        c.opacityTies += (exact.tie[i] & kOpacityTieBit) != 0;
         if (!(exact.tie[i] & kTieBit)) c.oursExact += stepsApart(ours[i], exact.pixels[i]) > 1;
         if (exact.tie[i] & kNearTieBit) continue;
         c.oursMesaOffTies += apart > mesaSteps;
@@ -558,7 +714,8 @@ std::string drawList(const Scene& s) {
         out += line;
     };
     static const char* const formats[] = {"indexed", "8888", "888"};
-    add("scene %s: %zu images, %zu steps\n", s.name.c_str(), s.images.size(), s.steps.size());
+    add("scene %s: %zu images, %zu steps%s\n", s.name.c_str(), s.images.size(), s.steps.size(),
+        s.filtered ? ", filtered" : "");
     add("start: ssChromaKey(%d, 0x%08" PRIx32 "), %s\n", s.startKeyMode, s.startKeyColour,
         s.globalPalette.empty() ? "no global palette" : "LoadPalette(global palette)");
     for (size_t i = 0; i < s.images.size(); ++i) {

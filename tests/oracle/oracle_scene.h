@@ -4,8 +4,9 @@
 // the rules per pixel centre in double precision from the vertices as sent.
 // Interior pixels (more than a pixel from a fan's outline) are compared;
 // pixels where the exact result sits on a knife's edge (a texel boundary, two
-// depths within float precision, a vertex alpha half a step from opaque) are
-// counted apart as ties.
+// depths within float precision, a vertex alpha half a step from opaque, a
+// filtered opacity between drawn and not or opaque and not) are counted
+// apart as ties.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,8 @@ struct Scene {
     std::vector<uint32_t> globalPalette;
     int startKeyMode = 0;
     uint32_t startKeyColour = 0;
+    // Textured triangles filtered bilinearly (softsglSetFilter; GL_LINEAR).
+    bool filtered = false;
 };
 
 // A host vertex as the tests write them: u and v given plain, sent over w.
@@ -74,8 +77,9 @@ std::vector<uint16_t> drawnByTheDriver(const Scene& s);
 std::vector<uint16_t> drawnByMesa(const Scene& s); // mesaOpen first
 
 // Tie bits of a pixel: a tie at float precision, and a near tie, where
-// llvmpipe's coarser planes may go the other way (a tie is a near tie too).
-constexpr uint8_t kTieBit = 1, kNearTieBit = 2;
+// llvmpipe's coarser planes may go the other way (a tie is a near tie too);
+// the opacity bit tells that a filtered opacity was among the reasons.
+constexpr uint8_t kTieBit = 1, kNearTieBit = 2, kOpacityTieBit = 4;
 struct Exact {
     std::vector<uint16_t> pixels;
     std::vector<uint8_t> tie;
@@ -91,6 +95,7 @@ std::vector<bool> edgePixels(const Scene& s);
 // blending truncates where the rules round, by up to a step a layer).
 struct Comparison {
     int interior = 0, ties = 0; // ties and near ties
+    int opacityTies = 0;        // of them, at a filtered opacity's threshold
     int oursMesa = 0;           // all interior pixels
     int oursMesaOffTies = 0;    // off near ties
     int oursExact = 0;          // off ties
