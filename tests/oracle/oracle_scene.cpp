@@ -93,27 +93,44 @@ int64_t floor256(int64_t X) {
     return X >= 0 ? X / 256 : -((255 - X) / 256);
 }
 
-Sample filteredSample(const ModelTexture& t, int64_t X, int64_t Y, bool opacityCounts) {
-    const int64_t x0 = floor256(X), y0 = floor256(Y), mask = t.side - 1;
-    const uint64_t fx = uint64_t(X - 256 * x0), fy = uint64_t(Y - 256 * y0);
-    const uint64_t wx[2] = {256 - fx, fx}, wy[2] = {256 - fy, fy};
-    uint64_t sum[3] = {0, 0, 0}, weights = 0;
+// The texels (x0, y0), (x0 + 1, y0), (x0, y0 + 1) and (x0 + 1, y0 + 1).
+struct Cell {
+    uint32_t texel[4];
+};
+
+Cell cellAt(const ModelTexture& t, int64_t x0, int64_t y0) {
+    const int64_t mask = t.side - 1;
+    Cell c;
     for (int j = 0; j < 2; ++j)
-        for (int i = 0; i < 2; ++i) {
-            const uint32_t texel = t.rgba[size_t(((y0 + j) & mask) * t.side + ((x0 + i) & mask))];
-            uint64_t w = wx[i] * wy[j];
-            if (opacityCounts) w *= texel >> 24;
-            weights += w;
-            for (int c = 0; c < 3; ++c)
-                sum[c] += w * ((texel >> (8 * c)) & 0xFF);
-        }
+        for (int i = 0; i < 2; ++i)
+            c.texel[j * 2 + i] = t.rgba[size_t(((y0 + j) & mask) * t.side + ((x0 + i) & mask))];
+    return c;
+}
+
+// A cell's texels weighed at fractions fx, fy (0 to 255).
+Sample weigh(const Cell& cell, uint64_t fx, uint64_t fy, bool opacityCounts) {
+    uint64_t r = 0, g = 0, b = 0, weights = 0;
+    for (int k = 0; k < 4; ++k) {
+        const uint32_t texel = cell.texel[k];
+        uint64_t w = ((k & 1) ? fx : 256 - fx) * ((k & 2) ? fy : 256 - fy);
+        if (opacityCounts) w *= texel >> 24;
+        weights += w;
+        r += w * (texel & 0xFF);
+        g += w * ((texel >> 8) & 0xFF);
+        b += w * ((texel >> 16) & 0xFF);
+    }
     if (!opacityCounts)
-        return Sample{uint32_t((sum[0] + 32768) >> 16), uint32_t((sum[1] + 32768) >> 16),
-                      uint32_t((sum[2] + 32768) >> 16), 255};
+        return Sample{uint32_t((r + 32768) >> 16), uint32_t((g + 32768) >> 16),
+                      uint32_t((b + 32768) >> 16), 255};
     if (weights == 0) return Sample{0, 0, 0, 0};
-    auto divided = [weights](uint64_t v) { return uint32_t((2 * v + weights) / (2 * weights)); };
-    return Sample{divided(sum[0]), divided(sum[1]), divided(sum[2]),
-                  uint32_t((weights + 32768) >> 16)};
+    return Sample{uint32_t((2 * r + weights) / (2 * weights)),
+                  uint32_t((2 * g + weights) / (2 * weights)),
+                  uint32_t((2 * b + weights) / (2 * weights)), uint32_t((weights + 32768) >> 16)};
+}
+
+Sample filteredSample(const ModelTexture& t, int64_t X, int64_t Y, bool opacityCounts) {
+    const int64_t x0 = floor256(X), y0 = floor256(Y);
+    return weigh(cellAt(t, x0, y0), uint64_t(X - 256 * x0), uint64_t(Y - 256 * y0), opacityCounts);
 }
 
 // The least and greatest of each channel and of the opacity of the
@@ -130,17 +147,26 @@ void sampleRange(const ModelTexture& t, const int64_t* may, bool opacityCounts, 
     auto corners = [](int64_t a, int64_t b, int64_t* at) {
         int n = 0;
         at[n++] = a;
-        for (int64_t cell = 256 * (floor256(a) + 1); cell <= b; cell += 256)
-            at[n++] = cell - 1, at[n++] = cell;
-        at[n++] = b;
+        for (int64_t cell = 256 * (floor256(a) + 1); cell <= b; cell += 256) {
+            if (cell - 1 != a) at[n++] = cell - 1;
+            if (cell != b) at[n++] = cell;
+        }
+        if (b != a) at[n++] = b;
         return n;
     };
     int64_t xs[8], ys[8];
     const int nx = corners(may[0], may[1], xs), ny = corners(may[2], may[3], ys);
-    least = most = filteredSample(t, xs[0], ys[0], opacityCounts);
+    least = Sample{255, 255, 255, 255}, most = Sample{0, 0, 0, 0};
+    int64_t cellX = 0, cellY = 0;
+    Cell cell{};
+    bool fetched = false;
     for (int j = 0; j < ny; ++j)
         for (int i = 0; i < nx; ++i) {
-            const Sample c = filteredSample(t, xs[i], ys[j], opacityCounts);
+            const int64_t x0 = floor256(xs[i]), y0 = floor256(ys[j]);
+            if (!fetched || x0 != cellX || y0 != cellY)
+                cell = cellAt(t, x0, y0), cellX = x0, cellY = y0, fetched = true;
+            const Sample c =
+                weigh(cell, uint64_t(xs[i] - 256 * x0), uint64_t(ys[j] - 256 * y0), opacityCounts);
             least = Sample{std::min(least.r, c.r), std::min(least.g, c.g), std::min(least.b, c.b),
                            std::min(least.opacity, c.opacity)};
             most = Sample{std::max(most.r, c.r), std::max(most.g, c.g), std::max(most.b, c.b),
