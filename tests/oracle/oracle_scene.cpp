@@ -506,11 +506,12 @@ Exact exactResult(const Scene& s) {
                     oursMay[2] = from(y, ourY), oursMay[3] = to(y, ourY);
                     mesaMay[0] = from(x, mesaX) - 1, mesaMay[1] = to(x, mesaX) + 1;
                     mesaMay[2] = from(y, mesaY) - 1, mesaMay[3] = to(y, mesaY) + 1;
-                    // Where ours may take another position whose colours
-                    // differ, the pixel may be a step off: a blend over it two.
+                    // Where ours may take another position whose colours or
+                    // opacity differ, the pixel may be a step off: a blend
+                    // over it two.
                     sampleRange(*tex, oursMay, translucent, oursLeast, oursMost);
                     halfWay = halfWay || oursLeast.r != oursMost.r || oursLeast.g != oursMost.g ||
-                              oursLeast.b != oursMost.b;
+                              oursLeast.b != oursMost.b || oursLeast.opacity != oursMost.opacity;
                     // llvmpipe's colours there, a unit more either way for
                     // its own weights, packed by dropping bits or rounding:
                     // where they may be two steps from ours, a near tie.
