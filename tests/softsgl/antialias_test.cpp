@@ -74,32 +74,18 @@ std::vector<uint16_t> drawWith(int antialias, const BandScene& s, const BandTarg
     return pixels;
 }
 
-// The resolve in the rule's words: each channel of the n x n samples
-// widened to 8 bits, summed, (sum + n n / 2) / (n n), then packed by
+// The resolve in the rule's words: the box average, then packed by
 // dropping low bits, or dithered at the pixel.
 std::vector<uint16_t> boxResolved(const std::vector<uint16_t>& big, int width, int height, int n,
                                   bool is555, bool dither) {
-    std::vector<uint16_t> out(size_t(width) * size_t(height));
+    const std::vector<uint32_t> average = boxAveraged(big, width, height, n, is555);
+    std::vector<uint16_t> out(average.size());
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            int sum[3] = {0, 0, 0};
-            for (int j = 0; j < n; ++j)
-                for (int i = 0; i < n; ++i) {
-                    const uint16_t p =
-                        big[size_t(y * n + j) * size_t(width * n) + size_t(x * n + i)];
-                    sum[0] += widenLevel(is555 ? (p >> 10) & 31 : p >> 11, 5);
-                    sum[1] += is555 ? widenLevel((p >> 5) & 31, 5) : widenLevel((p >> 5) & 63, 6);
-                    sum[2] += widenLevel(p & 31, 5);
-                }
-            const int r = (sum[0] + n * n / 2) / (n * n), g = (sum[1] + n * n / 2) / (n * n),
-                      b = (sum[2] + n * n / 2) / (n * n);
-            uint16_t& o = out[size_t(y) * size_t(width) + size_t(x)];
-            if (dither)
-                o = ditheredPixel(uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b), x, y, is555);
-            else if (is555)
-                o = uint16_t((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
-            else
-                o = uint16_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
+            const size_t i = size_t(y) * size_t(width) + size_t(x);
+            out[i] = dither  ? ditheredPixel(average[i], x, y, is555)
+                     : is555 ? to555(average[i])
+                             : to565(average[i]);
         }
     return out;
 }

@@ -133,10 +133,6 @@ namespace {
 const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 } // namespace
 
-int widenLevel(int level, int bits) {
-    return bits == 5 ? level * 8 + level / 4 : level * 4 + level / 16;
-}
-
 int ditheredLevel(int c, int bits, int x, int y) {
     const int top = (1 << bits) - 1;
     int k = 0;

@@ -56,8 +56,7 @@ int settingOnAnyThreadCount(void (*set)(int mode));
 // hold pixels to it: W, a level of `bits` bits widened to 8 (rule 5); the
 // channel c of 8 bits goes to the highest level k with W(k) <= c, or to
 // k + 1 where the pixel's Bayer cell is below n = round(16 (c - W(k)) /
-// (W(k + 1) - W(k))).
-int widenLevel(int level, int bits);
+// (W(k + 1) - W(k))), W being widenLevel.
 int ditheredLevel(int c, int bits, int x, int y);
 // The pixel a 0xRRGGBB colour dithers to at (x, y).
 uint16_t ditheredPixel(uint32_t rgb, int x, int y, bool is555);
