@@ -5,14 +5,16 @@
 // the exact result everywhere off ties; drawn on 1, 2 and 3 threads, every
 // scene gives the same pixels. The scenes again with their textures
 // filtered, and filtered sprites, against GL_LINEAR (ties at an opacity
-// threshold aside), and under every kernel level's cap the same frames. On
-// a failure the test writes side-by-side and difference images.
+// threshold aside); supersampled against Mesa drawing the scaled scene at
+// the larger size, box-averaged; and under every kernel level's cap the
+// same frames. On a failure the test writes side-by-side and difference images.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -300,6 +302,71 @@ TEST(MesaOracle, FilteredInteriorPixelsAgreeWithLlvmpipeAndTheExactResult) {
     compareScenes(filteredScenes());
 }
 
+// Supersampled n x n through the driver, against Mesa drawing the scene
+// scaled by n on a target n times as large, box-averaged as the resolve
+// averages; ties, edges and translucent layers from the exact model of the
+// scaled scene, a pixel taking its samples'. The driver's frame is also the
+// resolve of the scaled scene it draws without supersampling, bit for bit,
+// where that falls on its 640 x 480 (the top left 1 / n each way).
+void compareSupersampled(const NamedScene& named, int n) {
+    const Scene& s = named.scene;
+    SCOPED_TRACE(s.name + ", " + std::to_string(n) + " x " + std::to_string(n));
+    Scene supersampled = s;
+    supersampled.antialias = n;
+    softsglSetThreads(1);
+    const std::vector<uint16_t> ours = drawnByTheDriver(supersampled);
+    for (int threads : {2, 3}) {
+        softsglSetThreads(threads);
+        EXPECT_TRUE(drawnByTheDriver(supersampled) == ours) << threads << " threads";
+    }
+    softsglSetThreads(0);
+    const Scene big = scaledBy(s, n);
+    // The top left of the larger device, resolved, against ours there.
+    const std::vector<uint16_t> topLeft = drawnByTheDriver(big);
+    std::vector<uint16_t> samples(size_t(kWidth) * kHeight * size_t(n * n));
+    for (int y = 0; y < kHeight; ++y)
+        std::copy_n(&topLeft[size_t(y) * kWidth], kWidth, &samples[size_t(y) * kWidth * size_t(n)]);
+    const std::vector<uint16_t> corner = resolved(samples, n);
+    int corners = 0, cornerPixels = 0;
+    for (int y = 0; y < kHeight / n; ++y)
+        for (int x = 0; x < kWidth / n; ++x) {
+            const size_t i = size_t(y) * kWidth + size_t(x);
+            corners += corner[i] != ours[i];
+            ++cornerPixels;
+        }
+    EXPECT_EQ(corners, 0) << "of " << cornerPixels << " pixels unlike the larger device's";
+    // Supersampling changed the frame: its edges at least.
+    int changed = 0;
+    const std::vector<uint16_t> plain = drawnByTheDriver(s);
+    for (size_t i = 0; i < ours.size(); ++i)
+        changed += plain[i] != ours[i];
+    EXPECT_GT(changed, 500);
+
+    std::string why;
+    const bool haveMesa = mesaOpen(kWidth * n, kHeight * n, why);
+    const std::vector<uint16_t> mesa = haveMesa ? resolved(drawnByMesa(big), n) : ours;
+    mesaClose();
+    const std::vector<bool> edge = resolved(edgePixels(big), n);
+    const Exact exact = resolved(exactResult(big), n);
+    const Comparison c = compare(ours, mesa, exact, edge);
+    std::printf("%-28s %d x %d %8d %6d %9d %9d %10d %10d\n", s.name.c_str(), n, n, c.interior,
+                c.ties, c.oursMesa, c.oursMesaOffTies, c.oursExact, c.mesaExact);
+    const std::string stem = s.name + "-supersampled-" + std::to_string(n);
+    EXPECT_LE(c.oursMesa, named.allowedMesa) << writeFailureFiles(stem, ours, mesa, exact, edge);
+    EXPECT_EQ(c.oursMesaOffTies, 0) << writeFailureFiles(stem, ours, mesa, exact, edge);
+    EXPECT_EQ(c.oursExact, 0) << writeFailureFiles(stem, ours, mesa, exact, edge);
+    if (!haveMesa) GTEST_SKIP() << "Mesa oracle skipped: " << why;
+}
+
+TEST(MesaOracle, SupersampledFramesAgreeWithLlvmpipeAtTheLargerSizeResolved) {
+    std::printf("%-28s %5s %8s %6s %9s %9s %10s %10s\n", "scene", "n", "interior", "ties",
+                "ours-mesa", "off ties", "ours-exact", "mesa-exact");
+    compareSupersampled(gouraudAndWrap(), 2);
+    compareSupersampled(blending(), 2);
+    compareSupersampled(opaque8888(), 2);
+    compareSupersampled(gouraudAndWrap(), 4);
+}
+
 // What a child started by drawnUnderCap does: draws the scenes on one
 // thread and writes their frames to `fd`, then what it wrote to the
 // debugger output. False where the writing failed.
@@ -370,9 +437,10 @@ CappedRun drawnUnderCap(const char* cap, size_t scenes) {
     return run;
 }
 
-// Filtered, the named scenes and a few random ones give the same frames
-// under every kernel level's cap as at the processor's own level.
-TEST(MesaOracle, FilteredFramesAreTheSameUnderEveryKernelCap) {
+// Filtered, the named scenes and a few random ones, and a scene
+// supersampled, give the same frames under every kernel level's cap as at
+// the processor's own level.
+TEST(MesaOracle, FilteredAndSupersampledFramesAreTheSameUnderEveryKernelCap) {
     std::vector<Scene> scenes;
     for (const NamedScene& named : filteredScenes())
         scenes.push_back(named.scene);
@@ -380,6 +448,8 @@ TEST(MesaOracle, FilteredFramesAreTheSameUnderEveryKernelCap) {
         scenes.push_back(randomScene(seed));
         scenes.back().filtered = true;
     }
+    scenes.push_back(blending().scene);
+    scenes.back().antialias = 2;
     if (const char* fd = std::getenv("KX_ORACLE_FRAMES_TO")) { // started by drawnUnderCap
         EXPECT_TRUE(writeFrames(std::atoi(fd), scenes));
         return;

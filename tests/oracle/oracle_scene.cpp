@@ -58,8 +58,10 @@ void unpack565(uint16_t p, uint32_t& r, uint32_t& g, uint32_t& b) {
 // 1/16 pixel each way. A tie is always a near tie.
 constexpr double kDepthHair = 2e-5, kTexelHair = 1e-3, kAlphaHair = 0.02;
 // Our colours step along a span in 16.16 from its start, itself up to 2^-16
-// low: then up to 639 steps of at most 2^-17 each.
-constexpr double kRoundingHair = (2 + 639) / double(1 << 17);
+// low: then up to width - 1 steps of at most 2^-17 each.
+double roundingHair(int width) {
+    return (2 + width - 1) / double(1 << 17);
+}
 constexpr double kSnapReach = 2.0 / 256;
 // Our texel coordinate is (u/w + i du/w) / (1/w) in float, each operation
 // rounding to 2^-24 of its value; a span's start and its steps are no larger
@@ -251,10 +253,20 @@ std::vector<Triangle> drawingOrder(const Scene& s, const std::vector<ModelTextur
     return order;
 }
 
+Scene scaledBy(const Scene& s, int n) {
+    Scene big = s;
+    big.scale = s.scale * n;
+    for (Step& st : big.steps)
+        for (HostVertex& v : st.fan)
+            v.x *= float(n), v.y *= float(n);
+    return big;
+}
+
 std::vector<uint16_t> drawnByTheDriver(const Scene& s) {
     std::vector<uint16_t> out(size_t(kWidth) * kHeight);
     if (Init() != 1) return out;
     softsglSetFilter(s.filtered ? 1 : 0);
+    softsglSetAntialias(s.antialias);
     ssChromaKey(s.startKeyMode, s.startKeyColour);
     if (!s.globalPalette.empty()) LoadPalette(s.globalPalette.data());
     std::vector<TextureRecord*> textures;
@@ -273,6 +285,7 @@ std::vector<uint16_t> drawnByTheDriver(const Scene& s) {
     ResetTextures(); // the records: a process draws many scenes
     Shutdown();
     softsglSetFilter(-1);
+    softsglSetAntialias(-1);
     // The read-back widens 565 by shifting (low bits zero); rows bottom-up.
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
@@ -333,13 +346,15 @@ std::vector<uint16_t> drawnByMesa(const Scene& s) {
 // rounded to 8 bits, the texel picked and modulated, alpha per pixel under
 // blending (opaque, blended without depth, or nothing).
 Exact exactResult(const Scene& s) {
-    const size_t pixels = size_t(kWidth) * kHeight;
+    const int width = kWidth * s.scale, height = kHeight * s.scale;
+    const double roundingReach = roundingHair(width);
+    const size_t pixels = size_t(width) * size_t(height);
     // KX_ORACLE_PIXEL=x,y prints what the exact model draws there.
     size_t watched = pixels;
     if (const char* at = std::getenv("KX_ORACLE_PIXEL")) {
         int x = 0, y = 0;
-        if (std::sscanf(at, "%d,%d", &x, &y) == 2 && x >= 0 && y >= 0 && x < kWidth && y < kHeight)
-            watched = size_t(y) * kWidth + size_t(x);
+        if (std::sscanf(at, "%d,%d", &x, &y) == 2 && x >= 0 && y >= 0 && x < width && y < height)
+            watched = size_t(y) * size_t(width) + size_t(x);
     }
     Exact e{std::vector<uint16_t>(pixels, 0), std::vector<uint8_t>(pixels, 0),
             std::vector<uint8_t>(pixels, 0)};
@@ -387,11 +402,11 @@ Exact exactResult(const Scene& s) {
         const double minY = std::min({t[0]->y, t[1]->y, t[2]->y});
         const double maxY = std::max({t[0]->y, t[1]->y, t[2]->y});
         const int y0 = std::max(0, int(std::floor(minY - 0.5)));
-        const int y1 = std::min(kHeight - 1, int(std::ceil(maxY)));
+        const int y1 = std::min(height - 1, int(std::ceil(maxY)));
         for (int y = y0; y <= y1; ++y) {
             const double py = y + 0.5;
             // The columns where every weight is >= 0, from each edge's bound.
-            double lo = -1, hi = kWidth;
+            double lo = -1, hi = width;
             bool empty = false;
             for (int i = 0; i < 3; ++i) {
                 double rest = b[i] * py + c[i];
@@ -404,7 +419,7 @@ Exact exactResult(const Scene& s) {
             }
             if (empty) continue;
             const int x0 = std::max(0, int(std::floor(lo - 0.5)));
-            const int x1 = std::min(kWidth - 1, int(std::ceil(hi - 0.5)));
+            const int x1 = std::min(width - 1, int(std::ceil(hi - 0.5)));
             for (int x = x0; x <= x1; ++x) {
                 const double px = x + 0.5;
                 double l[3];
@@ -414,7 +429,7 @@ Exact exactResult(const Scene& s) {
                 auto mix = [&](auto f) {
                     return l[0] * f(*t[0]) + l[1] * f(*t[1]) + l[2] * f(*t[2]);
                 };
-                const size_t i = size_t(y) * kWidth + size_t(x);
+                const size_t i = size_t(y) * size_t(width) + size_t(x);
                 const double q = mix([](const HostVertex& v) { return double(v.invW); });
                 // Ties of this fragment: texel coordinates and vertex alpha
                 // are looked at only where they count.
@@ -467,7 +482,7 @@ Exact exactResult(const Scene& s) {
                 bool halfWay = (tri.k > 1 && l[2] * heightOver[2] < 1) ||
                                (tri.k + 2 < st.fan.size() && l[1] * heightOver[1] < 1);
                 auto rounded = [&](double c) {
-                    halfWay = halfWay || std::fabs(c - std::floor(c) - 0.5) < kRoundingHair;
+                    halfWay = halfWay || std::fabs(c - std::floor(c) - 0.5) < roundingReach;
                     return roundChannel(c);
                 };
                 auto channel = [&](int shift) {
@@ -630,21 +645,63 @@ std::vector<bool> edgePixels(const Scene& s) {
     }
     for (const auto& [k, n] : uses)
         if (n == 1) inner.push_back(k); // an outline (shared by two fans: inside a surface)
-    std::vector<bool> edge(size_t(kWidth) * kHeight, false);
+    const int width = kWidth * s.scale, height = kHeight * s.scale;
+    std::vector<bool> edge(size_t(width) * size_t(height), false);
     for (const Segment& k : inner) {
         double ax = k[0], ay = k[1], dx = k[2] - ax, dy = k[3] - ay, len2 = dx * dx + dy * dy;
         int x0 = std::max(0, int(std::floor(std::min(k[0], k[2]))) - 2);
-        int x1 = std::min(kWidth - 1, int(std::ceil(std::max(k[0], k[2]))) + 2);
+        int x1 = std::min(width - 1, int(std::ceil(std::max(k[0], k[2]))) + 2);
         int y0 = std::max(0, int(std::floor(std::min(k[1], k[3]))) - 2);
-        int y1 = std::min(kHeight - 1, int(std::ceil(std::max(k[1], k[3]))) + 2);
+        int y1 = std::min(height - 1, int(std::ceil(std::max(k[1], k[3]))) + 2);
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) {
                 double px = x + 0.5 - ax, py = y + 0.5 - ay;
                 double t = len2 > 0 ? std::clamp((px * dx + py * dy) / len2, 0.0, 1.0) : 0.0;
                 double ex = px - t * dx, ey = py - t * dy;
-                if (ex * ex + ey * ey <= 1.0) edge[size_t(y) * kWidth + size_t(x)] = true;
+                if (ex * ex + ey * ey <= 1.0) edge[size_t(y) * size_t(width) + size_t(x)] = true;
             }
     }
+    return edge;
+}
+
+std::vector<uint16_t> resolved(const std::vector<uint16_t>& samples, int n) {
+    const std::vector<uint32_t> average = boxAveraged(samples, kWidth, kHeight, n, false);
+    std::vector<uint16_t> out(average.size());
+    for (size_t i = 0; i < average.size(); ++i)
+        out[i] = to565(average[i]);
+    return out;
+}
+
+namespace {
+
+// Each pixel's samples, as indices into the larger frame.
+template <typename F> void forEachSample(int n, F f) {
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i < n; ++i)
+                    f(size_t(y) * kWidth + size_t(x),
+                      size_t(y * n + j) * size_t(kWidth * n) + size_t(x * n + i));
+}
+
+} // namespace
+
+Exact resolved(const Exact& samples, int n) {
+    const size_t pixels = size_t(kWidth) * kHeight;
+    Exact e{resolved(samples.pixels, n), std::vector<uint8_t>(pixels, 0),
+            std::vector<uint8_t>(pixels, 0)};
+    forEachSample(n, [&](size_t pixel, size_t sample) {
+        e.tie[pixel] |= samples.tie[sample];
+        e.layers[pixel] = std::max(e.layers[pixel], samples.layers[sample]);
+    });
+    return e;
+}
+
+std::vector<bool> resolved(const std::vector<bool>& edgeSamples, int n) {
+    std::vector<bool> edge(size_t(kWidth) * kHeight, false);
+    forEachSample(n, [&](size_t pixel, size_t sample) {
+        if (edgeSamples[sample]) edge[pixel] = true;
+    });
     return edge;
 }
 
@@ -743,6 +800,8 @@ std::string drawList(const Scene& s) {
     static const char* const formats[] = {"indexed", "8888", "888"};
     add("scene %s: %zu images, %zu steps%s\n", s.name.c_str(), s.images.size(), s.steps.size(),
         s.filtered ? ", filtered" : "");
+    if (s.antialias != 1 || s.scale != 1)
+        add("%d x %d samples a pixel, positions times %d\n", s.antialias, s.antialias, s.scale);
     add("start: ssChromaKey(%d, 0x%08" PRIx32 "), %s\n", s.startKeyMode, s.startKeyColour,
         s.globalPalette.empty() ? "no global palette" : "LoadPalette(global palette)");
     for (size_t i = 0; i < s.images.size(); ++i) {

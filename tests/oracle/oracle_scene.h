@@ -45,7 +45,18 @@ struct Scene {
     uint32_t startKeyColour = 0;
     // Textured triangles filtered bilinearly (softsglSetFilter; GL_LINEAR).
     bool filtered = false;
+    // Drawn by the driver with antialias x antialias samples a pixel
+    // (softsglSetAntialias).
+    int antialias = 1;
+    // Positions already times scale: Mesa and the exact model draw it on a
+    // target scale times as wide and high (the driver's frame is its top
+    // left 640 x 480).
+    int scale = 1;
 };
+
+// The scene as drawn on a target n times as wide and high: every x and y
+// times n (exact in float for the scenes scaled).
+Scene scaledBy(const Scene& s, int n);
 
 // A host vertex as the tests write them: u and v given plain, sent over w.
 HostVertex hv(double x, double y, double q, double u, double v, uint32_t colour = 0xFFFFFFFF);
@@ -72,7 +83,7 @@ struct Triangle {
 };
 std::vector<Triangle> drawingOrder(const Scene& s, const std::vector<ModelTexture>& textures);
 
-// 565 pixels, top row first.
+// 565 pixels, top row first; Mesa's of the size mesaOpen was given.
 std::vector<uint16_t> drawnByTheDriver(const Scene& s);
 std::vector<uint16_t> drawnByMesa(const Scene& s); // mesaOpen first
 
@@ -89,6 +100,14 @@ Exact exactResult(const Scene& s);
 
 // Pixels whose centre lies within a pixel of a fan's outline.
 std::vector<bool> edgePixels(const Scene& s);
+
+// A scaled scene's results resolved to the 640 x 480 target, n x n samples
+// a pixel: pixels box-averaged and packed by dropping low bits; a pixel is a
+// tie (an edge) where one of its samples is, and has the most translucent
+// layers of any.
+std::vector<uint16_t> resolved(const std::vector<uint16_t>& samples, int n);
+Exact resolved(const Exact& samples, int n);
+std::vector<bool> resolved(const std::vector<bool>& edgeSamples, int n);
 
 // Interior pixels more than one 565 step apart (from Mesa: more than one
 // step or the pixel's translucent layers, whichever is more; llvmpipe's 565
