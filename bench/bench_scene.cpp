@@ -3,7 +3,9 @@
 // every frame as the driver sends them (one fan per call) into a 565 target
 // of 640 x 480.
 //
-// The plain names draw on one thread; `_threads:2` draws in bands on two.
+// The plain names draw on one thread; `_threads:2` draws in bands on two;
+// `_bilinear` and `_dither` draw the same frame on one thread with that
+// quality setting on.
 // All are timed on the wall clock (the bands' work is on other threads), so
 // they are comparable with each other only on an otherwise idle machine.
 #include <benchmark/benchmark.h>
@@ -30,14 +32,18 @@ int SGL_CALL giveTarget(AddressCallbackParams* p) {
 }
 
 enum class Stage { WholeFrame, RenderOnly, EmptyFrame };
+enum class Quality { Off, Bilinear, Dither };
 
 // Whole frame: queue and render. Render only: the queued frame rendered
 // again (rasterizing alone). Empty frame: what clearing target and depth costs.
-void frameOurs(benchmark::State& state, const Scene& scene, Stage stage, int threads) {
+void frameOurs(benchmark::State& state, const Scene& scene, Stage stage, int threads,
+               Quality quality = Quality::Off) {
     static int32_t status;
     sgl_use_address_mode(giveTarget, &status);
     int device = sgl_create_screen_device(0, kWidth, kHeight, 0, 1);
     softsglSetThreads(threads);
+    softsglSetFilter(quality == Quality::Bilinear ? 1 : 0);
+    softsglSetDither(quality == Quality::Dither ? 1 : 0);
     const std::vector<int> names = createSceneTextures(scene);
     SGLCONTEXT ctx{};
     auto queue = [&] {
@@ -56,6 +62,8 @@ void frameOurs(benchmark::State& state, const Scene& scene, Stage stage, int thr
         sgl_delete_texture(name);
     sgl_delete_device(device);
     softsglSetThreads(0);
+    softsglSetFilter(-1);
+    softsglSetDither(-1);
 }
 
 // The same frame on llvmpipe: one fan per draw call from the vertices as
@@ -122,6 +130,9 @@ const bool registered = [] {
           [](benchmark::State& s) { frameOurs(s, light(), Stage::RenderOnly, 1); });
     frame("frame_scene/ours_empty_frame",
           [](benchmark::State& s) { frameOurs(s, light(), Stage::EmptyFrame, 1); });
+    frame("frame_scene/ours_bilinear", [](benchmark::State& s) {
+        frameOurs(s, light(), Stage::WholeFrame, 1, Quality::Bilinear);
+    });
     frame("frame_heavy/llvmpipe", [](benchmark::State& s) { frameLlvmpipe(s, heavy()); });
     frame("frame_heavy/ours",
           [](benchmark::State& s) { frameOurs(s, heavy(), Stage::WholeFrame, 1); });
@@ -131,6 +142,12 @@ const bool registered = [] {
           [](benchmark::State& s) { frameOurs(s, heavy(), Stage::RenderOnly, 1); });
     frame("frame_heavy/ours_render_only_threads:2",
           [](benchmark::State& s) { frameOurs(s, heavy(), Stage::RenderOnly, 2); });
+    frame("frame_heavy/ours_bilinear", [](benchmark::State& s) {
+        frameOurs(s, heavy(), Stage::WholeFrame, 1, Quality::Bilinear);
+    });
+    frame("frame_heavy/ours_dither", [](benchmark::State& s) {
+        frameOurs(s, heavy(), Stage::WholeFrame, 1, Quality::Dither);
+    });
     return true;
 }();
 
