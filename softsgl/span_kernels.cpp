@@ -165,7 +165,8 @@ const SpanKernelSet* setAt(int level) {
 }
 
 SpanFunction fromSet(const SpanKernelSet& set, const SpanStyle& st) {
-    return set.kernel[st.texels != nullptr][!st.constantColour][st.translucent][st.is555];
+    const int texturing = !st.texels ? 0 : st.bilinear ? 2 : 1;
+    return set.kernel[st.dither][texturing][!st.constantColour][st.translucent][st.is555];
 }
 
 } // namespace
@@ -179,7 +180,7 @@ SpanFunction spanKernelAt(int level, const SpanStyle& st) {
     if (level == kLevelScalar) return spanReference(st);
     const SpanKernelSet* set = setAt(level);
     if (!set) return nullptr;
-    return st.dither || st.bilinear ? spanReference(st) : fromSet(*set, st);
+    return fromSet(*set, st);
 }
 
 int spanLevel() {
@@ -199,9 +200,7 @@ int spanLevel() {
 
 SpanFunction spanKernel(const SpanStyle& st) {
     static const SpanKernelSet* const set = setAt(spanLevel());
-    // Dithered and filtered spans have no set of their own yet: the plain
-    // kernel serves every level.
-    return set && !st.dither && !st.bilinear ? fromSet(*set, st) : spanReference(st);
+    return set ? fromSet(*set, st) : spanReference(st);
 }
 
 } // namespace softsgl

@@ -15,8 +15,8 @@ struct SpanStyle {
     bool translucent;       // per pixel by alpha: opaque, blended without depth, or nothing
     bool constantColour;    // r, g, b, a below instead of the interpolated ones
     bool is555;
-    bool dither;   // ordered dithering at packing (pixel_ops.h); the plain kernel serves
-    bool bilinear; // textured: four texels filtered (plain kernel at every level)
+    bool dither;   // ordered dithering at packing (pixel_ops.h)
+    bool bilinear; // textured: four texels filtered
     uint32_t r, g, b, a;
 };
 
@@ -32,9 +32,10 @@ struct Span {
 using SpanFunction = void (*)(uint16_t* dst, float* depth, int n, const Span& s,
                               const SpanStyle& st);
 
-// One level's kernels, indexed [textured][gouraud][translucent][is555].
+// One level's kernels, indexed [dither][texturing][gouraud][translucent][is555];
+// texturing is 0 untextured, 1 nearest texels, 2 bilinear.
 struct SpanKernelSet {
-    SpanFunction kernel[2][2][2][2];
+    SpanFunction kernel[2][3][2][2][2];
 };
 
 // The kernel for a style at the level the spans run at (spanLevel()).

@@ -4,6 +4,7 @@
 #include "softsgl/span_kernels.h"
 
 #include "cpu/kernel_level.h"
+#include "softsgl/pixel_ops.h"
 
 #if defined(KX_X86_KERNELS)
 
@@ -24,6 +25,7 @@ struct Lanes {
     KX_SPAN static F set1(float f) { return _mm256_set1_ps(f); }
     KX_SPAN static F iota() { return _mm256_set_ps(7, 6, 5, 4, 3, 2, 1, 0); }
     KX_SPAN static F add(F a, F b) { return _mm256_add_ps(a, b); }
+    KX_SPAN static F sub(F a, F b) { return _mm256_sub_ps(a, b); }
     KX_SPAN static F mul(F a, F b) { return _mm256_mul_ps(a, b); }
     KX_SPAN static F div(F a, F b) { return _mm256_div_ps(a, b); }
     KX_SPAN static F maxf(F a, F b) { return _mm256_max_ps(a, b); }
@@ -39,6 +41,9 @@ struct Lanes {
 
     KX_SPAN static I zero() { return _mm256_setzero_si256(); }
     KX_SPAN static I set1i(int32_t v) { return _mm256_set1_epi32(v); }
+    KX_SPAN static I loadi(const int32_t* p) {
+        return _mm256_loadu_si256(reinterpret_cast<const I*>(p));
+    }
     KX_SPAN static I ramp(int32_t base, int32_t step) {
         const I k = _mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0);
         return _mm256_add_epi32(_mm256_set1_epi32(base),
@@ -47,6 +52,7 @@ struct Lanes {
     KX_SPAN static I add(I a, I b) { return _mm256_add_epi32(a, b); }
     KX_SPAN static I sub(I a, I b) { return _mm256_sub_epi32(a, b); }
     KX_SPAN static I mul16(I a, I b) { return _mm256_mullo_epi16(a, b); }
+    KX_SPAN static I mul32(I a, I b) { return _mm256_mullo_epi32(a, b); }
     KX_SPAN static I andi(I a, I b) { return _mm256_and_si256(a, b); }
     KX_SPAN static I ori(I a, I b) { return _mm256_or_si256(a, b); }
     KX_SPAN static I srli(I a, int n) { return _mm256_srli_epi32(a, n); }
@@ -58,6 +64,7 @@ struct Lanes {
         return _mm256_min_epi32(_mm256_max_epi32(c, _mm256_setzero_si256()),
                                 _mm256_set1_epi32(255));
     }
+    KX_SPAN static I greaterAsMinusOne(I a, I b) { return _mm256_cmpgt_epi32(a, b); }
     KX_SPAN static M equal(I a, I b) { return _mm256_cmpeq_epi32(a, b); }
     KX_SPAN static M notEqual(I a, I b) {
         return _mm256_xor_si256(_mm256_cmpeq_epi32(a, b), _mm256_set1_epi32(-1));

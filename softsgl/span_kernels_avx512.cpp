@@ -6,6 +6,7 @@
 #include "softsgl/span_kernels.h"
 
 #include "cpu/kernel_level.h"
+#include "softsgl/pixel_ops.h"
 
 #if defined(KX_AVX512_KERNELS)
 
@@ -34,6 +35,7 @@ struct Lanes {
         return _mm512_set_ps(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
     }
     KX_SPAN static F add(F a, F b) { return _mm512_add_ps(a, b); }
+    KX_SPAN static F sub(F a, F b) { return _mm512_sub_ps(a, b); }
     KX_SPAN static F mul(F a, F b) { return _mm512_mul_ps(a, b); }
     KX_SPAN static F div(F a, F b) { return _mm512_div_ps(a, b); }
     KX_SPAN static F maxf(F a, F b) { return _mm512_max_ps(a, b); }
@@ -47,6 +49,7 @@ struct Lanes {
 
     KX_SPAN static I zero() { return _mm512_setzero_si512(); }
     KX_SPAN static I set1i(int32_t v) { return _mm512_set1_epi32(v); }
+    KX_SPAN static I loadi(const int32_t* p) { return _mm512_loadu_si512(p); }
     KX_SPAN static I ramp(int32_t base, int32_t step) {
         const I k = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
         return _mm512_add_epi32(_mm512_set1_epi32(base),
@@ -55,6 +58,7 @@ struct Lanes {
     KX_SPAN static I add(I a, I b) { return _mm512_add_epi32(a, b); }
     KX_SPAN static I sub(I a, I b) { return _mm512_sub_epi32(a, b); }
     KX_SPAN static I mul16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+    KX_SPAN static I mul32(I a, I b) { return _mm512_mullo_epi32(a, b); }
     KX_SPAN static I andi(I a, I b) { return _mm512_and_si512(a, b); }
     KX_SPAN static I ori(I a, I b) { return _mm512_or_si512(a, b); }
     KX_SPAN static I srli(I a, int n) { return _mm512_srli_epi32(a, unsigned(n)); }
@@ -65,6 +69,9 @@ struct Lanes {
     KX_SPAN static I clamp255(I c) {
         return _mm512_min_epi32(_mm512_max_epi32(c, _mm512_setzero_si512()),
                                 _mm512_set1_epi32(255));
+    }
+    KX_SPAN static I greaterAsMinusOne(I a, I b) {
+        return _mm512_maskz_set1_epi32(_mm512_cmpgt_epi32_mask(a, b), -1);
     }
     KX_SPAN static M equal(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b); }
     KX_SPAN static M notEqual(I a, I b) { return _mm512_cmpneq_epi32_mask(a, b); }

@@ -2,6 +2,7 @@
 #include "softsgl/span_kernels.h"
 
 #include "cpu/kernel_level.h"
+#include "softsgl/pixel_ops.h"
 
 #if defined(KX_X86_KERNELS)
 
@@ -22,6 +23,7 @@ struct Lanes {
     KX_SPAN static F set1(float f) { return _mm_set1_ps(f); }
     KX_SPAN static F iota() { return _mm_set_ps(3, 2, 1, 0); }
     KX_SPAN static F add(F a, F b) { return _mm_add_ps(a, b); }
+    KX_SPAN static F sub(F a, F b) { return _mm_sub_ps(a, b); }
     KX_SPAN static F mul(F a, F b) { return _mm_mul_ps(a, b); }
     KX_SPAN static F div(F a, F b) { return _mm_div_ps(a, b); }
     KX_SPAN static F maxf(F a, F b) { return _mm_max_ps(a, b); }
@@ -33,6 +35,9 @@ struct Lanes {
 
     KX_SPAN static I zero() { return _mm_setzero_si128(); }
     KX_SPAN static I set1i(int32_t v) { return _mm_set1_epi32(v); }
+    KX_SPAN static I loadi(const int32_t* p) {
+        return _mm_loadu_si128(reinterpret_cast<const I*>(p));
+    }
     KX_SPAN static I ramp(int32_t base, int32_t step) {
         const uint32_t b = uint32_t(base), s = uint32_t(step);
         return _mm_set_epi32(int32_t(b + 3 * s), int32_t(b + 2 * s), int32_t(b + s), int32_t(b));
@@ -40,6 +45,13 @@ struct Lanes {
     KX_SPAN static I add(I a, I b) { return _mm_add_epi32(a, b); }
     KX_SPAN static I sub(I a, I b) { return _mm_sub_epi32(a, b); }
     KX_SPAN static I mul16(I a, I b) { return _mm_mullo_epi16(a, b); }
+    // The low 32 bits of each product: SSE2 multiplies only lanes 0 and 2.
+    KX_SPAN static I mul32(I a, I b) {
+        const I even = _mm_mul_epu32(a, b);
+        const I odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
+        return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                                  _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+    }
     KX_SPAN static I andi(I a, I b) { return _mm_and_si128(a, b); }
     KX_SPAN static I ori(I a, I b) { return _mm_or_si128(a, b); }
     KX_SPAN static I srli(I a, int n) { return _mm_srli_epi32(a, n); }
@@ -52,6 +64,7 @@ struct Lanes {
         const I over = _mm_cmpgt_epi32(c, _mm_set1_epi32(255));
         return _mm_or_si128(_mm_andnot_si128(over, c), _mm_and_si128(over, _mm_set1_epi32(255)));
     }
+    KX_SPAN static I greaterAsMinusOne(I a, I b) { return _mm_cmpgt_epi32(a, b); }
     KX_SPAN static M equal(I a, I b) { return _mm_cmpeq_epi32(a, b); }
     KX_SPAN static M notEqual(I a, I b) {
         return _mm_xor_si128(_mm_cmpeq_epi32(a, b), _mm_set1_epi32(-1));

@@ -11,7 +11,13 @@
 //
 // No lambdas here: GCC does not give them the enclosing function's target.
 
-template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
+// Bilinear filtering (Filter) and ordered dithering (Dither) are the plain
+// kernel's too, in exact integer lanes: see filter() and ditherLevel().
+// Opacity: the filter weighs texels by their opacity (translucent spans of
+// a map whose texel opacity counts).
+template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither, bool Filter,
+          bool Opacity>
+struct LaneSpan {
     using F = typename Lanes::F;
     using I = typename Lanes::I;
     using M = typename Lanes::M;
@@ -21,6 +27,7 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
     I rAcc, gAcc, bAcc, aAcc, rStep, gStep, bStep, aStep;
     I flatR, flatG, flatB, flatA;
     I mask, full;
+    I cells; // Dither: 2 m + 1 for each lane's number m in the Bayer matrix
     typename Lanes::Shift shift;
     const uint32_t* texels;
     bool textureAlpha;
@@ -60,6 +67,102 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
         return Lanes::add(i, Lanes::lessAsMinusOne(f, Lanes::toFloat(i)));
     }
 
+    // Bilinear filtering: the plain kernel's filterTexels, lane for lane.
+    // Without opacity a channel's sum is the two rows' (each two texels
+    // weighed by 256ths, below 2^16) weighed by 256ths: below 2^24. With
+    // opacity the weights reach 255 x 2^16 and a channel's sum 255 times
+    // that, still below 2^32.
+    KX_SPAN static I fraction256(F x, I whole) {
+        return Lanes::clamp255(
+            floorLanes(Lanes::mul(Lanes::sub(x, Lanes::toFloat(whole)), Lanes::set1(256.0f))));
+    }
+    KX_SPAN static I byte(I t, int at) {
+        return Lanes::andi(Lanes::srli(t, at), Lanes::set1i(255));
+    }
+    KX_SPAN static I weighed(const I* t, int at, I wx0, I wx1, I wy0, I wy1) {
+        const I row0 =
+            Lanes::add(Lanes::mul16(wx0, byte(t[0], at)), Lanes::mul16(wx1, byte(t[1], at)));
+        const I row1 =
+            Lanes::add(Lanes::mul16(wx0, byte(t[2], at)), Lanes::mul16(wx1, byte(t[3], at)));
+        const I sum = Lanes::add(Lanes::mul32(wy0, row0), Lanes::mul32(wy1, row1));
+        return Lanes::srli(Lanes::add(sum, Lanes::set1i(32768)), 16);
+    }
+    // The opacity-weighted sum of a channel over the summed weight o, halves
+    // up: r = floor(sum / o + 1/2), the plain kernel's (2 sum + o) / (2 o).
+    // In floats (sum rounded once, o below 2^24 exact, three roundings of
+    // 2^-24 on a quotient below 256, one of 2^-17 adding 1/4) k = floor(sum
+    // / o + 1/4) comes within 2^-14 of its mark, so k is r or r - 1; the
+    // remainder d = sum - k o (exact: -o/2 <= d < 3o/2) says which, r = k +
+    // 1 where 2d >= o. Where o is 0 the lane is garbage, and its alpha 0
+    // writes nothing.
+    KX_SPAN static I divided(const I* t, const I* w, int at, I o, F oInverse) {
+        I sum = Lanes::mul32(w[0], byte(t[0], at));
+        sum = Lanes::add(sum, Lanes::mul32(w[1], byte(t[1], at)));
+        sum = Lanes::add(sum, Lanes::mul32(w[2], byte(t[2], at)));
+        sum = Lanes::add(sum, Lanes::mul32(w[3], byte(t[3], at)));
+        const F sumF =
+            Lanes::add(Lanes::mul(Lanes::toFloat(Lanes::srli(sum, 16)), Lanes::set1(65536.0f)),
+                       Lanes::toFloat(Lanes::andi(sum, Lanes::set1i(0xFFFF))));
+        const I k = Lanes::truncate(Lanes::add(Lanes::mul(sumF, oInverse), Lanes::set1(0.25f)));
+        const I d2 = Lanes::slli(Lanes::sub(sum, Lanes::mul32(o, k)), 1);
+        return Lanes::add(Lanes::add(k, Lanes::set1i(1)), Lanes::greaterAsMinusOne(o, d2));
+    }
+    // The four texels around (u - 0.5, v - 0.5), wrapping: r, g, b of the
+    // filtered texel, and its opacity when Opacity.
+    KX_SPAN void filter(F u, F v, I& r, I& g, I& b, I& opacity) const {
+        const F x = Lanes::sub(u, Lanes::set1(0.5f)), y = Lanes::sub(v, Lanes::set1(0.5f));
+        const I x0 = floorLanes(x), y0 = floorLanes(y);
+        const I wx1 = fraction256(x, x0), wy1 = fraction256(y, y0);
+        const I wx0 = Lanes::sub(Lanes::set1i(256), wx1), wy0 = Lanes::sub(Lanes::set1i(256), wy1);
+        const I one = Lanes::set1i(1);
+        const I col0 = Lanes::andi(x0, mask), col1 = Lanes::andi(Lanes::add(x0, one), mask);
+        const I row0 = Lanes::sll(Lanes::andi(y0, mask), shift);
+        const I row1 = Lanes::sll(Lanes::andi(Lanes::add(y0, one), mask), shift);
+        const I t[4] = {Lanes::gather(texels, Lanes::ori(row0, col0)),
+                        Lanes::gather(texels, Lanes::ori(row0, col1)),
+                        Lanes::gather(texels, Lanes::ori(row1, col0)),
+                        Lanes::gather(texels, Lanes::ori(row1, col1))};
+        if (!Opacity) {
+            r = weighed(t, 0, wx0, wx1, wy0, wy1);
+            g = weighed(t, 8, wx0, wx1, wy0, wy1);
+            b = weighed(t, 16, wx0, wx1, wy0, wy1);
+            return;
+        }
+        // Weight times opacity: (256ths x opacity, below 2^16) x 256ths.
+        const I w[4] = {
+            Lanes::mul32(wx0, Lanes::mul16(wy0, Lanes::sub(full, Lanes::srli(t[0], 24)))),
+            Lanes::mul32(wx1, Lanes::mul16(wy0, Lanes::sub(full, Lanes::srli(t[1], 24)))),
+            Lanes::mul32(wx0, Lanes::mul16(wy1, Lanes::sub(full, Lanes::srli(t[2], 24)))),
+            Lanes::mul32(wx1, Lanes::mul16(wy1, Lanes::sub(full, Lanes::srli(t[3], 24))))};
+        const I o = Lanes::add(Lanes::add(w[0], w[1]), Lanes::add(w[2], w[3]));
+        const F oInverse = Lanes::div(Lanes::set1(1.0f), Lanes::toFloat(o));
+        r = divided(t, w, 0, o, oInverse);
+        g = divided(t, w, 8, o, oInverse);
+        b = divided(t, w, 16, o, oInverse);
+        opacity = Lanes::srli(Lanes::add(o, Lanes::set1i(32768)), 16);
+    }
+
+    // Ordered dithering, ditherLevel of pixel_ops.h without its tables: c
+    // of 0..255 to level k, the highest whose widened value W(k) is at most
+    // c, plus one where the cell's number m is below n = round(16 (c -
+    // W(k)) / s) (s = W(k + 1) - W(k)), halves up; that is where (2 m + 1)
+    // s <= 32 (c - W(k)). At the top level c - W(k) is 0, so k stays.
+    template <int Bits> KX_SPAN static I widened(I k) {
+        return Bits == 5 ? Lanes::ori(Lanes::slli(k, 3), Lanes::srli(k, 2))
+                         : Lanes::ori(Lanes::slli(k, 2), Lanes::srli(k, 4));
+    }
+    template <int Bits> KX_SPAN I ditherLevel(I c) const {
+        // k is c's top bits, less one where their copy below passes c's low bits.
+        const I k0 = Lanes::srli(c, 8 - Bits);
+        const I low = Lanes::andi(c, Lanes::set1i((1 << (8 - Bits)) - 1));
+        const I k = Lanes::add(k0, Lanes::greaterAsMinusOne(Lanes::srli(k0, 2 * Bits - 8), low));
+        const I up = Lanes::add(k, Lanes::set1i(1));
+        const I base = widened<Bits>(k);
+        const I step = Lanes::sub(widened<Bits>(up), base);
+        const I rest = Lanes::slli(Lanes::sub(c, base), 5);
+        return Lanes::add(up, Lanes::greaterAsMinusOne(Lanes::mul16(cells, step), rest));
+    }
+
     KX_SPAN void start(const Span& s, const SpanStyle& st, int n) {
         inRange =
             !Gouraud || (channelInRange(s.r, s.dr, n) && channelInRange(s.g, s.dg, n) &&
@@ -82,6 +185,14 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
         shift = Lanes::shiftCount(st.shift);
         texels = st.texels;
         textureAlpha = st.textureAlpha;
+        if (Dither) {
+            // Groups start at multiples of N, a multiple of 4: every group's
+            // lane k has the matrix column of the span's pixel k.
+            int32_t m[Lanes::N];
+            for (int k = 0; k < Lanes::N; ++k)
+                m[k] = 2 * kBayer4[s.y & 3][(s.x + k) & 3] + 1;
+            cells = Lanes::loadi(m);
+        }
     }
 
     KX_SPAN void advance() {
@@ -106,7 +217,17 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
             r = channel<Clamp>(rAcc), g = channel<Clamp>(gAcc), b = channel<Clamp>(bAcc);
             if (Blend) a = channel<Clamp>(aAcc);
         }
-        if (Textured) {
+        if (Textured && Filter) {
+            const F w = Lanes::div(Lanes::set1(1.0f), q);
+            const F u = Lanes::mul(Lanes::add(u0, Lanes::mul(fi, du)), w);
+            const F v = Lanes::mul(Lanes::add(v0, Lanes::mul(fi, dv)), w);
+            I tr, tg, tb, opacity = full;
+            filter(u, v, tr, tg, tb, opacity);
+            r = mul255(r, tr);
+            g = mul255(g, tg);
+            b = mul255(b, tb);
+            if (Opacity) a = mul255(a, opacity);
+        } else if (Textured) {
             const F w = Lanes::div(Lanes::set1(1.0f), q);
             const F u = Lanes::mul(Lanes::add(u0, Lanes::mul(fi, du)), w);
             const F v = Lanes::mul(Lanes::add(v0, Lanes::mul(fi, dv)), w);
@@ -143,9 +264,14 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555> struct LaneSpan {
             pass = Lanes::andMask(pass, Lanes::notEqual(a, Lanes::zero()));
             depthPass = Lanes::andMask(pass, Lanes::equal(a, full));
         }
-        // Dropping low bits: 565 or 555.
+        // Dithered, or dropping low bits: 565 or 555.
         I pixel;
-        if (Is555)
+        if (Dither)
+            pixel = Lanes::ori(
+                Lanes::ori(Lanes::slli(ditherLevel<5>(r), Is555 ? 10 : 11),
+                           Lanes::slli(Is555 ? ditherLevel<5>(g) : ditherLevel<6>(g), 5)),
+                ditherLevel<5>(b));
+        else if (Is555)
             pixel = Lanes::ori(Lanes::ori(Lanes::slli(Lanes::andi(r, Lanes::set1i(0xF8)), 7),
                                           Lanes::slli(Lanes::andi(g, Lanes::set1i(0xF8)), 2)),
                                Lanes::srli(b, 3));
@@ -179,24 +305,44 @@ KX_SPAN void laneRun(Shader& walk, uint16_t* dst, float* z, int n) {
     if (i < n) walk.template group<false, Clamp>(dst + i, z + i, n - i, fi);
 }
 
-template <bool Textured, bool Gouraud, bool Blend, bool Is555>
-KX_SPAN void laneKernel(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& st) {
-    LaneSpan<Textured, Gouraud, Blend, Is555> span;
+template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither, bool Filter,
+          bool Opacity>
+KX_SPAN void laneShade(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& st) {
+    LaneSpan<Textured, Gouraud, Blend, Is555, Dither, Filter, Opacity> span;
     span.start(s, st, n);
     // Spans whose colours stay in range (nearly all) skip the clamping.
-    if (!Gouraud || span.inRange)
-        laneRun<false>(span, dst, z, n);
-    else
-        laneRun<true>(span, dst, z, n);
+    if constexpr (Gouraud) {
+        if (!span.inRange) return laneRun<true>(span, dst, z, n);
+    }
+    laneRun<false>(span, dst, z, n);
 }
 
-// The set: [textured][gouraud][translucent][is555].
-#define KX_SPAN_SET(T, G)                                                                          \
+template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither, bool Filter>
+KX_SPAN void laneKernel(uint16_t* dst, float* z, int n, const Span& s, const SpanStyle& st) {
+    // Filtered translucent spans weigh texels by opacity where it counts.
+    if constexpr (Blend && Filter) {
+        if (st.textureAlpha)
+            return laneShade<Textured, Gouraud, Blend, Is555, Dither, Filter, true>(dst, z, n, s,
+                                                                                    st);
+    }
+    laneShade<Textured, Gouraud, Blend, Is555, Dither, Filter, false>(dst, z, n, s, st);
+}
+
+// The set: [dither][texturing][gouraud][translucent][is555].
+#define KX_SPAN_BLEND(D, T, F, G)                                                                  \
     {                                                                                              \
-        {laneKernel<T, G, false, false>, laneKernel<T, G, false, true>}, {                         \
-            laneKernel<T, G, true, false>, laneKernel<T, G, true, true>                            \
+        {laneKernel<T, G, false, false, D, F>, laneKernel<T, G, false, true, D, F>}, {             \
+            laneKernel<T, G, true, false, D, F>, laneKernel<T, G, true, true, D, F>                \
         }                                                                                          \
     }
-constexpr SpanKernelSet kLaneSet = {{{KX_SPAN_SET(false, false), KX_SPAN_SET(false, true)},
-                                     {KX_SPAN_SET(true, false), KX_SPAN_SET(true, true)}}};
-#undef KX_SPAN_SET
+#define KX_SPAN_TEXTURING(D, T, F)                                                                 \
+    { KX_SPAN_BLEND(D, T, F, false), KX_SPAN_BLEND(D, T, F, true) }
+#define KX_SPAN_DITHER(D)                                                                          \
+    {                                                                                              \
+        KX_SPAN_TEXTURING(D, false, false), KX_SPAN_TEXTURING(D, true, false),                     \
+            KX_SPAN_TEXTURING(D, true, true)                                                       \
+    }
+constexpr SpanKernelSet kLaneSet = {{KX_SPAN_DITHER(false), KX_SPAN_DITHER(true)}};
+#undef KX_SPAN_DITHER
+#undef KX_SPAN_TEXTURING
+#undef KX_SPAN_BLEND
