@@ -240,6 +240,19 @@ NamedScene filteredSprites() {
     return {s, 0};
 }
 
+// The driver's frame on one thread; drawn in bands on two and three, the
+// frame must be the same.
+std::vector<uint16_t> drawnOnOneToThreeThreads(const Scene& s) {
+    softsglSetThreads(1);
+    const std::vector<uint16_t> ours = drawnByTheDriver(s);
+    for (int threads : {2, 3}) {
+        softsglSetThreads(threads);
+        EXPECT_TRUE(drawnByTheDriver(s) == ours) << threads << " threads";
+    }
+    softsglSetThreads(0);
+    return ours;
+}
+
 // Each scene drawn through the driver on 1, 2 and 3 threads (the same
 // frame), with Mesa and by the exact model, one line a scene: interior
 // pixels more than one step apart, ours and Mesa (also counted away from
@@ -254,14 +267,7 @@ void compareScenes(const std::vector<NamedScene>& scenes) {
     for (const NamedScene& named : scenes) {
         const Scene& s = named.scene;
         SCOPED_TRACE(s.name);
-        softsglSetThreads(1);
-        const std::vector<uint16_t> ours = drawnByTheDriver(s);
-        // Drawn in bands on more threads, the frame is the same.
-        for (int threads : {2, 3}) {
-            softsglSetThreads(threads);
-            EXPECT_TRUE(drawnByTheDriver(s) == ours) << threads << " threads";
-        }
-        softsglSetThreads(0);
+        const std::vector<uint16_t> ours = drawnOnOneToThreeThreads(s);
         const std::vector<uint16_t> mesa = haveMesa ? drawnByMesa(s) : ours;
         const std::vector<bool> edge = edgePixels(s);
         const Exact exact = exactResult(s);
@@ -313,13 +319,7 @@ void compareSupersampled(const NamedScene& named, int n) {
     SCOPED_TRACE(s.name + ", " + std::to_string(n) + " x " + std::to_string(n));
     Scene supersampled = s;
     supersampled.antialias = n;
-    softsglSetThreads(1);
-    const std::vector<uint16_t> ours = drawnByTheDriver(supersampled);
-    for (int threads : {2, 3}) {
-        softsglSetThreads(threads);
-        EXPECT_TRUE(drawnByTheDriver(supersampled) == ours) << threads << " threads";
-    }
-    softsglSetThreads(0);
+    const std::vector<uint16_t> ours = drawnOnOneToThreeThreads(supersampled);
     const Scene big = scaledBy(s, n);
     // The top left of the larger device, resolved, against ours there.
     const std::vector<uint16_t> topLeft = drawnByTheDriver(big);
