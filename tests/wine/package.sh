@@ -8,7 +8,8 @@
 # the recorder folder exactly as its README.txt says, the demo's frames and
 # the trace replayed on Linux compared with the Linux demo's; the zip's
 # kxpwrvr.ini with settings on (frames as Linux's with the same file,
-# kxcheck naming them) and a hostile one (frames unchanged).
+# kxcheck naming them) and a hostile one (frames unchanged, each bad line
+# named in the log).
 # Exit 77 (skipped) while the package or the 32-bit demo is not built.
 set -u
 runner=$1 zip=$2 win=$3 linux=$4 cnc=$5 work=$6
@@ -68,22 +69,27 @@ else
   "$linux/kximgdiff" "$work/linux" "$work/cnc_frames" || fail "the frames under cnc-ddraw differ from Linux's"
 fi
 
-# The zip's kxpwrvr.ini beside the game, edited as its notes say (filter,
-# antialias and dither on): the settings change the frames as they do on
-# Linux with the same file, and kxcheck reports the file's settings. A hostile file changes nothing.
+# The zip's kxpwrvr.ini beside the game, edited as its notes say (every
+# key taken up, filter, antialias and dither on): the settings change the
+# frames as they do on Linux with the same file, the log is written where
+# the file says, and kxcheck reports the file's settings. A hostile file
+# changes no frame, and the log names each of its bad lines.
 # (The tests run with KXPWRVR_INI empty, no file; these runs drop it.)
 echo "== the zip's kxpwrvr.ini with settings on"
 settings_frames=11 settings_write=every:10 # frames 0 and 10
 set_on() { # FILE: the player's edit of the shipped file, CR LF kept
   sed -e 's/^;filter = nearest/filter = bilinear/' -e 's/^;dither = off/dither = on/' \
-    -e 's/^;antialias = 1/antialias = 2/' "$work/package/kxpwrvr.ini"
+    -e 's/^;antialias = 1/antialias = 2/' -e 's/^;log = off/log = kxpwrvr-log.txt/' \
+    -e 's/^;fps_limit = 0/fps_limit = 500/' -e 's/^;threads = 0/threads = 3/' \
+    -e 's/^;kernels = best/kernels = sse2/' "$work/package/kxpwrvr.ini"
 }
-played_with() { # NAME INI: the demo and kxcheck in a game folder with INI
+played_with() { # NAME INI [kxcheck]: the demo (and kxcheck) in a game folder with INI
   game "$work/$1"
   cp "$2" "$work/$1/kxpwrvr.ini"
   env -u KXPWRVR_INI "$runner" --timeout 900 --expect '^kxdemo: [0-9]+ PNG frames? in ' \
     "$work/$1/kxdemo.exe" --frames $settings_frames --write $settings_write --out "Z:$work/$1_frames" \
     >"$work/$1_demo.out" 2>&1 || { cat "$work/$1_demo.out"; fail "$1: the demo failed"; }
+  [ "${3:-}" = kxcheck ] || return 0
   env -u KXPWRVR_INI "$runner" --timeout 600 --expect '^kxcheck: report written to ' \
     --log "$work/$1_kxcheck.out" "$work/$1/kxcheck.exe" >/dev/null 2>&1 ||
     { cat "$work/$1_kxcheck.out"; fail "$1: kxcheck did not pass"; }
@@ -93,24 +99,28 @@ linux_with() { # NAME INI: the Linux demo with the same file
     --out "$work/$1_linux" >/dev/null || fail "$1: the Linux demo failed"
 }
 set_on >"$work/on.ini"
-grep -q $'^filter = bilinear\r$' "$work/on.ini" && grep -q $'^dither = on\r$' "$work/on.ini" &&
-  grep -q $'^antialias = 2\r$' "$work/on.ini" ||
-  fail "the shipped kxpwrvr.ini lacks a ;filter = nearest, ;dither = off or ;antialias = 1 line to take up"
-played_with on "$work/on.ini"
+[ "$(grep -c '^[a-z_]* = ' "$work/on.ini")" = 7 ] ||
+  fail "the shipped kxpwrvr.ini lacks one of the lines the edit takes up (see $work/on.ini)"
+played_with on "$work/on.ini" kxcheck
 linux_with on "$work/on.ini"
 "$linux/kximgdiff" "$work/on_linux" "$work/on_frames" || fail "with settings on, the frames differ from Linux's"
 cmp -s "$work/on_linux/frame_0010.png" "$work/linux/frame_0010.png" &&
   fail "the settings on did not change the Linux demo's frame 10"
 for text in "filter = bilinear (kxpwrvr.ini)" "dither = on (kxpwrvr.ini)" "antialias = 2 (kxpwrvr.ini)" \
-  "the frame matches the expected image" "every step passed"; do
+  "fps_limit = 500 (kxpwrvr.ini)" "threads = 3 (kxpwrvr.ini)" "kernels = sse2 (kxpwrvr.ini)" \
+  "log = Z:" "Pixel kernels: sse2" "the frame matches the expected image" "every step passed"; do
   grep -qF -- "$text" "$work/on/kxcheck.txt" || fail "kxcheck's report with settings on lacks \"$text\""
 done
 grep -q "not used:" "$work/on/kxcheck.txt" && fail "kxcheck found a line of the edited file it could not use"
+# The log the file names, beside it: the demo's run, at the capped level.
+grep -q "pixel kernels sse2" "$work/on/kxpwrvr-log.txt" 2>/dev/null ||
+  fail "the log kxpwrvr.ini names is not beside it, or does not name the capped level"
 sed -n '/^Settings:/,/^$/p' "$work/on/kxcheck.txt"
 
 echo "== a hostile kxpwrvr.ini"
 {
-  printf 'filter = blinear\r\nantialias = 9\r\nfps_limit = -1\r\nwhat = ever\r\n[elsewhere]\r\n'
+  # Its one good line puts the demo's messages where this test reads them.
+  printf 'filter = blinear\r\nantialias = 9\r\nfps_limit = -1\r\nwhat = ever\r\nlog = hostile.txt\r\n[elsewhere]\r\n'
   head -c 1500 /dev/zero | tr '\0' x
   printf '\r\n'
   printf 'MZ\x90\x00\x03\x00\x00\x00\x04\x00\x00\x00\xff\xff' # a program's first bytes
@@ -120,8 +130,9 @@ played_with hostile "$work/hostile.ini"
   "$linux/kximgdiff" "$work/linux/frame_0010.png" "$work/hostile_frames/frame_0010.png" ||
   fail "a hostile kxpwrvr.ini changed the frames"
 for text in "line 1: filter" "line 2: antialias" "line 3: fps_limit" "line 4: unknown key" \
-  "line 6: longer than 1,000" "line 7: not text" "the frame matches the expected image" "every step passed"; do
-  grep -qF -- "$text" "$work/hostile/kxcheck.txt" || fail "kxcheck's report of a hostile file lacks \"$text\""
+  "line 6: unknown section" "line 7: longer than 1,000" "line 8: not text"; do
+  grep -qF -- "$text" "$work/hostile/hostile.txt" 2>/dev/null ||
+    fail "the driver's log of a hostile file lacks \"$text\""
 done
 
 echo "== a trace, recorded as recorder/README.txt says"
