@@ -150,10 +150,9 @@ NamedScene gouraudAndWrap() {
     return {s, 10};
 }
 
-// Blending on over opaque bars: half vertex alpha, a faded fan and an 8888
-// texture whose alpha grows across it, drawn after everything opaque.
-NamedScene blending() {
-    Scene s = scene("blending", {grainyChecks(64, 8, 1)});
+// Eight opaque untextured bars across the frame, light and dark in turn,
+// for what is blended over them.
+void addOpaqueBars(Scene& s) {
     for (int i = 0; i < 8; ++i) {
         uint32_t c = i % 2 ? 0xFFE0C0A0 : 0xFF203060;
         s.steps.push_back(
@@ -161,6 +160,13 @@ NamedScene blending() {
                  {hv(80 * i, 0, 0.1, 0, 0, c), hv(80 * i + 80, 0, 0.1, 0, 0, c),
                   hv(80 * i + 80, 480, 0.1, 0, 0, c), hv(80 * i, 480, 0.1, 0, 0, c)}));
     }
+}
+
+// Blending on over opaque bars: half vertex alpha, a faded fan and an 8888
+// texture whose alpha grows across it, drawn after everything opaque.
+NamedScene blending() {
+    Scene s = scene("blending", {grainyChecks(64, 8, 1)});
+    addOpaqueBars(s);
     s.steps.push_back(
         quad(1, -1,
              {hv(50.3, 40.2, 0.5, 0, 0, 0x80FF4020), hv(300.8, 60.7, 0.5, 0, 0, 0x80FF4020),
@@ -219,13 +225,7 @@ NamedScene filteredSprites() {
     Scene s = scene("filtered_sprites", {sprite, blocks});
     s.startKeyMode = 1;
     s.startKeyColour = key;
-    for (int i = 0; i < 8; ++i) {
-        uint32_t c = i % 2 ? 0xFFE0C0A0 : 0xFF203060;
-        s.steps.push_back(
-            quad(0, -1,
-                 {hv(80 * i, 0, 0.1, 0, 0, c), hv(80 * i + 80, 0, 0.1, 0, 0, c),
-                  hv(80 * i + 80, 480, 0.1, 0, 0, c), hv(80 * i, 480, 0.1, 0, 0, c)}));
-    }
+    addOpaqueBars(s);
     s.steps.push_back(quad(1, 0,
                            {hv(20.3, 10.6, 0.5, 0, 0), hv(276.8, 14.2, 0.5, 1, 0),
                             hv(272.1, 270.4, 0.5, 1, 1), hv(16.7, 266.9, 0.5, 0, 1)}));
