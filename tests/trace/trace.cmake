@@ -101,8 +101,12 @@ foreach(arch win32 win64)
                     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/wine_trace.sh
                             ${CMAKE_SOURCE_DIR}/scripts/wine_run.sh ${tree}/bin ${KX_TRACE_BIN}
                             ${KX_TRACE_WORK}/wine_${arch} ${frames} ${settings_replay})
-    set_tests_properties(wine.trace_${arch} PROPERTIES LABELS wine RUN_SERIAL TRUE TIMEOUT 1800
-                         SKIP_RETURN_CODE 77)
+    set_tests_properties(wine.trace_${arch} PROPERTIES LABELS wine
+                         RESOURCE_LOCK wine_prefix_${arch} TIMEOUT 1800 SKIP_RETURN_CODE 77)
+    if(arch STREQUAL "win32")
+      # The 32-bit Wine tests are the suite's longest chain: they go first.
+      set_tests_properties(wine.trace_${arch} PROPERTIES COST 1000)
+    endif()
   endif()
 endforeach()
 
