@@ -28,8 +28,9 @@ template <typename R, typename... A> struct Nothing<R (*)(A...)> {
 
 KxEntryPoints nothingDriver() {
     KxEntryPoints api;
-#define KX_NOTHING(name) api.name = &Nothing<decltype(api.name)>::call;
-    KX_ENTRY_POINTS(KX_NOTHING)
+#define KX_NOTHING(code, name, Result, result, parameters, arguments)                              \
+    api.name = &Nothing<decltype(api.name)>::call;
+    KX_ENTRY_POINTS(KX_NOTHING, KX_ENTRY_LIST)
 #undef KX_NOTHING
     return api;
 }

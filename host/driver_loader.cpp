@@ -30,12 +30,12 @@ bool loadDriver(LoadedDriver& driver, std::string& error, const std::string& pat
 
     std::string missing;
     KxEntryPoints api;
-#define KX_RESOLVE(name)                                                                           \
+#define KX_RESOLVE(code, name, Result, result, parameters, arguments)                              \
     if (void* symbol = findSymbol(library, #name))                                                 \
         assign(api.name, symbol);                                                                  \
     else                                                                                           \
         missing += missing.empty() ? #name : ", " #name;
-    KX_ENTRY_POINTS(KX_RESOLVE)
+    KX_ENTRY_POINTS(KX_RESOLVE, KX_ENTRY_LIST)
 #undef KX_RESOLVE
 
     if (!missing.empty()) {

@@ -4,12 +4,11 @@
 
 #include "api/kxapi.h"
 
-#include "host/entry_point_list.h"
-
 struct KxEntryPoints {
-#define KX_MEMBER(name) decltype(&::name) name = nullptr;
-    KX_ENTRY_POINTS(KX_MEMBER)
+#define KX_MEMBER(code, name, Result, result, parameters, arguments)                               \
+    decltype(&::name) name = nullptr;
+    KX_ENTRY_POINTS(KX_MEMBER, KX_ENTRY_LIST)
 #undef KX_MEMBER
 };
 
-constexpr int kEntryPointCount = 28;
+constexpr int kEntryPointCount = kxEntryPointCount;

@@ -111,7 +111,7 @@ bool sameCallWith(const Trace& ta, const TraceCall& a, const Trace& tb, const Tr
     const EntryInfo& info = entryInfo(a.entry);
     for (int i = 0; i < info.argCount; ++i) {
         const uint64_t va = a.args[i], vb = b.args[i];
-        switch (info.kinds[i]) {
+        switch (info.args[i].kind) {
         case kArgPointer:
             // A pointer to memory the call reads or writes is matched by
             // those bytes.

@@ -1,56 +1,39 @@
 #include "trace/trace_format.h"
 
+#include <initializer_list>
+
 namespace {
 
-// Argument names as the interface header gives them.
-const EntryInfo kEntries[kEntryCount] = {
-    {"GetGuid", kResultGuid, 0, {}, {}},
-    {"GetID", kResultText, 0, {}, {}},
-    {"Detect", kResultInt, 0, {}, {}},
-    {"Init", kResultInt, 0, {}, {}},
-    {"Shutdown", kResultNone, 0, {}, {}},
-    {"Pause", kResultInt, 0, {}, {}},
-    {"Restore", kResultInt, 0, {}, {}},
-    {"ChangeResolution", kResultInt, 1, {kArgInt}, {"mode"}},
-    {"ssAlphaBlend", kResultNone, 1, {kArgInt}, {"mode"}},
-    {"ssChromaKey", kResultNone, 2, {kArgInt, kArgColour}, {"mode", "colour"}},
-    {"ssTexture", kResultNone, 1, {kArgInt}, {"unused"}},
-    {"ssZBuffer", kResultNone, 1, {kArgInt}, {"unused"}},
-    {"ssZBufferCompareMode", kResultInt, 1, {kArgInt}, {"unused"}},
-    {"PushState", kResultNone, 0, {}, {}},
-    {"PopState", kResultNone, 0, {}, {}},
-    {"WaitForIdle", kResultInt, 0, {}, {}},
-    {"PageFlip", kResultInt, 0, {}, {}},
-    {"DrawPrimitive", kResultNone, 2, {kArgPointer, kArgInt}, {"vertices", "count"}},
-    {"LoadTexture",
-     kResultHandle,
-     7,
-     {kArgPointer, kArgInt, kArgInt, kArgUint, kArgFormat, kArgUint, kArgPointer},
-     {"pixels", "width", "height", "hostValue4", "format", "hostValue6", "palette"}},
-    {"UnloadTexture", kResultNone, 1, {kArgHandle}, {"record"}},
-    {"ResetTextures", kResultNone, 0, {}, {}},
-    {"SelectTexture", kResultNone, 1, {kArgHandle}, {"record"}},
-    {"ModifyTexture", kResultNone, 2, {kArgHandle, kArgPointer}, {"record", "pixels"}},
-    {"LoadPalette", kResultNone, 1, {kArgPointer}, {"palette"}},
-    {"BltToCard",
-     kResultInt,
-     8,
-     {kArgPointer, kArgInt, kArgInt, kArgInt, kArgInt, kArgInt, kArgFormat, kArgPointer},
-     {"source", "x", "y", "width", "height", "sourcePitch", "format", "palette"}},
-    {"StretchBltToCard",
-     kResultInt,
-     10,
-     {kArgPointer, kArgInt, kArgInt, kArgInt, kArgInt, kArgInt, kArgInt, kArgInt, kArgFormat,
-      kArgPointer},
-     {"source", "x", "y", "width", "height", "sourceWidth", "sourceHeight", "sourcePitch", "format",
-      "palette"}},
-    {"BltFromCard",
-     kResultInt,
-     7,
-     {kArgPointer, kArgInt, kArgInt, kArgInt, kArgInt, kArgInt, kArgFormat},
-     {"destination", "unused2", "unused3", "width", "height", "destinationPitch", "format"}},
-    {"BltFromCardToCard", kResultInt, 0, {}, {}},
-};
+constexpr int countArgs(std::initializer_list<EntryArg> args) {
+    return int(args.size());
+}
+
+// The interface's table, one record a row.
+#define KX_ARG(index, kind, name)                                                                  \
+    EntryArg {                                                                                     \
+        index, kArg##kind, #name                                                                   \
+    }
+#define KX_ROW(code, name, Result, result, parameters, arguments)                                  \
+    EntryInfo{code,                                                                                \
+              #name,                                                                               \
+              kResult##result,                                                                     \
+              countArgs({KX_ENTRY_LIST arguments}),                                                \
+              {KX_ENTRY_LIST arguments}},
+constexpr EntryInfo kEntries[kEntryCount] = {KX_ENTRY_POINTS(KX_ROW, KX_ARG)};
+#undef KX_ROW
+#undef KX_ARG
+
+// Rows in code order and their arguments numbered 0, 1, 2 ... in order:
+// entryInfo() finds a row by its code, replay a word by its index.
+constexpr bool rowsInOrder() {
+    for (uint32_t entry = 0; entry < kEntryCount; ++entry) {
+        if (kEntries[entry].code != entry) return false;
+        for (int i = 0; i < kEntries[entry].argCount; ++i)
+            if (kEntries[entry].args[i].index != i) return false;
+    }
+    return true;
+}
+static_assert(rowsInOrder(), "entry point rows in code order, their arguments numbered from 0");
 
 } // namespace
 

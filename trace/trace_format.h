@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/entry_point_list.h"
+#include "api/kxapi_entry_points.h"
 
 // File header: 32 bytes, little-endian.
 constexpr char kTraceMagic[8] = {'K', 'X', 'T', 'R', 'A', 'C', 'E', '\0'};
@@ -54,14 +54,13 @@ constexpr uint32_t kMaxItemsPerCall = 4096;      // LoadPalette names every text
 constexpr uint64_t kMaxRegionBytes = 512ull << 20; // memory one pointer may reach
 constexpr uint64_t kMaxResultDataBytes = 256;      // a GUID or the device name
 
-// The 28 entry points, numbered in the order of the export list.
+// The 28 entry points by the codes traces carry (api/kxapi_entry_points.h).
 enum EntryId : uint32_t {
-#define KX_ENTRY_ID(name) kEntry_##name,
-    KX_ENTRY_POINTS(KX_ENTRY_ID)
+#define KX_ENTRY_ID(code, name, Result, result, parameters, arguments) kEntry_##name = code,
+    KX_ENTRY_POINTS(KX_ENTRY_ID, KX_ENTRY_LIST)
 #undef KX_ENTRY_ID
-        kEntryCount
 };
-static_assert(kEntryCount == 28, "the export list has 28 entry points");
+constexpr uint32_t kEntryCount = kxEntryPointCount;
 
 // What an argument holds, for printing and for replay.
 enum ArgKind : uint8_t {
@@ -75,16 +74,26 @@ enum ArgKind : uint8_t {
 enum ResultKind : uint8_t { kResultNone, kResultInt, kResultHandle, kResultGuid, kResultText };
 
 constexpr int kMaxArgs = 10;
+struct EntryArg {
+    int index; // its place among the arguments
+    ArgKind kind;
+    const char* name;
+};
 struct EntryInfo {
+    uint32_t code; // as traces carry it
     const char* name;
     ResultKind result;
     int argCount;
-    ArgKind kinds[kMaxArgs];
-    const char* argNames[kMaxArgs];
+    EntryArg args[kMaxArgs];
 };
 
 // Table of the entry points, indexed by EntryId.
 const EntryInfo& entryInfo(uint32_t entry);
+
+// Signed 32-bit reading of an argument.
+inline int32_t argInt(uint64_t v) {
+    return int32_t(uint32_t(v));
+}
 
 // The little-endian encoding used throughout.
 inline void putU32(uint8_t* p, uint32_t v) {

@@ -79,7 +79,7 @@ std::string describeCall(const Trace& trace, size_t index) {
     std::string line = std::to_string(index) + " " + info.name + "(";
     for (int i = 0; i < info.argCount; ++i) {
         if (i) line += ", ";
-        line += std::string(info.argNames[i]) + "=" + argText(info.kinds[i], call.args[i]);
+        line += std::string(info.args[i].name) + "=" + argText(info.args[i].kind, call.args[i]);
     }
     line += ")";
     const TraceItem* data = nullptr;
@@ -322,7 +322,8 @@ std::string dumpCallJson(const Trace& trace, const FrameIndex& frames, const Tra
                        info.name + "\",\"args\":{";
     for (int i = 0; i < info.argCount; ++i) {
         if (i) json += ",";
-        json += "\"" + std::string(info.argNames[i]) + "\":" + argJson(info.kinds[i], call.args[i]);
+        json += "\"" + std::string(info.args[i].name) +
+                "\":" + argJson(info.args[i].kind, call.args[i]);
     }
     json += "}";
     switch (info.result) {

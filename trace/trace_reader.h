@@ -58,7 +58,3 @@ bool readTraceFile(const std::string& path, Trace& trace, std::string& error,
 
 // The value of `key` in the information text, or "".
 std::string traceInfoValue(const Trace& trace, const std::string& key);
-// Signed 32-bit reading of an argument.
-inline int32_t argInt(uint64_t v) {
-    return int32_t(uint32_t(v));
-}

@@ -12,11 +12,10 @@ namespace kx {
 #include "api/kxapi.h"
 }
 
-#include "host/entry_point_list.h"
-
 struct DriverExports {
-#define KX_WINTEST_MEMBER(name) decltype(&kx::name) name = nullptr;
-    KX_ENTRY_POINTS(KX_WINTEST_MEMBER)
+#define KX_WINTEST_MEMBER(code, name, Result, result, parameters, arguments)                       \
+    decltype(&kx::name) name = nullptr;
+    KX_ENTRY_POINTS(KX_WINTEST_MEMBER, KX_ENTRY_LIST)
 #undef KX_WINTEST_MEMBER
 };
 

@@ -10,8 +10,8 @@
 const KxEntryPoints& linkedDriver() {
     static const KxEntryPoints api = [] {
         KxEntryPoints table;
-#define KX_LINKED(name) table.name = &::name;
-        KX_ENTRY_POINTS(KX_LINKED)
+#define KX_LINKED(code, name, Result, result, parameters, arguments) table.name = &::name;
+        KX_ENTRY_POINTS(KX_LINKED, KX_ENTRY_LIST)
 #undef KX_LINKED
         return table;
     }();

@@ -94,7 +94,7 @@ foreach(arch win32 win64)
   kx_windows_check(NAME trace.recorder_pe_${arch} ARCH ${arch}
                    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${objdump}
                            -DDLL=${tree}/bin/kxtrace/kxpwrvr.dll
-                           -DEXPORTS=${CMAKE_SOURCE_DIR}/driver/exports.txt
+                           -DEXPORTS=${CMAKE_SOURCE_DIR}/tests/driver/exports.txt
                            -P ${CMAKE_CURRENT_SOURCE_DIR}/trace/check_recorder_pe.cmake)
   if(KX_TRACE_XVFB AND (EXISTS /usr/lib/wine/wine64 OR EXISTS /usr/lib/wine/wine))
     kx_windows_test(NAME wine.trace_${arch} ARCH ${arch}

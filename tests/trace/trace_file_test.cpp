@@ -96,6 +96,56 @@ std::string readError(const Bytes& b) {
     return readTraceBytes(b.data(), b.size(), trace, error) ? "" : error;
 }
 
+// Traces written by every recorder so far number the calls so, with these
+// argument counts: the interface's table must keep them (written out here,
+// not read from the table, so that a renumbered or reshaped row shows).
+TEST(TraceFile, EntryCodesAreTheOnesTracesCarry) {
+    struct Expected {
+        uint32_t code;
+        const char* name;
+        int args;
+    };
+    const Expected expected[] = {
+        {0, "GetGuid", 0},
+        {1, "GetID", 0},
+        {2, "Detect", 0},
+        {3, "Init", 0},
+        {4, "Shutdown", 0},
+        {5, "Pause", 0},
+        {6, "Restore", 0},
+        {7, "ChangeResolution", 1},
+        {8, "ssAlphaBlend", 1},
+        {9, "ssChromaKey", 2},
+        {10, "ssTexture", 1},
+        {11, "ssZBuffer", 1},
+        {12, "ssZBufferCompareMode", 1},
+        {13, "PushState", 0},
+        {14, "PopState", 0},
+        {15, "WaitForIdle", 0},
+        {16, "PageFlip", 0},
+        {17, "DrawPrimitive", 2},
+        {18, "LoadTexture", 7},
+        {19, "UnloadTexture", 1},
+        {20, "ResetTextures", 0},
+        {21, "SelectTexture", 1},
+        {22, "ModifyTexture", 2},
+        {23, "LoadPalette", 1},
+        {24, "BltToCard", 8},
+        {25, "StretchBltToCard", 10},
+        {26, "BltFromCard", 7},
+        {27, "BltFromCardToCard", 0},
+    };
+    ASSERT_EQ(sizeof expected / sizeof expected[0], size_t(kEntryCount));
+    for (const Expected& e : expected) {
+        const EntryInfo& info = entryInfo(e.code);
+        EXPECT_EQ(info.code, e.code) << e.name;
+        EXPECT_STREQ(info.name, e.name) << "code " << e.code;
+        EXPECT_EQ(info.argCount, e.args) << e.name;
+    }
+    EXPECT_EQ(uint32_t(kEntry_LoadTexture), 18u);
+    EXPECT_EQ(uint32_t(kEntry_BltFromCardToCard), 27u);
+}
+
 // What is written reads back, packed or not; a host that crashed leaves a
 // trace that ends between records, without its end record: everything
 // before is read, with a note.
