@@ -167,10 +167,14 @@ const KxEntryPoints* driver() {
 }
 
 // One entry point call: recorded when the recorder writes and the host made
-// it (not the driver calling one of its own entry points).
+// it (not the driver calling one of its own entry points). Its arguments are
+// kept as words, recorded or not, for what the recorder does around the call.
 struct Call {
+    uint32_t entry;
     bool recorded;
-    explicit Call(uint32_t entry) {
+    uint64_t a[kMaxArgs] = {};
+    int count = 0;
+    explicit Call(uint32_t entry) : entry(entry) {
         recorded = recorder.recording && recorder.depth == 0 && !recorder.writer.failed;
         ++recorder.depth;
         if (recorded) startCall(recorder.call, entry);
@@ -179,7 +183,9 @@ struct Call {
         --recorder.depth;
         if (recorded) finishCall(recorder.writer, recorder.call);
     }
+    template <typename... T> void args(T... values) { (arg(values), ...); }
     template <typename T> void arg(T value) {
+        if (count < kMaxArgs) a[count++] = toWord(value);
         if (recorded) addArg(recorder.call, toWord(value));
     }
     template <typename T> T result(T value) {
@@ -195,6 +201,11 @@ struct Call {
     static uint64_t toWord(uint32_t v) { return v; }
     static uint64_t toWord(const void* p) { return uintptr_t(p); }
 };
+
+// An argument word as the host's pointer.
+const void* pointerArg(uint64_t word) {
+    return reinterpret_cast<const void*>(uintptr_t(word));
+}
 
 // The image the driver's record of a texture points to now.
 const void* currentPixels(const TrackedTexture& t) {
@@ -229,297 +240,223 @@ void flush() {
 
 const uint8_t kNoGuid[16] = {};
 
+// A blit's source image (its first argument) and palette, when any of the
+// image lands on the display.
+void blitContents(Call& call, const MemoryRows& image, uint64_t palette) {
+    if (!call.a[0] || image.empty()) return;
+    call.contents(pointerArg(call.a[0]), image);
+    call.contents(pointerArg(palette), paletteRead());
+}
+
+// What the driver reads from host memory for the call, recorded before it
+// is made.
+void recordReads(Call& call) {
+    const uint64_t* a = call.a;
+    switch (call.entry) {
+    case kEntry_DrawPrimitive:
+        call.contents(pointerArg(a[0]), verticesRead(argInt(a[1])));
+        break;
+    case kEntry_SelectTexture: {
+        // A texture that is not resident is converted now, from the image and
+        // palette its record names.
+        auto found = recorder.textures.find(uintptr_t(a[0]));
+        if (found != recorder.textures.end()) textureContents(call, found->second);
+        break;
+    }
+    case kEntry_ModifyTexture: {
+        auto found = recorder.textures.find(uintptr_t(a[0]));
+        if (found != recorder.textures.end() && a[1]) {
+            const TrackedTexture& t = found->second;
+            call.contents(pointerArg(a[1]), textureRead(t.width, t.height, t.format));
+            if (t.format == 0 && t.palette) call.contents(t.palette, paletteRead());
+        }
+        break;
+    }
+    case kEntry_LoadPalette:
+        if (a[0]) {
+            call.contents(pointerArg(a[0]), paletteRead());
+            // Resident textures without a palette of their own are converted again.
+            for (const auto& entry : recorder.textures)
+                if (!entry.second.palette)
+                    call.contents(
+                        currentPixels(entry.second),
+                        textureRead(entry.second.width, entry.second.height, entry.second.format));
+        }
+        break;
+    case kEntry_BltToCard:
+        blitContents(call,
+                     bltSourceRead(argInt(a[1]), argInt(a[2]), argInt(a[3]), argInt(a[4]),
+                                   argInt(a[5]), uint32_t(a[6])),
+                     a[7]);
+        break;
+    case kEntry_StretchBltToCard:
+        blitContents(call,
+                     stretchSourceRead(argInt(a[1]), argInt(a[2]), argInt(a[3]), argInt(a[4]),
+                                       argInt(a[5]), argInt(a[6]), argInt(a[7]), uint32_t(a[8])),
+                     a[9]);
+        break;
+    default:
+        break;
+    }
+}
+
+// A texture handle the driver gave: tracked, so that later calls know what
+// its conversions read. The record is trusted only where it holds what was
+// just given.
+void trackTexture(const Call& call, const TextureRecord* record) {
+    const uint64_t* a = call.a;
+    const void* pixels = pointerArg(a[0]);
+    const int32_t width = argInt(a[1]), height = argInt(a[2]);
+    const uint32_t hostValue4 = uint32_t(a[3]), format = uint32_t(a[4]);
+    const uint32_t hostValue6 = uint32_t(a[5]);
+    const uint32_t* palette = static_cast<const uint32_t*>(pointerArg(a[6]));
+    bool matches = record->width == width && record->height == height &&
+                   record->hostValue4 == hostValue4 && record->hostValue6 == hostValue6 &&
+                   record->format == format && record->palette == palette &&
+                   record->pixels == pixels;
+    if (!matches && !recorder.warnedLayout) {
+        recorder.warnedLayout = true;
+        say("the driver's texture handles are not laid out as expected; images changed "
+            "by ModifyTexture are recorded as if the texture were resident");
+    }
+    recorder.textures[uintptr_t(record)] =
+        TrackedTexture{width, height, format, palette, pixels, matches ? record : nullptr};
+}
+
+// What the recorder learns from a call the driver made: the result's data,
+// the textures it tracks, what the driver wrote into host memory.
+void afterCall(Call& call, uint64_t result) {
+    const uint64_t* a = call.a;
+    const void* returned = pointerArg(result);
+    switch (entryInfo(call.entry).result) {
+    case kResultGuid:
+        if (call.recorded && returned) addResultData(recorder.call, returned, 16);
+        break;
+    case kResultText:
+        if (call.recorded && returned)
+            addResultData(
+                recorder.call, returned,
+                uint32_t(strnlen(static_cast<const char*>(returned), kMaxResultDataBytes)));
+        break;
+    default:
+        break;
+    }
+    switch (call.entry) {
+    case kEntry_ChangeResolution:
+        if (argInt(result)) forgetTextures(); // a new resolution frees every texture record
+        break;
+    case kEntry_LoadTexture:
+        if (returned && recorder.recording)
+            trackTexture(call, static_cast<const TextureRecord*>(returned));
+        break;
+    case kEntry_UnloadTexture:
+        recorder.textures.erase(uintptr_t(a[0]));
+        break;
+    case kEntry_ResetTextures:
+        forgetTextures();
+        break;
+    case kEntry_ModifyTexture: {
+        auto found = recorder.textures.find(uintptr_t(a[0]));
+        if (found != recorder.textures.end() && a[1]) found->second.pixels = pointerArg(a[1]);
+        break;
+    }
+    case kEntry_BltFromCard:
+        // What was read back, so that replay can tell whether it sees the same.
+        if (call.recorded && argInt(result) && a[0])
+            addReadBack(recorder.call, uintptr_t(a[0]),
+                        static_cast<const uint8_t*>(pointerArg(a[0])),
+                        readBackWritten(argInt(a[3]), argInt(a[4]), argInt(a[5]), uint32_t(a[6])));
+        break;
+    default:
+        break;
+    }
+}
+
+// What follows a call once it is written: a flip or shut-down puts the
+// trace on disk (a crash loses at most the frame being drawn), and a
+// problem held back is shown when the game does not hold the display.
+void afterWritten(uint32_t entry, uint64_t result) {
+    switch (entry) {
+    case kEntry_Init:
+        if (argInt(result)) recorder.displayHeld = true;
+        showUntold();
+        break;
+    case kEntry_Shutdown:
+        flush();
+        recorder.displayHeld = false;
+        showUntold();
+        break;
+    case kEntry_PageFlip:
+        flush();
+        break;
+    default:
+        break;
+    }
+}
+
+// What a call answers when there is no driver to pass it to.
+const GUID* noDriverResult(const GUID*) {
+    return reinterpret_cast<const GUID*>(kNoGuid);
+}
+const char* noDriverResult(const char*) {
+    return "kxtrace: no driver";
+}
+int noDriverResult(int) {
+    return 0;
+}
+TextureRecord* noDriverResult(TextureRecord*) {
+    return nullptr;
+}
+
+uint64_t resultWord(const void* value) {
+    return uintptr_t(value);
+}
+uint64_t resultWord(int value) {
+    return uint32_t(value);
+}
+
 } // namespace
 
-#define KX_RECORDER_BEGIN(entry)                                                                   \
-    const KxEntryPoints* real = driver();                                                          \
-    Call call(kEntry_##entry)
-
-KXAPI const GUID* KX_CDECL GetGuid(void) {
-    KX_RECORDER_BEGIN(GetGuid);
-    if (!real) return reinterpret_cast<const GUID*>(kNoGuid);
-    const GUID* guid = real->GetGuid();
-    call.result(static_cast<const void*>(guid));
-    if (call.recorded && guid) addResultData(recorder.call, guid, 16);
-    return guid;
-}
-
-KXAPI const char* KX_CDECL GetID(void) {
-    KX_RECORDER_BEGIN(GetID);
-    if (!real) return "kxtrace: no driver";
-    const char* id = real->GetID();
-    call.result(static_cast<const void*>(id));
-    if (call.recorded && id)
-        addResultData(recorder.call, id, uint32_t(strnlen(id, kMaxResultDataBytes)));
-    return id;
-}
-
-KXAPI int KX_CDECL Detect(void) {
-    KX_RECORDER_BEGIN(Detect);
-    return real ? call.result(real->Detect()) : 0;
-}
-
-KXAPI int KX_CDECL Init(void) {
-    int result = 0;
-    {
-        KX_RECORDER_BEGIN(Init);
-        if (real) result = call.result(real->Init());
+// Each entry point: recorded with the reads around it, passed on to the real
+// driver.
+#define KX_FORWARD_ARG(index, kind, name) name
+#define KX_FORWARD_VOID(code, name, parameters, arguments)                                         \
+    KXAPI void KX_CDECL name parameters {                                                          \
+        {                                                                                          \
+            const KxEntryPoints* real = driver();                                                  \
+            Call call(code);                                                                       \
+            call.args arguments;                                                                   \
+            recordReads(call);                                                                     \
+            if (real) {                                                                            \
+                real->name arguments;                                                              \
+                afterCall(call, 0);                                                                \
+            }                                                                                      \
+        }                                                                                          \
+        afterWritten(code, 0);                                                                     \
     }
-    if (result) recorder.displayHeld = true;
-    showUntold();
-    return result;
-}
-
-KXAPI void KX_CDECL Shutdown(void) {
-    {
-        KX_RECORDER_BEGIN(Shutdown);
-        if (real) real->Shutdown();
+#define KX_FORWARD_VALUE(code, name, Result, parameters, arguments)                                \
+    KXAPI Result KX_CDECL name parameters {                                                        \
+        using Value = Result;                                                                      \
+        Value value = noDriverResult(Value());                                                     \
+        {                                                                                          \
+            const KxEntryPoints* real = driver();                                                  \
+            Call call(code);                                                                       \
+            call.args arguments;                                                                   \
+            recordReads(call);                                                                     \
+            if (real) {                                                                            \
+                value = call.result(real->name arguments);                                         \
+                afterCall(call, resultWord(value));                                                \
+            }                                                                                      \
+        }                                                                                          \
+        afterWritten(code, resultWord(value));                                                     \
+        return value;                                                                              \
     }
-    flush();
-    // The desktop is back: a problem held back can be shown now.
-    recorder.displayHeld = false;
-    showUntold();
-}
-
-KXAPI int KX_CDECL Pause(void) {
-    KX_RECORDER_BEGIN(Pause);
-    return real ? call.result(real->Pause()) : 0;
-}
-
-KXAPI int KX_CDECL Restore(void) {
-    KX_RECORDER_BEGIN(Restore);
-    return real ? call.result(real->Restore()) : 0;
-}
-
-KXAPI int KX_CDECL ChangeResolution(int32_t mode) {
-    KX_RECORDER_BEGIN(ChangeResolution);
-    call.arg(mode);
-    if (!real) return 0;
-    int result = call.result(real->ChangeResolution(mode));
-    // A new resolution frees every texture record.
-    if (result) forgetTextures();
-    return result;
-}
-
-KXAPI void KX_CDECL ssAlphaBlend(int32_t mode) {
-    KX_RECORDER_BEGIN(ssAlphaBlend);
-    call.arg(mode);
-    if (real) real->ssAlphaBlend(mode);
-}
-
-KXAPI void KX_CDECL ssChromaKey(int32_t mode, uint32_t colour) {
-    KX_RECORDER_BEGIN(ssChromaKey);
-    call.arg(mode);
-    call.arg(colour);
-    if (real) real->ssChromaKey(mode, colour);
-}
-
-KXAPI void KX_CDECL ssTexture(int32_t unused) {
-    KX_RECORDER_BEGIN(ssTexture);
-    call.arg(unused);
-    if (real) real->ssTexture(unused);
-}
-
-KXAPI void KX_CDECL ssZBuffer(int32_t unused) {
-    KX_RECORDER_BEGIN(ssZBuffer);
-    call.arg(unused);
-    if (real) real->ssZBuffer(unused);
-}
-
-KXAPI int KX_CDECL ssZBufferCompareMode(int32_t unused) {
-    KX_RECORDER_BEGIN(ssZBufferCompareMode);
-    call.arg(unused);
-    return real ? call.result(real->ssZBufferCompareMode(unused)) : 0;
-}
-
-KXAPI void KX_CDECL PushState(void) {
-    KX_RECORDER_BEGIN(PushState);
-    if (real) real->PushState();
-}
-
-KXAPI void KX_CDECL PopState(void) {
-    KX_RECORDER_BEGIN(PopState);
-    if (real) real->PopState();
-}
-
-KXAPI int KX_CDECL WaitForIdle(void) {
-    KX_RECORDER_BEGIN(WaitForIdle);
-    return real ? call.result(real->WaitForIdle()) : 0;
-}
-
-KXAPI int KX_CDECL PageFlip(void) {
-    int result = 0;
-    {
-        KX_RECORDER_BEGIN(PageFlip);
-        if (real) result = call.result(real->PageFlip());
-    }
-    // The frame is on disk once it is on the screen: a crash loses at most
-    // the frame being drawn.
-    flush();
-    return result;
-}
-
-KXAPI void KX_CDECL DrawPrimitive(const HostVertex* vertices, int32_t count) {
-    KX_RECORDER_BEGIN(DrawPrimitive);
-    call.arg(vertices);
-    call.arg(count);
-    call.contents(vertices, verticesRead(count));
-    if (real) real->DrawPrimitive(vertices, count);
-}
-
-KXAPI TextureRecord* KX_CDECL LoadTexture(const void* pixels, int32_t width, int32_t height,
-                                          uint32_t hostValue4, uint32_t format, uint32_t hostValue6,
-                                          const uint32_t* palette) {
-    KX_RECORDER_BEGIN(LoadTexture);
-    call.arg(pixels);
-    call.arg(width);
-    call.arg(height);
-    call.arg(hostValue4);
-    call.arg(format);
-    call.arg(hostValue6);
-    call.arg(palette);
-    if (!real) return nullptr;
-    TextureRecord* handle =
-        real->LoadTexture(pixels, width, height, hostValue4, format, hostValue6, palette);
-    call.result(static_cast<const void*>(handle));
-    if (handle && recorder.recording) {
-        // Trust the record only where it holds what was just given.
-        const TextureRecord* record = handle;
-        bool matches = record->width == width && record->height == height &&
-                       record->hostValue4 == hostValue4 && record->hostValue6 == hostValue6 &&
-                       record->format == format && record->palette == palette &&
-                       record->pixels == pixels;
-        if (!matches && !recorder.warnedLayout) {
-            recorder.warnedLayout = true;
-            say("the driver's texture handles are not laid out as expected; images changed "
-                "by ModifyTexture are recorded as if the texture were resident");
-        }
-        recorder.textures[uintptr_t(handle)] =
-            TrackedTexture{width, height, format, palette, pixels, matches ? record : nullptr};
-    }
-    return handle;
-}
-
-KXAPI void KX_CDECL UnloadTexture(TextureRecord* record) {
-    KX_RECORDER_BEGIN(UnloadTexture);
-    call.arg(record);
-    if (real) real->UnloadTexture(record);
-    recorder.textures.erase(uintptr_t(record));
-}
-
-KXAPI void KX_CDECL ResetTextures(void) {
-    KX_RECORDER_BEGIN(ResetTextures);
-    if (real) real->ResetTextures();
-    forgetTextures();
-}
-
-KXAPI void KX_CDECL SelectTexture(TextureRecord* record) {
-    KX_RECORDER_BEGIN(SelectTexture);
-    call.arg(record);
-    // A texture that is not resident is converted now, from the image and
-    // palette its record names.
-    auto found = recorder.textures.find(uintptr_t(record));
-    if (found != recorder.textures.end()) textureContents(call, found->second);
-    if (real) real->SelectTexture(record);
-}
-
-KXAPI void KX_CDECL ModifyTexture(TextureRecord* record, const void* pixels) {
-    KX_RECORDER_BEGIN(ModifyTexture);
-    call.arg(record);
-    call.arg(pixels);
-    auto found = recorder.textures.find(uintptr_t(record));
-    if (found != recorder.textures.end() && pixels) {
-        TrackedTexture& t = found->second;
-        call.contents(pixels, textureRead(t.width, t.height, t.format));
-        if (t.format == 0 && t.palette) call.contents(t.palette, paletteRead());
-    }
-    if (real) real->ModifyTexture(record, pixels);
-    if (found != recorder.textures.end() && pixels) found->second.pixels = pixels;
-}
-
-KXAPI void KX_CDECL LoadPalette(const uint32_t* palette) {
-    KX_RECORDER_BEGIN(LoadPalette);
-    call.arg(palette);
-    if (palette) {
-        call.contents(palette, paletteRead());
-        // Resident textures without a palette of their own are converted again.
-        for (const auto& entry : recorder.textures)
-            if (!entry.second.palette)
-                call.contents(
-                    currentPixels(entry.second),
-                    textureRead(entry.second.width, entry.second.height, entry.second.format));
-    }
-    if (real) real->LoadPalette(palette);
-}
-
-KXAPI int KX_CDECL BltToCard(const uint8_t* source, int32_t x, int32_t y, int32_t width,
-                             int32_t height, int32_t sourcePitch, uint32_t format,
-                             const uint32_t* palette) {
-    KX_RECORDER_BEGIN(BltToCard);
-    call.arg(source);
-    call.arg(x);
-    call.arg(y);
-    call.arg(width);
-    call.arg(height);
-    call.arg(sourcePitch);
-    call.arg(format);
-    call.arg(palette);
-    MemoryRows image = bltSourceRead(x, y, width, height, sourcePitch, format);
-    if (source && !image.empty()) {
-        call.contents(source, image);
-        call.contents(palette, paletteRead());
-    }
-    if (!real) return 0;
-    return call.result(real->BltToCard(source, x, y, width, height, sourcePitch, format, palette));
-}
-
-KXAPI int KX_CDECL StretchBltToCard(const uint8_t* source, int32_t x, int32_t y, int32_t width,
-                                    int32_t height, int32_t sourceWidth, int32_t sourceHeight,
-                                    int32_t sourcePitch, uint32_t format, const uint32_t* palette) {
-    KX_RECORDER_BEGIN(StretchBltToCard);
-    call.arg(source);
-    call.arg(x);
-    call.arg(y);
-    call.arg(width);
-    call.arg(height);
-    call.arg(sourceWidth);
-    call.arg(sourceHeight);
-    call.arg(sourcePitch);
-    call.arg(format);
-    call.arg(palette);
-    MemoryRows image =
-        stretchSourceRead(x, y, width, height, sourceWidth, sourceHeight, sourcePitch, format);
-    if (source && !image.empty()) {
-        call.contents(source, image);
-        call.contents(palette, paletteRead());
-    }
-    if (!real) return 0;
-    return call.result(real->StretchBltToCard(source, x, y, width, height, sourceWidth,
-                                              sourceHeight, sourcePitch, format, palette));
-}
-
-KXAPI int KX_CDECL BltFromCard(uint8_t* destination, int32_t unused2, int32_t unused3,
-                               int32_t width, int32_t height, int32_t destinationPitch,
-                               uint32_t format) {
-    KX_RECORDER_BEGIN(BltFromCard);
-    call.arg(destination);
-    call.arg(unused2);
-    call.arg(unused3);
-    call.arg(width);
-    call.arg(height);
-    call.arg(destinationPitch);
-    call.arg(format);
-    if (!real) return 0;
-    int result = call.result(
-        real->BltFromCard(destination, unused2, unused3, width, height, destinationPitch, format));
-    // What was read back, so that replay can tell whether it sees the same.
-    if (call.recorded && result && destination)
-        addReadBack(recorder.call, uintptr_t(destination), destination,
-                    readBackWritten(width, height, destinationPitch, format));
-    return result;
-}
-
-KXAPI int KX_CDECL BltFromCardToCard(void) {
-    KX_RECORDER_BEGIN(BltFromCardToCard);
-    return real ? call.result(real->BltFromCardToCard()) : 0;
-}
+#define KX_FORWARD_None(code, name, Result, parameters, arguments)                                 \
+    KX_FORWARD_VOID(code, name, parameters, arguments)
+#define KX_FORWARD_Int KX_FORWARD_VALUE
+#define KX_FORWARD_Handle KX_FORWARD_VALUE
+#define KX_FORWARD_Guid KX_FORWARD_VALUE
+#define KX_FORWARD_Text KX_FORWARD_VALUE
+#define KX_FORWARDER(code, name, Result, result, parameters, arguments)                            \
+    KX_FORWARD_##result(code, name, Result, parameters, arguments)
+KX_ENTRY_POINTS(KX_FORWARDER, KX_FORWARD_ARG)
