@@ -120,6 +120,12 @@ void compareData(Replay& r, size_t index, const TraceCall& call, const char* nam
     }
 }
 
+void compareText(Replay& r, size_t index, const TraceCall& call, const char* name,
+                 const char* replayed) {
+    compareData(r, index, call, name, replayed,
+                replayed ? uint32_t(strnlen(replayed, kMaxResultDataBytes)) : 0);
+}
+
 } // namespace
 
 ReplayMemory::~ReplayMemory() {
@@ -141,133 +147,93 @@ void resetReplay(Replay& r) {
     r.strangers.clear();
 }
 
-bool playCall(Replay& r, size_t index, std::string& error) {
-    const TraceCall& call = r.trace->calls[index];
-    const KxEntryPoints& api = *r.api;
-    const uint64_t* a = call.args;
-    // What the host memory held as the call was made.
-    for (uint32_t k = 0; k < call.itemCount; ++k) {
-        const TraceItem& item = r.trace->items[call.firstItem + k];
-        if ((item.kind == kItemBlobContents || item.kind == kItemInlineContents) &&
-            !writeContents(r, item, error))
-            break;
-    }
-    uint8_t* p0 = nullptr;
-    uint8_t* palette = nullptr;
-    if (error.empty()) switch (call.entry) {
-        case kEntry_DrawPrimitive:
-            p0 = pointerFor(r, a[0], verticesRead(argInt(a[1])), error);
-            break;
-        case kEntry_LoadTexture:
-            p0 =
-                pointerFor(r, a[0], textureRead(argInt(a[1]), argInt(a[2]), uint32_t(a[4])), error);
-            palette = pointerFor(r, a[6], paletteRead(), error);
-            break;
-        case kEntry_ModifyTexture: {
-            auto t = r.textures.find(a[0]);
-            p0 = pointerFor(r, a[1],
-                            t == r.textures.end()
-                                ? MemoryRows{}
-                                : textureRead(t->second.width, t->second.height, t->second.format),
-                            error);
-            break;
-        }
-        case kEntry_LoadPalette:
-            p0 = pointerFor(r, a[0], paletteRead(), error);
-            break;
-        case kEntry_BltToCard:
-            p0 = pointerFor(r, a[0],
-                            bltSourceRead(argInt(a[1]), argInt(a[2]), argInt(a[3]), argInt(a[4]),
-                                          argInt(a[5]), uint32_t(a[6])),
-                            error);
-            palette = pointerFor(r, a[7], paletteRead(), error);
-            break;
-        case kEntry_StretchBltToCard:
-            p0 = pointerFor(r, a[0],
-                            stretchSourceRead(argInt(a[1]), argInt(a[2]), argInt(a[3]),
-                                              argInt(a[4]), argInt(a[5]), argInt(a[6]),
-                                              argInt(a[7]), uint32_t(a[8])),
-                            error);
-            palette = pointerFor(r, a[9], paletteRead(), error);
-            break;
-        case kEntry_BltFromCard:
-            p0 = pointerFor(
-                r, a[0], readBackWritten(argInt(a[3]), argInt(a[4]), argInt(a[5]), uint32_t(a[6])),
-                error);
-            break;
-        default:
-            break;
-        }
-    if (!error.empty()) {
-        error = "call " + std::to_string(index) + " " + entryInfo(call.entry).name + ": " + error;
-        return false;
-    }
+namespace {
 
-    const char* name = entryInfo(call.entry).name;
-    const uint32_t* pal = reinterpret_cast<const uint32_t*>(palette);
+// The host memory a pointer argument of the call reaches, by the driver's
+// own rules (host_reads.h).
+MemoryRows argumentRows(const Replay& r, const TraceCall& call, int arg) {
+    const uint64_t* a = call.args;
     switch (call.entry) {
-    case kEntry_GetGuid:
-        compareData(r, index, call, name, api.GetGuid(), 16);
-        break;
-    case kEntry_GetID: {
-        const char* id = api.GetID();
-        compareData(r, index, call, name, id, id ? uint32_t(strnlen(id, kMaxResultDataBytes)) : 0);
-        break;
-    }
-    case kEntry_Detect:
-        compareInt(r, index, name, call.result, api.Detect());
-        break;
-    case kEntry_Init:
-        compareInt(r, index, name, call.result, api.Init());
-        break;
-    case kEntry_Shutdown:
-        api.Shutdown();
-        break;
-    case kEntry_Pause:
-        compareInt(r, index, name, call.result, api.Pause());
-        break;
-    case kEntry_Restore:
-        compareInt(r, index, name, call.result, api.Restore());
-        break;
-    case kEntry_ChangeResolution: {
-        int result = api.ChangeResolution(argInt(a[0]));
-        compareInt(r, index, name, call.result, result);
-        if (result) r.textures.clear();
-        break;
-    }
-    case kEntry_ssAlphaBlend:
-        api.ssAlphaBlend(argInt(a[0]));
-        break;
-    case kEntry_ssChromaKey:
-        api.ssChromaKey(argInt(a[0]), uint32_t(a[1]));
-        break;
-    case kEntry_ssTexture:
-        api.ssTexture(argInt(a[0]));
-        break;
-    case kEntry_ssZBuffer:
-        api.ssZBuffer(argInt(a[0]));
-        break;
-    case kEntry_ssZBufferCompareMode:
-        compareInt(r, index, name, call.result, api.ssZBufferCompareMode(argInt(a[0])));
-        break;
-    case kEntry_PushState:
-        api.PushState();
-        break;
-    case kEntry_PopState:
-        api.PopState();
-        break;
-    case kEntry_WaitForIdle:
-        compareInt(r, index, name, call.result, api.WaitForIdle());
-        break;
-    case kEntry_PageFlip:
-        compareInt(r, index, name, call.result, api.PageFlip());
-        break;
     case kEntry_DrawPrimitive:
-        api.DrawPrimitive(reinterpret_cast<const HostVertex*>(p0), argInt(a[1]));
+        return verticesRead(argInt(a[1]));
+    case kEntry_LoadTexture:
+        return arg == 0 ? textureRead(argInt(a[1]), argInt(a[2]), uint32_t(a[4])) : paletteRead();
+    case kEntry_ModifyTexture: {
+        auto t = r.textures.find(a[0]);
+        return t == r.textures.end()
+                   ? MemoryRows{}
+                   : textureRead(t->second.width, t->second.height, t->second.format);
+    }
+    case kEntry_LoadPalette:
+        return paletteRead();
+    case kEntry_BltToCard:
+        return arg == 0 ? bltSourceRead(argInt(a[1]), argInt(a[2]), argInt(a[3]), argInt(a[4]),
+                                        argInt(a[5]), uint32_t(a[6]))
+                        : paletteRead();
+    case kEntry_StretchBltToCard:
+        return arg == 0
+                   ? stretchSourceRead(argInt(a[1]), argInt(a[2]), argInt(a[3]), argInt(a[4]),
+                                       argInt(a[5]), argInt(a[6]), argInt(a[7]), uint32_t(a[8]))
+                   : paletteRead();
+    case kEntry_BltFromCard:
+        return readBackWritten(argInt(a[3]), argInt(a[4]), argInt(a[5]), uint32_t(a[6]));
+    default:
+        return MemoryRows{};
+    }
+}
+
+// A replay buffer as the pointer type the entry point takes.
+struct HostPointer {
+    explicit HostPointer(uint8_t* p) : p(p) {}
+    uint8_t* p;
+    template <typename T> operator T*() const { return reinterpret_cast<T*>(p); }
+};
+
+// What the driver answered: an Int result, a Handle result.
+struct Played {
+    int result = 0;
+    TextureRecord* handle = nullptr;
+};
+
+// The call, with the recorded words as the types the entry point takes and
+// its pointers as `pointers` gives them; an Int, Guid or Text result is held
+// against the recorded one.
+#define KX_REPLAY_Int(i) argInt(a[i])
+#define KX_REPLAY_Uint(i) uint32_t(a[i])
+#define KX_REPLAY_Colour(i) uint32_t(a[i])
+#define KX_REPLAY_Format(i) uint32_t(a[i])
+#define KX_REPLAY_Pointer(i) HostPointer(pointers[i])
+#define KX_REPLAY_Handle(i) handleFor(r, a[i])
+#define KX_REPLAY_ARG(index, kind, name) KX_REPLAY_##kind(index)
+#define KX_PLAYED_None(call) call
+#define KX_PLAYED_Int(call) compareInt(r, index, name, recorded.result, played.result = call)
+#define KX_PLAYED_Handle(call) played.handle = call
+#define KX_PLAYED_Guid(call) compareData(r, index, recorded, name, call, 16)
+#define KX_PLAYED_Text(call) compareText(r, index, recorded, name, call)
+#define KX_REPLAY_CALL(code, name, Result, result, parameters, arguments)                          \
+    case code:                                                                                     \
+        KX_PLAYED_##result(api.name arguments);                                                    \
         break;
-    case kEntry_LoadTexture: {
-        TextureRecord* handle = api.LoadTexture(p0, argInt(a[1]), argInt(a[2]), uint32_t(a[3]),
-                                                uint32_t(a[4]), uint32_t(a[5]), pal);
+Played playEntry(Replay& r, size_t index, const TraceCall& recorded, uint8_t* const* pointers) {
+    const KxEntryPoints& api = *r.api;
+    const uint64_t* a = recorded.args;
+    const char* name = entryInfo(recorded.entry).name;
+    Played played;
+    switch (recorded.entry) { KX_ENTRY_POINTS(KX_REPLAY_CALL, KX_REPLAY_ARG) }
+    return played;
+}
+
+// What a call leaves that later calls need: the textures replay maps handles
+// to, and which host memory the driver wrote.
+void afterCall(Replay& r, size_t index, const TraceCall& call, const Played& played) {
+    const uint64_t* a = call.args;
+    const int result = played.result;
+    TextureRecord* const handle = played.handle;
+    switch (call.entry) {
+    case kEntry_ChangeResolution:
+        if (result) r.textures.clear(); // a new resolution frees every texture
+        break;
+    case kEntry_LoadTexture:
         if (call.result && !handle) report(r, index, "LoadTexture returned no texture", true);
         if (!call.result && handle)
             report(r, index, "LoadTexture gave a texture it refused when recorded", false);
@@ -275,47 +241,47 @@ bool playCall(Replay& r, size_t index, std::string& error) {
             r.textures[call.result] =
                 ReplayTexture{handle, argInt(a[1]), argInt(a[2]), uint32_t(a[4])};
         break;
-    }
     case kEntry_UnloadTexture:
-        api.UnloadTexture(handleFor(r, a[0]));
         r.textures.erase(a[0]);
         break;
     case kEntry_ResetTextures:
-        api.ResetTextures();
         r.textures.clear();
         break;
-    case kEntry_SelectTexture:
-        api.SelectTexture(handleFor(r, a[0]));
-        break;
-    case kEntry_ModifyTexture:
-        api.ModifyTexture(handleFor(r, a[0]), p0);
-        break;
-    case kEntry_LoadPalette:
-        api.LoadPalette(reinterpret_cast<const uint32_t*>(p0));
-        break;
-    case kEntry_BltToCard:
-        compareInt(r, index, name, call.result,
-                   api.BltToCard(p0, argInt(a[1]), argInt(a[2]), argInt(a[3]), argInt(a[4]),
-                                 argInt(a[5]), uint32_t(a[6]), pal));
-        break;
-    case kEntry_StretchBltToCard:
-        compareInt(r, index, name, call.result,
-                   api.StretchBltToCard(p0, argInt(a[1]), argInt(a[2]), argInt(a[3]), argInt(a[4]),
-                                        argInt(a[5]), argInt(a[6]), argInt(a[7]), uint32_t(a[8]),
-                                        pal));
-        break;
     case kEntry_BltFromCard:
-        compareInt(r, index, name, call.result,
-                   api.BltFromCard(p0, argInt(a[1]), argInt(a[2]), argInt(a[3]), argInt(a[4]),
-                                   argInt(a[5]), uint32_t(a[6])));
         // The driver wrote there: contents copied in before are gone.
         for (ReplayBuffer& b : r.memory.buffers[a[0]])
             b.lastData = nullptr;
         break;
-    case kEntry_BltFromCardToCard:
-        compareInt(r, index, name, call.result, api.BltFromCardToCard());
+    default:
         break;
     }
+}
+
+} // namespace
+
+bool playCall(Replay& r, size_t index, std::string& error) {
+    const TraceCall& call = r.trace->calls[index];
+    const EntryInfo& info = entryInfo(call.entry);
+    const char* name = info.name;
+    // What the host memory held as the call was made.
+    for (uint32_t k = 0; k < call.itemCount; ++k) {
+        const TraceItem& item = r.trace->items[call.firstItem + k];
+        if ((item.kind == kItemBlobContents || item.kind == kItemInlineContents) &&
+            !writeContents(r, item, error))
+            break;
+    }
+    // Every pointer argument given a buffer that holds what the driver reads.
+    uint8_t* pointers[kMaxArgs] = {};
+    for (int i = 0; i < info.argCount && error.empty(); ++i)
+        if (info.args[i].kind == kArgPointer)
+            pointers[i] = pointerFor(r, call.args[i], argumentRows(r, call, i), error);
+    if (!error.empty()) {
+        error = "call " + std::to_string(index) + " " + name + ": " + error;
+        return false;
+    }
+
+    Played played = playEntry(r, index, call, pointers);
+    afterCall(r, index, call, played);
 
     // What the driver wrote into host memory, against what it wrote then.
     for (uint32_t k = 0; k < call.itemCount; ++k) {
