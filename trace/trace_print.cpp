@@ -167,19 +167,14 @@ const char* primitiveName(int32_t count) {
     return count == 1 ? "point" : count == 2 ? "line" : count >= 3 ? "fan" : "nothing";
 }
 
-// The texture a call names (its first argument), or the selected one for a
-// DrawPrimitive.
+// The texture a call names (a handle as its first argument), or the selected
+// one for a DrawPrimitive.
 const TraceTexture* textureOf(const TraceCall& call, const TraceState& state) {
-    switch (call.entry) {
-    case kEntry_DrawPrimitive:
+    if (call.entry == kEntry_DrawPrimitive)
         return state.selected ? state.texture(state.selected) : nullptr;
-    case kEntry_SelectTexture:
-    case kEntry_UnloadTexture:
-    case kEntry_ModifyTexture:
-        return state.texture(call.args[0]);
-    default:
-        return nullptr;
-    }
+    const EntryInfo& info = entryInfo(call.entry);
+    return info.argCount > 0 && info.args[0].kind == kArgHandle ? state.texture(call.args[0])
+                                                                : nullptr;
 }
 
 std::string paletteKind(const TraceTexture& t) {
