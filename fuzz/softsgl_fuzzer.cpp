@@ -7,12 +7,13 @@
 // textures of every map type and size code with malformed maps; devices of
 // any size; render targets with odd, tiny and huge strides and sizes at 15
 // and 16 bits per pixel, from address callbacks that fail or hand back
-// nothing.
+// nothing; renders with bilinear filtering, supersampling and dithering.
 //
 // Every buffer handed over is exactly as large as its arguments say
 // (pooled_buffers.cpp poisons what lies past it), so any read or write
 // outside it is softsgl's fault. After a render the bytes of the target
-// outside the drawn area must be as they were; at the end of an input
+// outside the drawn area must be as they were, and a render drawn again on
+// another thread count must draw the same pixels; at the end of an input
 // everything it made is deleted and the library must hold no texture, no
 // device and its whole texture memory. A failed check aborts.
 #include <algorithm>
@@ -422,6 +423,20 @@ void chooseTarget(Input& in) {
     targetChoice.bitsPerPixel = bits[in.pick(8)];
 }
 
+// The quality settings of the renders from now on (softsgl_input.h). A
+// render drawn again and one on another thread count draw the same pixels
+// with them as without.
+void setQuality(uint8_t bits) {
+    const int filter = bits & kQualityFilterBit ? 1 : 0, dither = bits & kQualityDitherBit ? 1 : 0;
+    const int samples = 1 + (bits >> kQualitySamplesShift) % 4;
+    softsglSetFilter(filter);
+    softsglSetDither(dither);
+    softsglSetAntialias(samples);
+    if (tracing)
+        std::fprintf(stderr, "quality: filter %d, dither %d, antialias %d\n", filter, dither,
+                     samples);
+}
+
 // The threads a render is drawn on, 1 to 3 in turn: bands and their
 // workers are fuzzed too, and a render drawn again goes on another count.
 void setRenderThreads(int rendersLeft) {
@@ -467,6 +482,11 @@ void endInput(SGLCONTEXT* ctx) {
     softsglClearCalls();
     softsglSetCallLogging(false);
     softsglSetTextureBudget(defaultBudget);
+    // The next input starts with the player's settings (none in a fuzz
+    // run; the tsan stage's replay sets them through the environment).
+    softsglSetFilter(-1);
+    softsglSetDither(-1);
+    softsglSetAntialias(-1);
     if (softsglLiveTextures() != 0) fail("textures outlived their deletion");
     if (softsglLiveDevices() != 0) fail("devices outlived their deletion");
     if (sgl_get_free_texture_mem() != defaultBudget) fail("texture memory was not given back");
@@ -497,7 +517,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int steps = 0; !in.empty() && steps < 256; ++steps) {
         // A null context now and then: the library must not follow it.
         SGLCONTEXT* ctx = in.pick(64) == 0 ? nullptr : &context;
-        const Operation op = Operation(in.pick(kOperationCount));
+        const uint8_t opByte = in.byte();
+        const Operation op =
+            opByte == kQualityByte ? Operation::Quality : Operation(opByte % kOperationCount);
         if (tracing) std::fprintf(stderr, "step %d: operation %d\n", steps, int(op));
         switch (op) {
         case Operation::GetVersions: {
@@ -568,6 +590,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         case Operation::CallLogging:
             softsglSetCallLogging(in.pick(2) == 0);
+            break;
+        case Operation::Quality:
+            setQuality(in.byte());
             break;
         }
     }
