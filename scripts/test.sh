@@ -26,6 +26,35 @@ cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir build/asan -j"$jobs" -LE wine --output-on-failure
 
+# softsgl's band workers under ThreadSanitizer: the softsgl, oracle and
+# end-to-end tests and softsgl's fuzz corpus, with only the programs they
+# need. The tests that draw on the default thread count run with
+# KXPWRVR_THREADS at 2 and then 3; those that choose their own counts (1, 2,
+# 3 and 8: the band and thread-count tests, the oracle, the fuzz harness)
+# run once. The quality settings (bilinear, antialias 2, dither) come
+# through the environment to the tests that judge frames only against the
+# same frames on other thread counts, or not by their pixels; the others
+# hold pixels to the settings off (goldens, the plain rules, Mesa) and set
+# any they draw with themselves. The oracle's random scenes run 16 seeds (a
+# quarter filtered too), not 200. Any report fails the stage.
+if command -v clang++ >/dev/null; then
+  cmake --preset tsan >/dev/null
+  cmake --build build/tsan -j"$jobs" --target test_softsgl test_oracle test_e2e softsgl_fuzz_replay
+  tsan_tests='^(softsgl|oracle|e2e)\.|^fuzz\.softsgl_replay_corpus$'
+  tsan_quality='SoftsglBands\.|OnOneTwoAndThreeThreads$|^e2e\.HostProgram\.|^fuzz\.softsgl_replay'
+  tsan_own_threads='SoftsglBands\.|OnOneTwoAndThreeThreads$|^oracle\.|^fuzz\.softsgl_replay'
+  tsan_skip='^softsgl\.(scalar|sse2|avx2)\.' # the span kernels again under each cap: no threads
+  for threads in 2 3; do
+    tsan_env=(TSAN_OPTIONS=halt_on_error=1 KXPWRVR_THREADS="$threads" KX_ORACLE_SEEDS=16
+      KX_ORACLE_FILTERED_EVERY=4)
+    tsan_ctest=(ctest --test-dir build/tsan -j"$jobs" --output-on-failure)
+    env "${tsan_env[@]}" KXPWRVR_FILTER=bilinear KXPWRVR_ANTIALIAS=2 KXPWRVR_DITHER=on \
+      "${tsan_ctest[@]}" -R "$tsan_quality" -E "$tsan_skip"
+    env "${tsan_env[@]}" "${tsan_ctest[@]}" -R "$tsan_tests" -E "$tsan_quality|$tsan_skip"
+    tsan_skip="$tsan_skip|$tsan_own_threads"
+  done
+fi
+
 if [ -f fuzz/CMakeLists.txt ] && command -v clang++ >/dev/null; then
   cmake --preset fuzz >/dev/null
   # The harnesses and what they link, not the tools: CI's time goes to fuzzing.
