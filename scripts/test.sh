@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: the Windows DLLs (32- and 64-bit) and the players'
-# package, the native release build with every test (the export, import and
-# package checks, and both Windows builds run under Wine), the sanitizer
-# build, and the fuzz build with short fuzz runs of the driver, of softsgl and
-# of the trace reader.
+# package; the native release build with every test (the export, import and
+# package checks, and both Windows builds run under Wine, beside the later
+# stages); the AddressSanitizer build; the ThreadSanitizer build over
+# softsgl's band workers; and the fuzz build with short fuzz runs of the
+# driver, of softsgl, of the settings reader and of the trace reader.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -19,7 +20,14 @@ windows_trees=(-DKX_WIN32_BUILD="$PWD/build/win32" -DKX_WIN64_BUILD="$PWD/build/
 
 cmake --preset release "${windows_trees[@]}" >/dev/null
 cmake --build build/release -j"$jobs"
-ctest --test-dir build/release -j"$jobs" --output-on-failure
+# The Wine tests run for minutes, the 32-bit ones emulated on about one core
+# and one at a time on their prefix: they go on beside the stages below and
+# are waited for at the end.
+wine_log=build/release/wine_tests.log
+ctest --test-dir build/release -j"$jobs" -L wine --output-on-failure >"$wine_log" 2>&1 &
+wine_tests=$!
+trap 'kill "$wine_tests" 2>/dev/null || true' EXIT
+ctest --test-dir build/release -j"$jobs" -LE wine --output-on-failure
 
 cmake --preset asan "${windows_trees[@]}" >/dev/null
 cmake --build build/asan -j"$jobs"
@@ -67,5 +75,14 @@ if [ -f fuzz/CMakeLists.txt ] && command -v clang++ >/dev/null; then
   mkdir -p build/fuzz/trace_corpus
   build/fuzz/bin/kxtracefuzz -max_total_time=20 -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 build/fuzz/trace_corpus fuzz/trace_corpus
+fi
+echo "Waiting for the Wine tests (release build)..."
+wine_status=0
+wait "$wine_tests" || wine_status=$?
+trap - EXIT
+cat "$wine_log"
+if [ "$wine_status" -ne 0 ]; then
+  echo "The Wine tests failed (exit $wine_status)."
+  exit 1
 fi
 echo "All test stages passed."
