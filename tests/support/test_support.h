@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/box_average.h" // widenLevel, boxAveraged
+
 // Installs the diagnostic sink on first use; returns every message the
 // driver printed since the last clearMessages().
 const std::vector<std::string>& driverMessages();
@@ -48,16 +50,6 @@ constexpr uint16_t to555(uint32_t c) {
 // nearest.
 uint16_t blend565(uint32_t src, uint16_t dst, uint32_t a);
 uint16_t blend555(uint32_t src, uint16_t dst, uint32_t a);
-
-// Rule 5's widening of a level of `bits` bits (5 or 6) to 8.
-int widenLevel(int level, int bits);
-
-// The supersampling resolve's average, from the rule: the n x n samples of
-// each pixel of a width x height frame (samples n times as wide and high,
-// 565 or 555) widened to 8 bits, each channel (sum + n n / 2) / (n n);
-// 0xRRGGBB, left for the caller to pack.
-std::vector<uint32_t> boxAveraged(const std::vector<uint16_t>& samples, int width, int height,
-                                  int n, bool is555);
 
 // Host colours whose 565 screen pixel is the index itself.
 inline std::vector<uint32_t> identityPalette() {
