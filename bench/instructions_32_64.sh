@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
-# instructions_32_64.sh [FRAMES]
+# instructions_32_64.sh [SETTING=VALUE...] [FRAMES]
+#
+# SETTING=VALUE (filter=bilinear, antialias=2, dither=on) is exported as
+# KXPWRVR_<SETTING> for both builds' runs: the counts with the quality
+# settings on.
 #
 # Where the 32-bit sgl.dll's extra time goes, counted rather than timed (a
 # machine that runs 32-bit code only under emulation times nothing useful):
@@ -16,11 +20,18 @@
 # bench/wine_render_time.sh, on a machine that runs 32-bit code natively.
 set -eu
 cd "$(dirname "$0")/.."
+settings=""
+while [[ ${1:-} == *=* ]]; do
+  key=${1%%=*}
+  export "KXPWRVR_${key^^}=${1#*=}"
+  settings="$settings $1"
+  shift
+done
 frames=${1:-10}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kxinsn.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-sources="softsgl/*.cpp cpu/kernel_level.cpp bench/frame_scenes.cpp bench/count/frame_count.cpp"
+sources="softsgl/*.cpp settings/*.cpp cpu/kernel_level.cpp bench/frame_scenes.cpp bench/count/frame_count.cpp"
 common="-std=c++17 -O3 -DNDEBUG -ffp-contract=off -fno-pie -no-pie -pthread -I. -g"
 # shellcheck disable=SC2086
 g++ -m32 -msse2 -mfpmath=sse -mincoming-stack-boundary=2 $common $sources -o "$work/count32"
@@ -37,7 +48,7 @@ for scene in light heavy; do
   total() { sed -n 's/^ *\([0-9,]*\) .*PROGRAM TOTALS.*/\1/p' "$1" | tr -d ,; }
   t32=$(total "$work/$scene.32.annotate")
   t64=$(total "$work/$scene.64.annotate")
-  echo "== $scene frame, sgltri_render, $frames frames, SSE2 spans"
+  echo "== $scene frame, sgltri_render, $frames frames, SSE2 spans, settings:${settings:- none}"
   echo "   pixels: i686 $(cat "$work/$scene.32.txt"); x86-64 $(cat "$work/$scene.64.txt")"
   awk -v a="$t32" -v b="$t64" -v f="$frames" 'BEGIN {
     printf "   instructions per frame: i686 %.0f, x86-64 %.0f: i686 runs %.2f times as many\n",

@@ -1,5 +1,10 @@
 #!/usr/bin/env bash
-# wine_render_time.sh [ROUNDS]
+# wine_render_time.sh [SETTING=VALUE...] [ROUNDS]
+#
+# SETTING=VALUE (filter=bilinear, antialias=2, dither=on, any key of the
+# settings file) is exported as KXPWRVR_<SETTING>, which both programs'
+# libraries read under Wine as on Linux: the two builds timed with the
+# quality settings on.
 #
 # The render time per frame of the shipped 32-bit pair (kxpwrvr.dll and our
 # sgl.dll of build/win32) under 32-bit Wine against the 64-bit pair of
@@ -30,6 +35,13 @@
 # builds, and Wine (scripts/deps.sh).
 set -eu
 cd "$(dirname "$0")/.."
+settings=""
+while [[ ${1:-} == *=* ]]; do
+  key=${1%%=*}
+  export "KXPWRVR_${key^^}=${1#*=}"
+  settings="$settings $1"
+  shift
+done
 rounds=${1:-5}
 bin=$PWD/build/release/bin
 for f in "$bin/kxdemo" "$bin/libkxtrace.so" "$bin/kxtrace" build/win32/bin/kxreplay.exe \
@@ -87,6 +99,7 @@ for arch in win32 win64; do
   [ -s "$work/$arch.render" ] || { echo "no figures from $arch (logs: $work)"; trap - EXIT; exit 1; }
 done
 read -r r32 r64 ratio paired fastest < <(compare "$work/win32.render" "$work/win64.render")
+echo "settings:${settings:- none (the defaults)}"
 echo "render time per frame (BltToCard ms / frames), median of $rounds replays of the demo trace:"
 echo "  32-bit pair under 32-bit Wine  $r32 ms   (rounds: $(tr '\n' ' ' <"$work/win32.render"))"
 echo "  64-bit pair under wine64       $r64 ms   (rounds: $(tr '\n' ' ' <"$work/win64.render"))"

@@ -4,8 +4,9 @@
 //   in, to count instructions under callgrind;
 // - by the Windows builds, against their sgl.dll, as frame_count.exe, which
 //   bench/wine_render_time.sh times under 32- and 64-bit Wine.
-// The span level and the thread count are sgl.dll's own choices
-// (KXPWRVR_KERNELS and KXPWRVR_THREADS set them).
+// The span level, the thread count and the quality settings are the
+// library's own choices, from its settings (KXPWRVR_KERNELS,
+// KXPWRVR_THREADS, KXPWRVR_FILTER, KXPWRVR_ANTIALIAS, KXPWRVR_DITHER).
 //
 //   frame_count light|heavy FRAMES
 #include <algorithm>
