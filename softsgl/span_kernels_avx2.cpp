@@ -54,6 +54,7 @@ struct Lanes {
     KX_SPAN static I sub(I a, I b) { return _mm256_sub_epi32(a, b); }
     KX_SPAN static I mul16(I a, I b) { return _mm256_mullo_epi16(a, b); }
     KX_SPAN static I mul32(I a, I b) { return _mm256_mullo_epi32(a, b); }
+    KX_SPAN static I mulShort(I a, I b) { return mul32(a, b); } // lanes below 2^16
     KX_SPAN static I andi(I a, I b) { return _mm256_and_si256(a, b); }
     KX_SPAN static I ori(I a, I b) { return _mm256_or_si256(a, b); }
     KX_SPAN static I srli(I a, int n) { return _mm256_srli_epi32(a, n); }
@@ -88,6 +89,20 @@ struct Lanes {
         lo = _mm_insert_epi32(lo, int32_t(texels[k[3]]), 3);
         hi = _mm_insert_epi32(hi, int32_t(texels[k[7]]), 3);
         return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    }
+    // Texels index and index + 1 of each lane, two by one 8-byte load.
+    KX_SPAN static void gatherPair(const uint32_t* texels, I index, I& first, I& second) {
+        alignas(32) int32_t k[8];
+        _mm256_store_si256(reinterpret_cast<I*>(k), index);
+        __m128i p[8];
+        for (int i = 0; i < 8; ++i)
+            p[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + k[i]));
+        const __m128i a = _mm_unpacklo_epi32(p[0], p[1]), b = _mm_unpacklo_epi32(p[2], p[3]);
+        const __m128i c = _mm_unpacklo_epi32(p[4], p[5]), d = _mm_unpacklo_epi32(p[6], p[7]);
+        first = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi64(a, b)),
+                                        _mm_unpacklo_epi64(c, d), 1);
+        second = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpackhi_epi64(a, b)),
+                                         _mm_unpackhi_epi64(c, d), 1);
     }
 
     // 16-bit pixels as 32-bit lanes and back (values 0..65535: the unsigned

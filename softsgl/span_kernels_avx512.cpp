@@ -59,6 +59,7 @@ struct Lanes {
     KX_SPAN static I sub(I a, I b) { return _mm512_sub_epi32(a, b); }
     KX_SPAN static I mul16(I a, I b) { return _mm512_mullo_epi16(a, b); }
     KX_SPAN static I mul32(I a, I b) { return _mm512_mullo_epi32(a, b); }
+    KX_SPAN static I mulShort(I a, I b) { return mul32(a, b); } // lanes below 2^16
     KX_SPAN static I andi(I a, I b) { return _mm512_and_si512(a, b); }
     KX_SPAN static I ori(I a, I b) { return _mm512_or_si512(a, b); }
     KX_SPAN static I srli(I a, int n) { return _mm512_srli_epi32(a, unsigned(n)); }
@@ -95,6 +96,10 @@ struct Lanes {
         const __m256i hi = _mm256_inserti128_si256(_mm256_castsi128_si256(four(texels, k + 8)),
                                                    four(texels, k + 12), 1);
         return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
+    }
+    KX_SPAN static void gatherPair(const uint32_t* texels, I index, I& first, I& second) {
+        first = gather(texels, index);
+        second = gather(texels, _mm512_add_epi32(index, _mm512_set1_epi32(1)));
     }
 
     KX_SPAN static I loadPixels(const uint16_t* p) {

@@ -69,12 +69,16 @@ struct LaneSpan {
 
     // Bilinear filtering: the plain kernel's filterTexels, lane for lane.
     // Without opacity a channel's sum is the two rows' (each two texels
-    // weighed by 256ths, below 2^16) weighed by 256ths: below 2^24. With
+    // weighed by 256ths, below 2^16) weighed by 256ths: below 2^24 (mulShort:
+    // both factors below 2^16, which SSE2 multiplies in 16-bit halves). With
     // opacity the weights reach 255 x 2^16 and a channel's sum 255 times
     // that, still below 2^32.
+    // floorLanes and clamp255 of (x - whole) 256 in fewer steps: held to 0
+    // (NaN too, as the max gives its second operand) and to 255 first, so
+    // that truncating floors it.
     KX_SPAN static I fraction256(F x, I whole) {
-        return Lanes::clamp255(
-            floorLanes(Lanes::mul(Lanes::sub(x, Lanes::toFloat(whole)), Lanes::set1(256.0f))));
+        const F f = Lanes::mul(Lanes::sub(x, Lanes::toFloat(whole)), Lanes::set1(256.0f));
+        return Lanes::truncate(Lanes::minf(Lanes::maxf(f, Lanes::set1(0.0f)), Lanes::set1(255.0f)));
     }
     KX_SPAN static I byte(I t, int at) {
         return Lanes::andi(Lanes::srli(t, at), Lanes::set1i(255));
@@ -84,7 +88,7 @@ struct LaneSpan {
             Lanes::add(Lanes::mul16(wx0, byte(t[0], at)), Lanes::mul16(wx1, byte(t[1], at)));
         const I row1 =
             Lanes::add(Lanes::mul16(wx0, byte(t[2], at)), Lanes::mul16(wx1, byte(t[3], at)));
-        const I sum = Lanes::add(Lanes::mul32(wy0, row0), Lanes::mul32(wy1, row1));
+        const I sum = Lanes::add(Lanes::mulShort(wy0, row0), Lanes::mulShort(wy1, row1));
         return Lanes::srli(Lanes::add(sum, Lanes::set1i(32768)), 16);
     }
     // The opacity-weighted sum of a channel over the summed weight o, halves
@@ -118,10 +122,18 @@ struct LaneSpan {
         const I col0 = Lanes::andi(x0, mask), col1 = Lanes::andi(Lanes::add(x0, one), mask);
         const I row0 = Lanes::sll(Lanes::andi(y0, mask), shift);
         const I row1 = Lanes::sll(Lanes::andi(Lanes::add(y0, one), mask), shift);
-        const I t[4] = {Lanes::gather(texels, Lanes::ori(row0, col0)),
-                        Lanes::gather(texels, Lanes::ori(row0, col1)),
-                        Lanes::gather(texels, Lanes::ori(row1, col0)),
-                        Lanes::gather(texels, Lanes::ori(row1, col1))};
+        // Where no lane's column wraps, each row's two texels lie side by
+        // side: gatherPair loads them together.
+        I t[4];
+        if (Lanes::none(Lanes::equal(col0, mask))) {
+            Lanes::gatherPair(texels, Lanes::ori(row0, col0), t[0], t[1]);
+            Lanes::gatherPair(texels, Lanes::ori(row1, col0), t[2], t[3]);
+        } else {
+            t[0] = Lanes::gather(texels, Lanes::ori(row0, col0));
+            t[1] = Lanes::gather(texels, Lanes::ori(row0, col1));
+            t[2] = Lanes::gather(texels, Lanes::ori(row1, col0));
+            t[3] = Lanes::gather(texels, Lanes::ori(row1, col1));
+        }
         if (!Opacity) {
             r = weighed(t, 0, wx0, wx1, wy0, wy1);
             g = weighed(t, 8, wx0, wx1, wy0, wy1);
@@ -130,10 +142,10 @@ struct LaneSpan {
         }
         // Weight times opacity: (256ths x opacity, below 2^16) x 256ths.
         const I w[4] = {
-            Lanes::mul32(wx0, Lanes::mul16(wy0, Lanes::sub(full, Lanes::srli(t[0], 24)))),
-            Lanes::mul32(wx1, Lanes::mul16(wy0, Lanes::sub(full, Lanes::srli(t[1], 24)))),
-            Lanes::mul32(wx0, Lanes::mul16(wy1, Lanes::sub(full, Lanes::srli(t[2], 24)))),
-            Lanes::mul32(wx1, Lanes::mul16(wy1, Lanes::sub(full, Lanes::srli(t[3], 24))))};
+            Lanes::mulShort(wx0, Lanes::mul16(wy0, Lanes::sub(full, Lanes::srli(t[0], 24)))),
+            Lanes::mulShort(wx1, Lanes::mul16(wy0, Lanes::sub(full, Lanes::srli(t[1], 24)))),
+            Lanes::mulShort(wx0, Lanes::mul16(wy1, Lanes::sub(full, Lanes::srli(t[2], 24)))),
+            Lanes::mulShort(wx1, Lanes::mul16(wy1, Lanes::sub(full, Lanes::srli(t[3], 24))))};
         const I o = Lanes::add(Lanes::add(w[0], w[1]), Lanes::add(w[2], w[3]));
         const F oInverse = Lanes::div(Lanes::set1(1.0f), Lanes::toFloat(o));
         r = divided(t, w, 0, o, oInverse);
