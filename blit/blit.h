@@ -17,20 +17,25 @@ struct RenderTarget {
     int valid; // 0: address designates no surface that may be written
 };
 
-// The four blits. screenPalette colours 8-bit images that bring no palette
-// of their own; the keyed ones leave pixels whose colour equals key alone.
-void blt(const RenderTarget& target, const uint16_t* screenPalette, const uint8_t* source,
-         int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourcePitch, uint32_t format,
-         const uint32_t* palette);
-void bltC(const RenderTarget& target, const uint16_t* screenPalette, uint16_t key,
-          const uint8_t* source, int32_t x, int32_t y, int32_t width, int32_t height,
-          int32_t sourcePitch, uint32_t format, const uint32_t* palette);
-void stBlt(const RenderTarget& target, const uint16_t* screenPalette, int32_t x, int32_t y,
-           int32_t width, int32_t height, const uint8_t* source, int32_t sourceWidth,
-           int32_t sourceHeight, int32_t sourcePitch, uint32_t format, const uint32_t* palette);
-void stBltC(const RenderTarget& target, const uint16_t* screenPalette, uint16_t key, int32_t x,
-            int32_t y, int32_t width, int32_t height, const uint8_t* source, int32_t sourceWidth,
-            int32_t sourceHeight, int32_t sourcePitch, uint32_t format, const uint32_t* palette);
+// The four blits. pixelFormat is the screen's: its converter colours the
+// palette handed with an image. screenPalette colours 8-bit images that
+// bring no palette of their own; the keyed blits leave pixels whose colour
+// equals key alone.
+void blt(const RenderTarget& target, const ScreenPixelFormat& pixelFormat,
+         const uint16_t* screenPalette, const uint8_t* source, int32_t x, int32_t y, int32_t width,
+         int32_t height, int32_t sourcePitch, uint32_t format, const uint32_t* palette);
+void bltC(const RenderTarget& target, const ScreenPixelFormat& pixelFormat,
+          const uint16_t* screenPalette, uint16_t key, const uint8_t* source, int32_t x, int32_t y,
+          int32_t width, int32_t height, int32_t sourcePitch, uint32_t format,
+          const uint32_t* palette);
+void stBlt(const RenderTarget& target, const ScreenPixelFormat& pixelFormat,
+           const uint16_t* screenPalette, int32_t x, int32_t y, int32_t width, int32_t height,
+           const uint8_t* source, int32_t sourceWidth, int32_t sourceHeight, int32_t sourcePitch,
+           uint32_t format, const uint32_t* palette);
+void stBltC(const RenderTarget& target, const ScreenPixelFormat& pixelFormat,
+            const uint16_t* screenPalette, uint16_t key, int32_t x, int32_t y, int32_t width,
+            int32_t height, const uint8_t* source, int32_t sourceWidth, int32_t sourceHeight,
+            int32_t sourcePitch, uint32_t format, const uint32_t* palette);
 
 // The top-left width x height pixels of the screen (clipped to it) into the
 // host's buffer as 3-byte pixels blue, green, red, the lowest screen row

@@ -4,14 +4,13 @@
 
 #include "diag/diag.h"
 
-ScreenPixelFormat screenPixelFormat = {};
-
-void initScreenPixelFormat(const DDPIXELFORMAT& primary) {
-    ScreenPixelFormat& f = screenPixelFormat;
+ScreenPixelFormat screenPixelFormatOf(const DDPIXELFORMAT& primary) {
+    ScreenPixelFormat f = {};
     ddGetPixelFormat(primary, &f.redMask, &f.greenMask, &f.blueMask, &f.redShift, &f.greenShift,
                      &f.blueShift);
     // Only a 565 display has a six-bit green.
     f.screenColourConverter = f.greenMask == 0x07E0 ? colourTo565 : colourTo555;
+    return f;
 }
 
 void ddGetPixelFormat(const DDPIXELFORMAT& primary, uint32_t* redMask, uint32_t* greenMask,
@@ -65,6 +64,6 @@ void colourTo555(uint16_t* destination, const uint32_t* source) {
         static_cast<uint16_t>(((v >> 9) & 0x7C00) | ((v >> 6) & 0x03E0) | ((v >> 3) & 0x001F));
 }
 
-int ddGetBitsPerPixel() {
-    return screenPixelFormat.redMask == 0x7C00 ? 15 : 16;
+int ddGetBitsPerPixel(const ScreenPixelFormat& format) {
+    return format.redMask == 0x7C00 ? 15 : 16;
 }

@@ -12,11 +12,9 @@ struct ScreenPixelFormat {
     int32_t redShift, greenShift, blueShift;
     ColourConverter screenColourConverter;
 };
-// The display's format as Init learnt it; converter null before that.
-extern ScreenPixelFormat screenPixelFormat;
 
-// Learns screenPixelFormat from the primary surface's pixel format.
-void initScreenPixelFormat(const DDPIXELFORMAT& primary);
+// The screen format of a display whose primary surface has that pixel format.
+ScreenPixelFormat screenPixelFormatOf(const DDPIXELFORMAT& primary);
 void ddGetPixelFormat(const DDPIXELFORMAT& primary, uint32_t* redMask, uint32_t* greenMask,
                       uint32_t* blueMask, int32_t* redShift, int32_t* greenShift,
                       int32_t* blueShift);
@@ -24,7 +22,7 @@ int highestBitIndex(uint32_t value);
 void colourTo565(uint16_t* destination, const uint32_t* source);
 void colourTo555(uint16_t* destination, const uint32_t* source);
 // 15 on a 5-5-5 display (red mask 0x7C00), else 16.
-int ddGetBitsPerPixel();
+int ddGetBitsPerPixel(const ScreenPixelFormat& format);
 
 // One component of a screen pixel as an 8-bit value: (pixel & mask) moved so
 // that the mask's top bit lands on bit 7.

@@ -14,6 +14,9 @@ struct TextureRecord;
 
 // Lifecycle.
 extern int driverInitialised;
+// The display's pixel format as the last Init learnt it; its converter is
+// null before the first Init. The blits and the read-back are handed it.
+extern ScreenPixelFormat screenFormat;
 extern HWND hostWindow;
 extern int32_t sglDevice;
 extern int32_t screenWidth, screenHeight;

@@ -123,7 +123,7 @@ int SGL_CALL pvr_RenderCallback(AddressCallbackParams* params) {
     renderTarget = {address, pitch, kDisplayWidth, kDisplayHeight, 1};
     params->address = address;
     params->stride = pitch;
-    params->bitsPerPixel = static_cast<uint8_t>(ddGetBitsPerPixel());
+    params->bitsPerPixel = static_cast<uint8_t>(ddGetBitsPerPixel(screenFormat));
     ddUnlockBackBuffer();
     // The accelerator draws the render area only: the rest of the back
     // buffer would show what an earlier frame, a larger area or a blit left.

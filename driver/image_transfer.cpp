@@ -17,10 +17,11 @@ KXAPI int KX_CDECL BltToCard(const uint8_t* source, int32_t x, int32_t y, int32_
                              const uint32_t* palette) {
     renderSceneForBlit();
     if (keyedBlits)
-        bltC(renderTarget, screenPalette, chromaKeyScreenColour, source, x, y, width, height,
-             sourcePitch, format, palette);
+        bltC(renderTarget, screenFormat, screenPalette, chromaKeyScreenColour, source, x, y, width,
+             height, sourcePitch, format, palette);
     else
-        blt(renderTarget, screenPalette, source, x, y, width, height, sourcePitch, format, palette);
+        blt(renderTarget, screenFormat, screenPalette, source, x, y, width, height, sourcePitch,
+            format, palette);
     return 1;
 }
 
@@ -29,11 +30,11 @@ KXAPI int KX_CDECL StretchBltToCard(const uint8_t* source, int32_t x, int32_t y,
                                     int32_t sourcePitch, uint32_t format, const uint32_t* palette) {
     renderSceneForBlit();
     if (keyedBlits)
-        stBltC(renderTarget, screenPalette, chromaKeyScreenColour, x, y, width, height, source,
-               sourceWidth, sourceHeight, sourcePitch, format, palette);
+        stBltC(renderTarget, screenFormat, screenPalette, chromaKeyScreenColour, x, y, width,
+               height, source, sourceWidth, sourceHeight, sourcePitch, format, palette);
     else
-        stBlt(renderTarget, screenPalette, x, y, width, height, source, sourceWidth, sourceHeight,
-              sourcePitch, format, palette);
+        stBlt(renderTarget, screenFormat, screenPalette, x, y, width, height, source, sourceWidth,
+              sourceHeight, sourcePitch, format, palette);
     return 1;
 }
 
@@ -47,7 +48,7 @@ KXAPI int KX_CDECL BltFromCard(uint8_t* destination, int32_t, int32_t, int32_t w
     if (!ddLockFrontBuffer(&address, &pitch)) return 0;
     const RenderTarget screen = {static_cast<uint8_t*>(address), pitch, kDisplayWidth,
                                  kDisplayHeight, 1};
-    readBack(screen, destination, width, height, destinationPitch, format, screenPixelFormat);
+    readBack(screen, destination, width, height, destinationPitch, format, screenFormat);
     ddUnlockFrontBuffer();
     return 1;
 }

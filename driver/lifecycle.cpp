@@ -9,6 +9,7 @@
 #include "texture/texture.h"
 
 int driverInitialised;
+ScreenPixelFormat screenFormat;
 HWND hostWindow;
 int32_t sglDevice;
 int32_t screenWidth, screenHeight;
@@ -71,7 +72,7 @@ KXAPI int KX_CDECL Init(void) {
         kxPrint("Init, ddrawInit failure!\n");
         return failInit();
     }
-    initScreenPixelFormat(primaryPixelFormat);
+    screenFormat = screenPixelFormatOf(primaryPixelFormat);
     int result = sgl_use_address_mode(pvr_RenderCallback, &sglAddressStatus);
     if (result != 0) {
         kxPrint("Init, sgl_use_address mode returned %d!\n", result);
@@ -85,7 +86,7 @@ KXAPI int KX_CDECL Init(void) {
     keyedBlits = 0;
     // A key colour and a global palette set before the first start (or on
     // another display format) are made again in this display's pixel format.
-    screenPixelFormat.screenColourConverter(&chromaKeyScreenColour, &chromaKeyColour);
+    screenFormat.screenColourConverter(&chromaKeyScreenColour, &chromaKeyColour);
     rebuildScreenPalette();
     ShowCursor(FALSE);
     pvr_InitContext();

@@ -44,8 +44,8 @@ KXAPI void KX_CDECL ssChromaKey(int32_t mode, uint32_t colour) {
     chromaKeyColour = colour;
     // Before the first start there is no display format to convert into;
     // Init converts the stored key then.
-    if (screenPixelFormat.screenColourConverter)
-        screenPixelFormat.screenColourConverter(&chromaKeyScreenColour, &chromaKeyColour);
+    if (screenFormat.screenColourConverter)
+        screenFormat.screenColourConverter(&chromaKeyScreenColour, &chromaKeyColour);
     textureCache.SetChromaKey(static_cast<uint32_t>(mode), colour);
     // Other modes keep the blits as they are.
     if (mode == 1 || mode == 0) keyedBlits = mode;

@@ -82,7 +82,7 @@ static uint32_t hostPalette[256];
 
 void rebuildScreenPalette() {
     // Before the first start there is no display format to convert into.
-    ColourConverter convert = screenPixelFormat.screenColourConverter;
+    ColourConverter convert = screenFormat.screenColourConverter;
     if (!convert) return;
     for (int i = 0; i < 256; ++i)
         convert(&screenPalette[i], &hostPalette[i]);

@@ -31,10 +31,9 @@ TEST(ScreenPixelFormat, LearntFromTheMasks) {
         primary.dwGBitMask = c.green;
         primary.dwBBitMask = c.blue;
         clearMessages();
-        initScreenPixelFormat(primary);
-        const ScreenPixelFormat& f = screenPixelFormat;
+        const ScreenPixelFormat f = screenPixelFormatOf(primary);
         EXPECT_EQ(std::make_tuple(f.redMask, f.greenMask, f.blueMask, f.redShift, f.greenShift,
-                                  f.blueShift, f.screenColourConverter, ddGetBitsPerPixel()),
+                                  f.blueShift, f.screenColourConverter, ddGetBitsPerPixel(f)),
                   std::make_tuple(c.red, c.green, c.blue, c.redShift, c.greenShift, c.blueShift,
                                   c.converter, c.bitsPerPixel));
         if (c.message) {
