@@ -10,10 +10,16 @@ DirectDrawCreateFn pfnDirectDrawCreate = nullptr;
 IDirectDraw* pDirectDraw = nullptr;
 IDirectDrawSurface* pFrontBuffer = nullptr;
 IDirectDrawSurface* pBackBuffer = nullptr;
-int32_t backBufferPitch = 0;
 DDPIXELFORMAT primaryPixelFormat = {};
-DDCAPS driverCaps = {}, helCaps = {};
 HRESULT lastDDrawResult = DD_OK;
+
+int ddHasFrontBuffer() {
+    return pFrontBuffer != nullptr;
+}
+
+const DDPIXELFORMAT& ddPrimaryPixelFormat() {
+    return primaryPixelFormat;
+}
 
 int ddrawInit(HWND window) {
     if (!ddEnsureLibrary()) return 0;
@@ -29,9 +35,10 @@ int ddrawInit(HWND window) {
         return 0;
     }
 
-    // Probe lock: proves the back buffer can be locked and learns its pitch.
+    // Probe lock: proves the back buffer can be locked.
     void* address = nullptr;
-    if (!ddLock(pBackBuffer, &address, &backBufferPitch)) {
+    int32_t pitch = 0;
+    if (!ddLock(pBackBuffer, &address, &pitch)) {
         kxPrint("ddrawInit, probe lock failure!\n");
         return 0;
     }

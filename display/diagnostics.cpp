@@ -194,8 +194,7 @@ int ddDumpDriverCaps() {
     IDirectDraw* object = nullptr;
     if (!ddCheck(pfnDirectDrawCreate(nullptr, &object, nullptr)) || !ddGotObject(object)) return 0;
 
-    std::memset(&driverCaps, 0, sizeof driverCaps);
-    std::memset(&helCaps, 0, sizeof helCaps);
+    DDCAPS driverCaps = {}, helCaps = {};
     driverCaps.dwSize = sizeof driverCaps;
     helCaps.dwSize = sizeof helCaps;
     HRESULT result = object->GetCaps(&driverCaps, &helCaps);

@@ -13,16 +13,11 @@ constexpr int kDisplayWidth = kxScreenWidth;
 constexpr int kDisplayHeight = kxScreenHeight;
 constexpr int kDisplayBitsPerPixel = 16;
 
-// Module state of the layer.
-extern HMODULE hDDrawLibrary;
-extern DirectDrawCreateFn pfnDirectDrawCreate;
-extern IDirectDraw* pDirectDraw;
-extern IDirectDrawSurface* pFrontBuffer;
-extern IDirectDrawSurface* pBackBuffer;
-extern int32_t backBufferPitch;
-extern DDPIXELFORMAT primaryPixelFormat;
-extern DDCAPS driverCaps, helCaps;
-extern HRESULT lastDDrawResult;
+// What the layer holds, as its users may see it: 1 while the flipping chain
+// is there (from a start that made it until the shut-down).
+int ddHasFrontBuffer();
+// The primary surface's pixel format as the last start learnt it.
+const DDPIXELFORMAT& ddPrimaryPixelFormat();
 
 // Loading, start-up and shut-down.
 int ddrawInit(HWND window);

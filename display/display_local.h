@@ -3,6 +3,16 @@
 
 #include "display/display.h"
 
+// Module state of the layer, seen by its files only.
+extern HMODULE hDDrawLibrary;
+extern DirectDrawCreateFn pfnDirectDrawCreate;
+extern IDirectDraw* pDirectDraw;
+extern IDirectDrawSurface* pFrontBuffer;
+extern IDirectDrawSurface* pBackBuffer;
+extern DDPIXELFORMAT primaryPixelFormat;
+// The last DirectDraw result, for a debugger to look at.
+extern HRESULT lastDDrawResult;
+
 // Stores a DirectDraw result in lastDDrawResult and hands anything but DD_OK
 // to the reporter. True for DD_OK.
 inline bool ddCheck(HRESULT result) {

@@ -129,6 +129,7 @@ int ddGetWindowInfo(HWND /*window*/, uint8_t** address, uint16_t* pitch) {
     }
 
     void* base = nullptr;
+    int32_t backBufferPitch = 0;
     if (!ddLock(pBackBuffer, &base, &backBufferPitch)) return 0;
     if (!addressableExactly(base, backBufferPitch)) {
         ddUnlock(pBackBuffer);

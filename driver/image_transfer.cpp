@@ -42,7 +42,7 @@ KXAPI int KX_CDECL StretchBltToCard(const uint8_t* source, int32_t x, int32_t y,
 // is no front buffer or it cannot be locked.
 KXAPI int KX_CDECL BltFromCard(uint8_t* destination, int32_t, int32_t, int32_t width,
                                int32_t height, int32_t destinationPitch, uint32_t format) {
-    if (!pFrontBuffer) return 0;
+    if (!ddHasFrontBuffer()) return 0;
     void* address = nullptr;
     int32_t pitch = 0;
     if (!ddLockFrontBuffer(&address, &pitch)) return 0;

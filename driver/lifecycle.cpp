@@ -72,7 +72,7 @@ KXAPI int KX_CDECL Init(void) {
         kxPrint("Init, ddrawInit failure!\n");
         return failInit();
     }
-    screenFormat = screenPixelFormatOf(primaryPixelFormat);
+    screenFormat = screenPixelFormatOf(ddPrimaryPixelFormat());
     int result = sgl_use_address_mode(pvr_RenderCallback, &sglAddressStatus);
     if (result != 0) {
         kxPrint("Init, sgl_use_address mode returned %d!\n", result);
