@@ -53,13 +53,9 @@ class kxCache {
     void Reset();
     void SetChromaKey(uint32_t mode, uint32_t colour);
     int32_t GetTextureHandle(TextureRecord* record, int32_t frame);
-    int32_t UploadTexture(TextureRecord* record, int allowEviction);
     void ModifyTexture(TextureRecord* record, const void* pixels);
-    int32_t RefreshTexture(TextureRecord* record, int32_t textureName, const void* pixels);
     void UnloadTexture(TextureRecord* record);
     void LoadPalette(const uint32_t* palette);
-    int FindReusableSlot(uint32_t sizeCode, uint32_t mapType, int32_t* oldest);
-    int32_t EvictOlderThan(int32_t threshold);
 
     // The accelerator draws a frame's primitives when the frame is rendered:
     // until the next frame opens, the eviction leaves every texture that a
@@ -69,10 +65,6 @@ class kxCache {
 
     static void ChooseTextureSize(int32_t width, int32_t height, int32_t* sideX, int32_t* sideY,
                                   uint32_t* sizeCode);
-    static uint32_t HighestPowerOfTwo(uint32_t value);
-    void ConvertTexture(TextureRecord* record, uint32_t* destination, int32_t textureWidth,
-                        int32_t textureHeight, uint32_t* mapType);
-    void ConvertPalette(uint32_t* destination, const uint32_t* source);
     static void ScaleTexels(uint32_t* destination, int32_t destinationWidth,
                             int32_t destinationHeight, int32_t destinationPitch,
                             const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
@@ -81,12 +73,8 @@ class kxCache {
     // The name of the record's texture if it is resident, else -1; no
     // upload, no stamp, the memo untouched.
     int32_t ResidentName(const TextureRecord* record) const;
-    // Read-only views for the driver and the tests.
-    int32_t SlotCount() const { return slotCount; }
-    const TextureSlot& Slot(int index) const { return slots[index]; }
+    // The record the last selection named (the memo), for the driver.
     const TextureRecord* LastRecord() const { return lastRecord; }
-    int32_t LastHandle() const { return lastHandle; }
-    int32_t CurrentFrame() const { return currentFrame; }
 
   private:
     // Fields, in order.
@@ -105,6 +93,14 @@ class kxCache {
     uint32_t openFrame; // never 0, the number of no frame
     int32_t keptName;   // the name KeepForOpenFrame marked last in this frame, or -1
 
+    int32_t UploadTexture(TextureRecord* record, int allowEviction);
+    int32_t RefreshTexture(TextureRecord* record, int32_t textureName, const void* pixels);
+    int FindReusableSlot(uint32_t sizeCode, uint32_t mapType, int32_t* oldest);
+    int32_t EvictOlderThan(int32_t threshold);
+    static uint32_t HighestPowerOfTwo(uint32_t value);
+    void ConvertTexture(TextureRecord* record, uint32_t* destination, int32_t textureWidth,
+                        int32_t textureHeight, uint32_t* mapType);
+    void ConvertPalette(uint32_t* destination, const uint32_t* source);
     int32_t CreateTexture(uint32_t mapType, uint32_t sizeCode, sgl_intermediate_map* map,
                           int target);
     void DeleteTexture(int32_t textureName);

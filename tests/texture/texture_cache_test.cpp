@@ -9,14 +9,17 @@ static TextureRecord* loadTexture(uint32_t format, int side = 32) {
 }
 
 struct Scene {
-    std::vector<int> order;     // slots in order: index of the resident texture, -1 the new one
-    std::vector<int64_t> names; // SGL names of the resident textures
-    int32_t selected;           // the name the new texture's selection put in the context
+    std::vector<int> order;       // slots in order: index of the resident texture, -1 the new one
+    std::vector<int64_t> names;   // SGL names of the resident textures
+    int32_t selected;             // the name the new texture's selection put in the context
+    std::vector<int64_t> evicted; // names the selection deleted
+    int creates;                  // sgl_create_texture calls of the selection
 };
 
 // One 32 x 32 texture per entry (format 0: opaque map, 1: translucent map;
 // frames idle at `now`), made resident in that order in a texture memory that
-// holds exactly them; then a new indexed texture is selected at `now`.
+// holds exactly them; then a new indexed texture is selected at `now`. The
+// slots' order is the order in which ResetTextures deletes their textures.
 static Scene evictionScene(std::vector<std::pair<uint32_t, uint32_t>> resident, uint32_t now,
                            int newSide = 32) {
     ResetTextures();
@@ -30,10 +33,15 @@ static Scene evictionScene(std::vector<std::pair<uint32_t, uint32_t>> resident, 
     TextureRecord* added = loadTexture(0, newSide);
     softsglClearCalls();
     scene.selected = selectIn(added, now);
-    for (int i = 0; i < textureCache.SlotCount(); ++i) {
-        int k = int(records.size()) - 1;
-        while (k >= 0 && records[k] != textureCache.Slot(i).record)
+    scene.evicted = deletedNames();
+    scene.creates = softsglCallCount("sgl_create_texture");
+    softsglClearCalls();
+    ResetTextures();
+    for (int64_t name : deletedNames()) {
+        int k = int(scene.names.size()) - 1;
+        while (k >= 0 && scene.names[k] != name)
             --k;
+        EXPECT_TRUE(k >= 0 || name == scene.selected) << name;
         scene.order.push_back(k);
     }
     return scene;
@@ -61,19 +69,18 @@ TEST(TextureCache, EvictionBranchesOnBothSidesOfTheFrameWrap) {
         for (const auto& [resident, order] : cases)
             EXPECT_EQ(evictionScene(resident, now).order, order) << now;
         Scene s = evictionScene({{0, 20}, {0, 10}, {0, 0}}, now);
-        EXPECT_EQ(deletedNames(), (std::vector<int64_t>{s.names[0]}));
+        EXPECT_EQ(s.evicted, (std::vector<int64_t>{s.names[0]}));
         // A larger texture: later passes raise the threshold until it fits.
         s = evictionScene({{0, 20}, {0, 2}, {0, 1}, {0, 0}}, now, 64);
         EXPECT_EQ(s.order, (std::vector<int>{-1}));
-        EXPECT_EQ(deletedNames(), s.names);
-        EXPECT_EQ(softsglCallCount("sgl_create_texture"), 5);
-        EXPECT_EQ(textureCache.Slot(0).lastUsedFrame, int32_t(now));
+        EXPECT_EQ(s.evicted, s.names);
+        EXPECT_EQ(s.creates, 5);
     }
     // Larger than the whole memory: once nothing is left to evict the upload
     // gives up, and the memo's name, deleted on the way, is not handed out.
     Scene s = evictionScene({{0, 3}}, 50, 64);
     EXPECT_EQ(s.order, std::vector<int>{});
-    EXPECT_EQ(softsglCallCount("sgl_create_texture"), 2);
+    EXPECT_EQ(s.creates, 2);
     EXPECT_TRUE(sawMessage("kxCache::UploadTexture: texture creation error!!\n"));
     EXPECT_TRUE(sawMessage("kxCache::GetTextureHandle - failed to load texture\n"));
     EXPECT_EQ(s.selected, 0); // drawn untextured
@@ -82,21 +89,29 @@ TEST(TextureCache, EvictionBranchesOnBothSidesOfTheFrameWrap) {
 TEST(TextureCache, FullSlotTableMakesRoomByAge) {
     StartedDriver driver;
     std::vector<TextureRecord*> records;
+    std::vector<int64_t> names;
     for (int i = 0; i <= kCacheSlots; ++i)
         records.push_back(loadTexture(i == 0 ? 1 : 0));
     for (int i = 0; i < kCacheSlots; ++i)
-        selectIn(records[i], i);
+        names.push_back(selectIn(records[i], i));
     softsglClearCalls();
-    // SGL has room, the table has not: the candidate (slot 1, frame 1) is taken over.
-    EXPECT_GT(selectIn(records[kCacheSlots], 300), 0);
+    // SGL has room, the table has not: the candidate (slot 1, frame 1) is
+    // taken over, and the new texture keeps its place in the slots' order.
+    const int32_t added = selectIn(records[kCacheSlots], 300);
+    EXPECT_GT(added, 0);
     EXPECT_EQ(softsglCallCount("sgl_create_texture"), 1);
-    EXPECT_EQ(deletedNames().size(), 1u);
-    EXPECT_EQ(textureCache.Slot(1).record, records[kCacheSlots]);
+    EXPECT_EQ(deletedNames(), (std::vector<int64_t>{names[1]}));
     // No candidate of that kind: the age step, threshold 0 + 30 + 150, keeps
     // frames 180 to 255, the texture of frame 300 and the new one.
     selectIn(loadTexture(1, 64), 300);
-    EXPECT_EQ(textureCache.SlotCount(), 76 + 1 + 1);
-    EXPECT_EQ(softsglLiveTextures(), textureCache.SlotCount());
+    EXPECT_EQ(softsglLiveTextures(), 76 + 1 + 1);
+    softsglClearCalls();
+    ResetTextures();
+    std::vector<int64_t> kept(names.begin() + 180, names.end());
+    kept.insert(kept.begin(), added);
+    const std::vector<int64_t> deleted = deletedNames();
+    ASSERT_EQ(deleted.size(), kept.size() + 1); // and the new 64 x 64 one
+    EXPECT_EQ(std::vector<int64_t>(deleted.begin(), deleted.end() - 1), kept);
 }
 
 TEST(TextureCache, NoSlotOrMemoKeepsADeletedName) {
@@ -109,7 +124,7 @@ TEST(TextureCache, NoSlotOrMemoKeepsADeletedName) {
     // The candidate's texture is deleted but the retry fails: its slot goes.
     softsglFailCall("sgl_create_texture", -7, 2);
     EXPECT_EQ(selectIn(loadTexture(0), 30), 0);
-    EXPECT_EQ(textureCache.SlotCount(), 2);
+    EXPECT_EQ(softsglLiveTextures(), 2);
     int32_t again = selectIn(a, 31);
     EXPECT_GT(again, old);
     // A failed in-place update: the old slot goes with its texture, the record
@@ -117,17 +132,18 @@ TEST(TextureCache, NoSlotOrMemoKeepsADeletedName) {
     softsglFailCall("sgl_set_texture", -7);
     ModifyTexture(a, pixels + 1);
     EXPECT_EQ(a->pixels, pixels + 1);
-    EXPECT_EQ(textureCache.SlotCount(), 3);
-    EXPECT_EQ(textureCache.Slot(2).record, a);
+    EXPECT_EQ(softsglLiveTextures(), 3);
+    softsglClearCalls();
     int32_t renewed = selectIn(a, 32);
     EXPECT_GT(renewed, again);
+    EXPECT_EQ(softsglCallCount("sgl_create_texture"), 0); // resident already
     EXPECT_EQ(softsglTexels(again), nullptr);
     // Update and upload both fail: the message, and no slot for the record.
     softsglFailCall("sgl_set_texture", -7);
     softsglFailCall("sgl_create_texture", -7);
     ModifyTexture(a, pixels);
     EXPECT_TRUE(sawMessage("kxCache::ModifyTexture: could not update texture!\n"));
-    EXPECT_EQ(textureCache.SlotCount(), 2);
+    EXPECT_EQ(softsglLiveTextures(), 2);
     EXPECT_GT(selectIn(a, 33), renewed);
 }
 
@@ -136,11 +152,9 @@ TEST(TextureCache, MemoUnloadAndReset) {
     TextureRecord* a = loadTexture(0);
     TextureRecord* b = loadTexture(0);
     int32_t nameA = selectIn(a, 7);
-    EXPECT_EQ(selectIn(a, 9), nameA); // from the memo: not stamped
-    EXPECT_EQ(textureCache.Slot(0).lastUsedFrame, 7);
+    EXPECT_EQ(selectIn(a, 9), nameA); // from the memo (which does not stamp: ScanStamps...)
     int32_t nameB = selectIn(b, 9);
-    EXPECT_EQ(selectIn(a, 12), nameA); // found by scan and stamped
-    EXPECT_EQ(textureCache.Slot(0).lastUsedFrame, 12);
+    EXPECT_EQ(selectIn(a, 12), nameA); // found by scan
     EXPECT_EQ(softsglCallCount("sgl_create_texture"), 2);
     // Unloading the memo's record deletes its texture; a record loaded at the
     // same address is uploaded afresh rather than given the dead name.
@@ -156,10 +170,43 @@ TEST(TextureCache, MemoUnloadAndReset) {
     EXPECT_EQ(d->pixels, pixels);
     softsglClearCalls();
     ResetTextures();
-    EXPECT_EQ(textureCache.SlotCount(), 0);
-    EXPECT_EQ(textureCache.LastHandle(), -1);
+    EXPECT_EQ(softsglLiveTextures(), 0);
     EXPECT_EQ(deletedNames(), (std::vector<int64_t>{nameB, nameC}));
     EXPECT_EQ(softsglCalls().size(), 2u);
+    // The memo went too: the freed record selected last is no texture now.
+    clearMessages();
+    SelectTexture(c);
+    EXPECT_EQ(driverMessages(), std::vector<std::string>{"SelectTexture: not a loaded texture\n"});
+}
+
+// Ages decide the eviction, so the stamps show in what it deletes. A new
+// opaque texture meets an opaque one idle 5 frames (its slot is taken over)
+// or 2 frames (it is aged, and the age step takes it and the translucent
+// ones idle more than 4 frames).
+TEST(TextureCache, ScanStampsTheFrameAndTheMemoDoesNot) {
+    StartedDriver driver;
+    // From the memo at 10: still stamped 7, idle 5 at 12.
+    softsglSetTextureBudget(2 * 2048);
+    int32_t old = selectIn(loadTexture(1), 1);
+    TextureRecord* a = loadTexture(0);
+    int32_t nameA = selectIn(a, 7);
+    EXPECT_EQ(selectIn(a, 10), nameA);
+    softsglClearCalls();
+    selectIn(loadTexture(0), 12);
+    EXPECT_EQ(deletedNames(), (std::vector<int64_t>{nameA}));
+    EXPECT_NE(softsglTexels(old), nullptr);
+    // Found by the scan at 10: stamped 10, idle 2 at 12.
+    ResetTextures(); // frees the records too
+    softsglSetTextureBudget(3 * 2048);
+    old = selectIn(loadTexture(1), 1);
+    a = loadTexture(0);
+    nameA = selectIn(a, 7);
+    int32_t other = selectIn(loadTexture(1), 8);
+    EXPECT_EQ(selectIn(a, 10), nameA);
+    softsglClearCalls();
+    selectIn(loadTexture(0), 12);
+    EXPECT_EQ(deletedNames(), (std::vector<int64_t>{old, nameA}));
+    EXPECT_NE(softsglTexels(other), nullptr); // idle 4: not older than the age step's 4
 }
 
 // A slot idle for more than 2^31 frames has an age that looks like the
@@ -171,6 +218,5 @@ TEST(TextureCache, EvictionEndsWhenNoThresholdReachesTheSlots) {
     clearMessages();
     selectIn(loadTexture(1), 0x80000010u);
     EXPECT_TRUE(sawMessage("kxCache::UploadTexture: texture creation error!!\n"));
-    EXPECT_EQ(textureCache.SlotCount(), 1);
     EXPECT_EQ(softsglLiveTextures(), 1);
 }

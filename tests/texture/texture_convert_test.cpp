@@ -187,5 +187,5 @@ TEST(TextureConvert, ModifyingWithoutAnImageKeepsTheTexture) {
     EXPECT_TRUE(softsglCalls().empty());
     EXPECT_EQ(good->pixels, pixels);
     EXPECT_NE(softsglTexels(name), nullptr);
-    EXPECT_EQ(textureCache.SlotCount(), 1);
+    EXPECT_EQ(softsglLiveTextures(), 1);
 }
