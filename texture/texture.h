@@ -8,9 +8,8 @@
 #include "api/kxapi_records.h"
 #include "platform/sgl.h"
 
+// The table holds at most this many records.
 constexpr int kTextureTableSize = 1024;
-extern TextureRecord* textureTable[kTextureTableSize];
-extern int32_t textureCount;
 
 // A new record appended to the table; null (with a message) when the table
 // is full or the record cannot be allocated.

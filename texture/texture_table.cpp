@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "diag/diag.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 TextureRecord* textureTable[kTextureTableSize];
 int32_t textureCount;
