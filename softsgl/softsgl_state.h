@@ -40,6 +40,8 @@ struct Device {
     int width = 0;
     int height = 0;
     uint32_t serial = 0; // creation order; the newest live device is drawn into
+    int id = -1;         // what the host was handed: the slot, plus a multiple of the slots'
+                         // count each time the slot was taken over from a live device
 };
 
 enum class PrimitiveKind : uint8_t { Point, Line, Triangle };

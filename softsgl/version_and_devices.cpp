@@ -1,4 +1,5 @@
 // The version record, the two callbacks and the screen devices.
+#include <cstdint>
 #include <cstring>
 
 #include "softsgl/band_workers.h"
@@ -69,18 +70,36 @@ SGL_API int SGL_CALL sgl_create_screen_device(int device, int width, int height,
         return failed;
     if (device != 0 || width < 1 || height < 1 || width > kMaxDeviceSide || height > kMaxDeviceSide)
         return kErrBadParameter;
-    for (int id = 0; id < kMaxDevices; ++id) {
-        if (devices[id].live) continue;
-        devices[id] = Device{true, width, height, ++deviceSerial};
-        return id;
+    // A host that was unloaded without deleting its device (a game that
+    // frees the driver as it crashes) leaves the device live for good: with
+    // every slot taken, the oldest is taken over, under a new id, so that its
+    // first owner's id no longer names it. Only the newest device is drawn
+    // into, so the host that still draws keeps its device.
+    int slot = -1;
+    for (int k = 0; k < kMaxDevices; ++k)
+        if (!devices[k].live) {
+            slot = k;
+            break;
+        }
+    int id;
+    if (slot >= 0) {
+        id = devices[slot].id < 0 ? slot : devices[slot].id;
+    } else {
+        slot = 0;
+        for (int k = 1; k < kMaxDevices; ++k)
+            if (devices[k].serial < devices[slot].serial) slot = k;
+        const int generations = INT32_MAX / kMaxDevices;
+        id = slot + (devices[slot].id / kMaxDevices + 1) % generations * kMaxDevices;
     }
-    return kErrBadParameter;
+    devices[slot] = Device{true, width, height, ++deviceSerial, id};
+    return id;
 }
 
 SGL_API void SGL_CALL sgl_delete_device(int device) {
     int failed;
     if (enterCall("sgl_delete_device", {device}, &failed)) return;
-    if (device >= 0 && device < kMaxDevices) devices[device].live = false;
+    if (device >= 0 && devices[device % kMaxDevices].id == device)
+        devices[device % kMaxDevices].live = false;
     // Without a device nothing is drawn: the band workers end and the
     // sample buffers go until the next frame wants them.
     if (!currentDevice()) {

@@ -27,6 +27,41 @@ TEST(SoftsglApi, ScreenDevicesAreCheckedCountedAndDeleted) {
     EXPECT_GE(sgl_create_screen_device(0, 320, 200, 0, 1), 0);
 }
 
+// A host unloaded without deleting its device (a game's crash, a driver freed
+// without its shut-down) must not use up the library for the next one.
+TEST(SoftsglApi, DevicesNeverDeletedDoNotLockOutTheNextHost) {
+    std::vector<int> orphans;
+    for (int k = 0; k < 40; ++k) {
+        int id = sgl_create_screen_device(0, 100 + k, 50, 0, 1);
+        ASSERT_GE(id, 0) << "device " << k;
+        for (int old : orphans)
+            EXPECT_NE(id, old) << "an id handed out twice while both could be live";
+        orphans.push_back(id);
+    }
+    EXPECT_GE(softsglLiveDevices(), 1);
+
+    // The newest is the one drawn into: a frame of its size.
+    MemoryTarget t;
+    int id = setUpScreen(t, 3, 2, 16, 0, 0, 0);
+    ASSERT_GE(id, 0);
+    SGLCONTEXT ctx = defaultContext();
+    sgltri_startofframe(&ctx);
+    drawTriangle(ctx, vtx(0, 0), vtx(3, 0), vtx(0, 3));
+    EXPECT_EQ(sgltri_render(&ctx), 0);
+    EXPECT_NE(t.pixels[0], 0) << "the newest device was not drawn into";
+
+    // The first owners' ids no longer name anything: deleting them leaves
+    // the live host's device alone.
+    const int live = softsglLiveDevices();
+    for (size_t k = 0; k + 8 < orphans.size(); ++k)
+        sgl_delete_device(orphans[k]);
+    EXPECT_EQ(softsglLiveDevices(), live);
+    sgltri_startofframe(&ctx);
+    EXPECT_EQ(sgltri_render(&ctx), 0);
+    sgl_delete_device(id);
+    EXPECT_EQ(softsglLiveDevices(), live - 1);
+}
+
 TEST(SoftsglApi, RenderAsksForTheTargetThenSignalsTheEndWithOrWithoutADevice) {
     MemoryTarget t;
     int id = setUpScreen(t, 4, 2);
