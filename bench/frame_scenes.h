@@ -38,6 +38,7 @@ struct Scene {
 Scene lightScene();
 Scene heavyScene();
 
+// Queueing a scene into SGL (frame_queue.cpp, which needs SGL's library).
 // The scene's textures made in softsgl; their names.
 std::vector<int> createSceneTextures(const Scene& scene);
 // sgltri_startofframe, then every draw of the scene (unless `empty`).

@@ -31,7 +31,7 @@ frames=${1:-10}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kxinsn.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-sources="softsgl/*.cpp settings/*.cpp cpu/kernel_level.cpp bench/frame_scenes.cpp bench/count/frame_count.cpp"
+sources="softsgl/*.cpp settings/*.cpp cpu/kernel_level.cpp bench/frame_scenes.cpp bench/frame_queue.cpp bench/count/frame_count.cpp"
 common="-std=c++17 -O3 -DNDEBUG -ffp-contract=off -fno-pie -no-pie -pthread -I. -g"
 # shellcheck disable=SC2086
 g++ -m32 -msse2 -mfpmath=sse -mincoming-stack-boundary=2 $common $sources -o "$work/count32"
