@@ -3,8 +3,9 @@
 // through the driver loaded by name. Every `--every` frames it prints the
 // frame's checksum, the process's handles and private memory and the pace;
 // at the end, the last frame's checksum, and the handles and memory must be
-// within 1 % of the first report's. Built for Linux and Windows, so that a
-// run under Wine can be held against the same run on Linux, line by line.
+// within 1 % of the first report's after 100 frames. Built for Linux and
+// Windows, so that a run under Wine can be held against the same run on
+// Linux, line by line.
 //
 //   kxsoak [--frames N] [--every N] [--draws N] [--threads N]
 //
@@ -21,6 +22,11 @@
 #include "host/host_system.h"
 
 namespace {
+
+// The churn's 48 textures come in during the first frames, and softsgl
+// keeps the storage of deleted textures for the next: the figures are held
+// flat from the first report after this many frames.
+constexpr int kWarmUpFrames = 100;
 
 struct Options {
     int frames = 100000;
@@ -72,6 +78,7 @@ int main(int argc, char** argv) {
 
     int failures = 0;
     ProcessFigures first;
+    int reference = 0; // the frame of `first`
     const auto start = std::chrono::steady_clock::now();
     auto lap = start;
     for (int f = 0; f < o.frames; ++f) {
@@ -79,7 +86,10 @@ int main(int argc, char** argv) {
         if ((f + 1) % o.every != 0 && f + 1 != o.frames) continue;
         const uint32_t checksum = shownFrameChecksum(api);
         const ProcessFigures figures = processFigures();
-        if (f + 1 == o.every) first = figures;
+        if (reference == 0 && f + 1 >= kWarmUpFrames) {
+            first = figures;
+            reference = f + 1;
+        }
         const auto now = std::chrono::steady_clock::now();
         const double lapSeconds = std::chrono::duration<double>(now - lap).count();
         lap = now;
@@ -96,9 +106,12 @@ int main(int argc, char** argv) {
     destroyHostWindow();
     unloadDriver(driver);
 
-    if (o.frames >= 2 * o.every) {
-        const std::string span = "from frame " + std::to_string(o.every) + " to the last";
+    if (reference > 0 && reference < o.frames) {
+        const std::string span = "from frame " + std::to_string(reference) + " to the last";
         failures += checkFlat(first, last, span.c_str());
+    } else {
+        std::printf("note: too few frames to hold the figures flat after the first %d\n",
+                    kWarmUpFrames);
     }
     std::printf("DONE: %d failure(s)\n", failures);
     return failures ? 1 : 0;
