@@ -10,8 +10,9 @@
 //
 // Defaults: 20 cycles of 10 frames, the whole heavy frame, 2 threads. The
 // leak options leak a handle or a MiB a cycle on purpose: the run must then
-// fail its check, which shows that the counters it reads move.
-// Ends with "DONE: N failure(s)".
+// fail its check, which shows that the counters it reads move. The
+// driver's messages go to kxcycle_driver.log beside it (unless KXPWRVR_LOG
+// names another place). Ends with "DONE: N failure(s)".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,7 @@
 #include "bench/soak/driven_scene.h"
 #include "bench/soak/process_figures.h"
 #include "host/driver_loader.h"
+#include "host/host_library.h"
 #include "host/host_system.h"
 
 namespace {
@@ -93,7 +95,8 @@ bool cycle(const Options& o, int number, bool crash, uint32_t& checksum, CycleTi
     }
     const KxEntryPoints& api = driver.api;
     if (!api.Init()) {
-        std::printf("cycle %d: Init failed (the driver's log says why: KXPWRVR_LOG)\n", number);
+        std::printf("cycle %d: Init failed (the driver's log says why: %s)\n", number,
+                    std::getenv("KXPWRVR_LOG"));
         unloadDriver(driver);
         return false;
     }
@@ -121,6 +124,9 @@ int main(int argc, char** argv) {
     Options o;
     if (!parseOptions(argc, argv, o)) return 2;
     chooseQualitySettings(o.threads);
+    // The driver's messages, where a failing start says why.
+    if (!std::getenv("KXPWRVR_LOG"))
+        setVariable("KXPWRVR_LOG", programFolder() + pathSeparator() + "kxcycle_driver.log");
     std::string error;
     if (!createHostWindow("kxcycle", 640, 480, error)) {
         std::printf("kxcycle: %s\n", error.c_str());
