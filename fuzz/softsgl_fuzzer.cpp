@@ -88,6 +88,7 @@ struct DeviceRecord {
     bool live = false;
     int width = 0, height = 0;
     uint32_t serial = 0;
+    int id = -1; // the slot, while no live device was ever taken over in it
 };
 
 struct TargetChoice {
@@ -400,17 +401,37 @@ void createDevice(Input& in) {
     int width = in.pick(4) ? sides[in.pick(13)] : sides[in.pick(16)];
     int height = in.pick(4) ? sides[in.pick(13)] : sides[in.pick(16)];
     int id = sgl_create_screen_device(number, width, height, in.integer(0, 2), in.integer(0, 1));
-    if (id >= 8) fail("a device id beyond the eight devices");
-    if (id >= 0) {
-        if (devices[id].live) fail("a live device's id was given out again");
-        devices[id] = DeviceRecord{true, width, height, ++deviceSerial};
+    if (id < 0) return;
+    // Eight slots; with all of them live the oldest is taken over under a
+    // new id (a host freed without deleting its device must not lock the
+    // next one out).
+    DeviceRecord& slot = devices[id % 8];
+    if (slot.live) {
+        for (const DeviceRecord& d : devices)
+            if (!d.live || d.serial < slot.serial)
+                fail("a device was taken over while a slot was free or an older one live");
+        if (slot.id == id) fail("a live device's id was given out again");
     }
+    slot = DeviceRecord{true, width, height, ++deviceSerial, id};
 }
 
+// A slot's device by the id it was handed out under, or a number of any kind.
 void deleteDevice(Input& in) {
-    int id = in.pick(8) ? in.pick(8) : in.integer(-2, 10);
+    int id;
+    if (in.pick(8)) {
+        const DeviceRecord& d = devices[in.pick(8)];
+        id = d.id >= 0 ? d.id : int(&d - devices);
+    } else {
+        id = in.integer(-2, 10);
+    }
     sgl_delete_device(id);
-    if (id >= 0 && id < 8) devices[id].live = false;
+    if (id >= 0 && devices[id % 8].id == id) devices[id % 8].live = false;
+    bool anyLive = false;
+    for (const DeviceRecord& d : devices)
+        anyLive = anyLive || d.live;
+    if (!anyLive)
+        for (DeviceRecord& d : devices)
+            d.id = -1;
 }
 
 void chooseTarget(Input& in) {
@@ -472,8 +493,8 @@ void render(Input& in, SGLCONTEXT* ctx, int& rendersLeft) {
 void endInput(SGLCONTEXT* ctx) {
     for (int name : madeNames)
         sgl_delete_texture(name);
-    for (int id = 0; id < 8; ++id)
-        sgl_delete_device(id);
+    for (const DeviceRecord& d : devices)
+        if (d.live) sgl_delete_device(d.id);
     sgltri_startofframe(ctx);
     sgl_use_address_mode(nullptr, nullptr);
     sgl_use_eor_callback(nullptr);

@@ -105,6 +105,10 @@ SGL_API void SGL_CALL sgl_delete_device(int device) {
     if (!currentDevice()) {
         stopBandWorkers();
         releaseSampleBuffers();
+        // With no device left the ids start again from the slots, so that a
+        // host's first device is 0 whatever came before.
+        for (Device& d : devices)
+            d.id = -1;
     }
 }
 
