@@ -20,13 +20,9 @@
 # bench/wine_render_time.sh, on a machine that runs 32-bit code natively.
 set -eu
 cd "$(dirname "$0")/.."
-settings=""
-while [[ ${1:-} == *=* ]]; do
-  key=${1%%=*}
-  export "KXPWRVR_${key^^}=${1#*=}"
-  settings="$settings $1"
-  shift
-done
+. bench/settings_words.sh
+take_settings "$@"
+shift "$settings_count"
 frames=${1:-10}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kxinsn.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -35,13 +35,9 @@
 # builds, and Wine (scripts/deps.sh).
 set -eu
 cd "$(dirname "$0")/.."
-settings=""
-while [[ ${1:-} == *=* ]]; do
-  key=${1%%=*}
-  export "KXPWRVR_${key^^}=${1#*=}"
-  settings="$settings $1"
-  shift
-done
+. bench/settings_words.sh
+take_settings "$@"
+shift "$settings_count"
 rounds=${1:-5}
 bin=$PWD/build/release/bin
 for f in "$bin/kxdemo" "$bin/libkxtrace.so" "$bin/kxtrace" build/win32/bin/kxreplay.exe \
