@@ -5,7 +5,9 @@
 #include "blit/pixel_format.h"
 #include "tests/texture/texture_test_helpers.h"
 
-static uint8_t pixels[32 * 32];
+// Room for the largest texture the tests load: 32 x 32 texels of 4 bytes
+// (SelectTexture converts every texel the record names).
+static uint8_t pixels[32 * 32 * 4];
 static const HostVertex fan[3] = {};
 
 static TextureRecord* load() {
