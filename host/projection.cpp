@@ -90,6 +90,19 @@ bool onScreen(const Camera& camera, float x, float y) {
     return x >= 0 && y >= 0 && x <= camera.width && y <= camera.height;
 }
 
+// Clips the projected polygon a (n corners; b is scratch of the same size) to
+// the four screen edges and writes what is left as host vertices.
+int clipToEdges(const Camera& camera, ClipVertex* a, ClipVertex* b, int n, HostVertex* out) {
+    n = clipPlane(a, n, b, 0, 0, 1);
+    n = clipPlane(b, n, a, 0, camera.width, -1);
+    n = clipPlane(a, n, b, 1, 0, 1);
+    n = clipPlane(b, n, a, 1, camera.height, -1);
+    if (n < 3) return 0;
+    for (int i = 0; i < n; ++i)
+        out[i] = toHost(a[i]);
+    return n;
+}
+
 } // namespace
 
 Vec3 toCameraSpace(const Camera& camera, Vec3 world) {
@@ -117,14 +130,7 @@ int projectPolygon(const Camera& camera, const WorldVertex* polygon, int count, 
     for (int i = 0; i < n; ++i)
         a[i] = project(camera, b[i]);
     // Each of the four screen edges adds at most one corner: 8 + 1 + 4 stays within a fan.
-    n = clipPlane(a, n, b, 0, 0, 1);
-    n = clipPlane(b, n, a, 0, camera.width, -1);
-    n = clipPlane(a, n, b, 1, 0, 1);
-    n = clipPlane(b, n, a, 1, camera.height, -1);
-    if (n < 3) return 0;
-    for (int i = 0; i < n; ++i)
-        out[i] = toHost(a[i]);
-    return n;
+    return clipToEdges(camera, a, b, n, out);
 }
 
 bool projectFan(const Camera& camera, const WorldVertex* fan, int count, HostVertex* out) {
@@ -149,14 +155,7 @@ int clipToScreen(const Camera& camera, const HostVertex* polygon, int count, Hos
             a[i].a[k] = v[k];
         splitColour(h.colour, a[i].a + 6);
     }
-    int n = clipPlane(a, count, b, 0, 0, 1);
-    n = clipPlane(b, n, a, 0, camera.width, -1);
-    n = clipPlane(a, n, b, 1, 0, 1);
-    n = clipPlane(b, n, a, 1, camera.height, -1);
-    if (n < 3) return 0;
-    for (int i = 0; i < n; ++i)
-        out[i] = toHost(a[i]);
-    return n;
+    return clipToEdges(camera, a, b, count, out);
 }
 
 bool projectSegment(const Camera& camera, Vec3 a, Vec3 b, uint32_t colourA, uint32_t colourB,
