@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 
 #include "diag/diag.h"
@@ -166,6 +167,19 @@ const KxEntryPoints* driver() {
     return recorder.driver.library ? &recorder.driver.api : nullptr;
 }
 
+// A void entry point's result: one forwarder serves every entry point.
+struct Nothing {};
+template <typename Result>
+using ForwardedValue = std::conditional_t<std::is_void_v<Result>, Nothing, Result>;
+template <typename Value, typename Play> Value forwarded(Play play) {
+    if constexpr (std::is_same_v<Value, Nothing>) {
+        play();
+        return Nothing();
+    } else {
+        return play();
+    }
+}
+
 // One entry point call: recorded when the recorder writes and the host made
 // it (not the driver calling one of its own entry points). Its arguments are
 // kept as words, recorded or not, for what the recorder does around the call.
@@ -198,6 +212,7 @@ struct Call {
                         static_cast<const uint8_t*>(base), rows);
     }
     static uint64_t toWord(int32_t v) { return uint32_t(v); }
+    static uint64_t toWord(Nothing) { return 0; }
     static uint64_t toWord(uint32_t v) { return v; }
     static uint64_t toWord(const void* p) { return uintptr_t(p); }
 };
@@ -408,6 +423,12 @@ TextureRecord* noDriverResult(TextureRecord*) {
     return nullptr;
 }
 
+Nothing noDriverResult(Nothing) {
+    return Nothing();
+}
+uint64_t resultWord(Nothing) {
+    return 0;
+}
 uint64_t resultWord(const void* value) {
     return uintptr_t(value);
 }
@@ -420,23 +441,9 @@ uint64_t resultWord(int value) {
 // Each entry point: recorded with the reads around it, passed on to the real
 // driver.
 #define KX_FORWARD_ARG(index, kind, name) name
-#define KX_FORWARD_VOID(code, name, parameters, arguments)                                         \
-    KXAPI void KX_CDECL name parameters {                                                          \
-        {                                                                                          \
-            const KxEntryPoints* real = driver();                                                  \
-            Call call(code);                                                                       \
-            call.args arguments;                                                                   \
-            recordReads(call);                                                                     \
-            if (real) {                                                                            \
-                real->name arguments;                                                              \
-                afterCall(call, 0);                                                                \
-            }                                                                                      \
-        }                                                                                          \
-        afterWritten(code, 0);                                                                     \
-    }
 #define KX_FORWARD_VALUE(code, name, Result, parameters, arguments)                                \
     KXAPI Result KX_CDECL name parameters {                                                        \
-        using Value = Result;                                                                      \
+        using Value = ForwardedValue<Result>;                                                      \
         Value value = noDriverResult(Value());                                                     \
         {                                                                                          \
             const KxEntryPoints* real = driver();                                                  \
@@ -444,19 +451,13 @@ uint64_t resultWord(int value) {
             call.args arguments;                                                                   \
             recordReads(call);                                                                     \
             if (real) {                                                                            \
-                value = call.result(real->name arguments);                                         \
+                value = call.result(forwarded<Value>([&] { return real->name arguments; }));       \
                 afterCall(call, resultWord(value));                                                \
             }                                                                                      \
         }                                                                                          \
         afterWritten(code, resultWord(value));                                                     \
-        return value;                                                                              \
+        return static_cast<Result>(value);                                                         \
     }
-#define KX_FORWARD_None(code, name, Result, parameters, arguments)                                 \
-    KX_FORWARD_VOID(code, name, parameters, arguments)
-#define KX_FORWARD_Int KX_FORWARD_VALUE
-#define KX_FORWARD_Handle KX_FORWARD_VALUE
-#define KX_FORWARD_Guid KX_FORWARD_VALUE
-#define KX_FORWARD_Text KX_FORWARD_VALUE
 #define KX_FORWARDER(code, name, Result, result, parameters, arguments)                            \
-    KX_FORWARD_##result(code, name, Result, parameters, arguments)
+    KX_FORWARD_VALUE(code, name, Result, parameters, arguments)
 KX_ENTRY_POINTS(KX_FORWARDER, KX_FORWARD_ARG)
