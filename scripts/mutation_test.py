@@ -10,9 +10,12 @@ test fail. Every file is restored afterwards, also when the run is
 interrupted.
 
     nice -n 15 scripts/mutation_test.py [--build DIR] [--only TEXT] [--numbers 7,1,4]
+    scripts/mutation_test.py --check
 
-A mutation whose line is not in the tree any more is reported as "missing"
-and not counted; one that does not compile is reported as such.
+A mutation whose line is not in the tree once and once only fails the run
+before anything is built: the code moved, and the mutation must follow it
+(--check lists those and builds nothing; CI runs it). A mutation that does
+not compile, or that no test catches, fails the run at its end.
 """
 import argparse
 import os
@@ -24,7 +27,7 @@ import sys
 # (file, line as it stands (unique in the file), the line mutated)
 MUTATIONS = [
     # diag
-    ("diag/diag.cpp", "if (!diagnosticSink) return 0;", "if (diagnosticSink) return 0;"),
+    ("diag/diag.cpp", "if (logTarget == kLogNone) return 0;", "if (logTarget != kLogNone) return 0;"),
     # display
     ("display/ddraw_setup.cpp", "if (!ddSetDisplayMode(window)) return 0;",
      "ddSetDisplayMode(window);"),
@@ -45,7 +48,7 @@ MUTATIONS = [
      "f.screenColourConverter = f.greenMask == 0x03E0 ? colourTo565 : colourTo555;"),
     ("blit/pixel_format.cpp", "((v >> 8) & 0xF800) | ((v >> 5) & 0x07E0)",
      "((v >> 8) & 0xF800) | ((v >> 4) & 0x07E0)"),
-    ("blit/pixel_format.cpp", "return screenPixelFormat.redMask == 0x7C00 ? 15 : 16;",
+    ("blit/pixel_format.cpp", "return format.redMask == 0x7C00 ? 15 : 16;",
      "return 16;"),
     ("blit/pixel_format.cpp", "if (w & 0xAAAAAAAAu) index |= 1;",
      "if (w & 0x55555555u) index |= 1;"),
@@ -103,7 +106,7 @@ MUTATIONS = [
     ("driver/frame_cycle.cpp", "if (!sceneRendered) pvr_RenderScene();", "pvr_RenderScene();"),
     ("driver/frame_cycle.cpp", "renderTarget = {address, pitch, kDisplayWidth, kDisplayHeight, 1};",
      "renderTarget = {address, pitch, kDisplayWidth, kDisplayHeight - 1, 1};"),
-    ("driver/frame_cycle.cpp", "params->bitsPerPixel = static_cast<uint8_t>(ddGetBitsPerPixel());",
+    ("driver/frame_cycle.cpp", "params->bitsPerPixel = static_cast<uint8_t>(ddGetBitsPerPixel(screenFormat));",
      "params->bitsPerPixel = 16;"),
     ("driver/draw_primitive.cpp", "while (i < count && (vertices[i].colour >> 24) == 0xFF)",
      "while (i < count && (vertices[i].colour >> 24) >= 0xFE)"),
@@ -232,6 +235,20 @@ def confirmed_failure(test_cmd, root, log):
     return None
 
 
+def misplaced(root, numbers):
+    """The mutations whose line is not in its file exactly once."""
+    found = []
+    for number in numbers:
+        name, original, _ = MUTATIONS[number - 1]
+        path = os.path.join(root, name)
+        text = open(path).read() if os.path.exists(path) else ""
+        count = text.count(original)
+        if count != 1:
+            found.append("%2d %s: %s (%s)" % (number, name, original.strip(),
+                                              "not found" if count == 0 else "%d times" % count))
+    return found
+
+
 def main():
     signal.signal(signal.SIGTERM, stop)
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -239,8 +256,22 @@ def main():
     parser.add_argument("--only", default="", help="run only mutations whose file contains TEXT")
     parser.add_argument("--numbers", default="",
                         help="run only these mutations, in this order (7,1,4)")
+    parser.add_argument("--check", action="store_true",
+                        help="only check that every mutation's line is in its file once")
     args = parser.parse_args()
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    # --numbers runs in the order given: a run that must stop early covers
+    # the layers it was asked for first.
+    order = [n for n in ([int(n) for n in args.numbers.split(",")] if args.numbers else
+                         range(1, len(MUTATIONS) + 1)) if args.only in MUTATIONS[n - 1][0]]
+    lost = misplaced(root, order)
+    if lost:
+        print("mutations whose line moved (point them at the code again):\n  " +
+              "\n  ".join(lost))
+        sys.exit(1)
+    if args.check:
+        print("all %d mutations find their line" % len(order))
+        return
     global args_build
     args_build = args.build
     build = os.path.join(root, args.build)
@@ -262,38 +293,29 @@ def main():
                    run(test_cmd + ["-R", "^" + re.escape(failed) + "$"], root, log) != 0):
         sys.exit("the unmutated tree does not pass its tests, see " + log)
 
-    counts = {"caught": 0, "survived": 0, "missing": 0, "no build": 0}
+    counts = {"caught": 0, "survived": 0, "no build": 0}
     layers = {}  # folder: [caught, applied]
-    # --numbers runs in the order given: a run that must stop early covers
-    # the layers it was asked for first.
-    order = ([int(n) for n in args.numbers.split(",")] if args.numbers else
-             range(1, len(MUTATIONS) + 1))
     for number in order:
         name, original, mutated = MUTATIONS[number - 1]
-        if args.only not in name:
-            continue
         path = os.path.join(root, name)
-        text = open(path).read() if os.path.exists(path) else ""
+        text = open(path).read()
         detail = ""
-        if text.count(original) != 1:
-            outcome = "missing"
-        else:
-            try:
-                with open(path, "w") as f:
-                    f.write(text.replace(original, mutated))
-                with open(log, "a") as out:
-                    out.write("\n=== %d %s: %s\n" % (number, name, mutated))
-                if run(build_cmd, root, log) != 0:
-                    outcome = "no build"
-                else:
-                    # A test that timed out or collided on a busy machine passes
-                    # when run again; a caught fault fails again.
-                    failed = confirmed_failure(test_cmd, root, log)
-                    outcome = "caught" if failed else "survived"
-                    detail = failed or ""
-            finally:
-                with open(path, "w") as f:
-                    f.write(text)
+        try:
+            with open(path, "w") as f:
+                f.write(text.replace(original, mutated))
+            with open(log, "a") as out:
+                out.write("\n=== %d %s: %s\n" % (number, name, mutated))
+            if run(build_cmd, root, log) != 0:
+                outcome = "no build"
+            else:
+                # A test that timed out or collided on a busy machine passes
+                # when run again; a caught fault fails again.
+                failed = confirmed_failure(test_cmd, root, log)
+                outcome = "caught" if failed else "survived"
+                detail = failed or ""
+        finally:
+            with open(path, "w") as f:
+                f.write(text)
         counts[outcome] += 1
         if outcome in ("caught", "survived"):
             tally = layers.setdefault(name.split("/")[0], [0, 0])
@@ -301,10 +323,12 @@ def main():
             tally[1] += 1
         print("%-8s %2d %s: %s  %s" % (outcome, number, name, mutated.strip(), detail), flush=True)
     applied = counts["caught"] + counts["survived"]
-    print("caught %d of %d mutations (%d missing, %d did not build)" %
-          (counts["caught"], applied, counts["missing"], counts["no build"]))
+    print("caught %d of %d mutations (%d did not build)" %
+          (counts["caught"], applied, counts["no build"]))
     print("by folder: " + ", ".join("%s %d/%d" % (layer, caught, total)
                                     for layer, (caught, total) in sorted(layers.items())))
+    if counts["survived"] or counts["no build"]:
+        sys.exit(1)
 
 
 if __name__ == "__main__":
