@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Runs a libFuzzer harness of build/fuzz (cmake --preset fuzz; cmake --build
-# build/fuzz --target kxfuzz).
+# build/fuzz --target kxfuzz), or of the tree KXFUZZ_BUILD names (the asan
+# tree builds the harnesses too, and CI fuzzes from there).
 #
 #   scripts/fuzz.sh [SECONDS]
 #       One worker in the foreground (default 60 s, the CI stage) from the
-#       seed corpus; new inputs go to build/fuzz/corpus (build/fuzz/
+#       seed corpus; new inputs go to <tree>/corpus (<tree>/
 #       <harness>_corpus for the other harnesses), never into the repository.
 #   scripts/fuzz.sh campaign SECONDS [WORKERS]
 #       A campaign in the background under nice -n 19, with WORKERS forked
 #       workers (default: one per core) for SECONDS. The program is copied
 #       first, so later builds do not change what runs; the commit it was
-#       built from, the log go to build/fuzz/campaigns/<time>/, a finding to the findings
+#       built from, the log go to <tree>/campaigns/<time>-<harness>/, a finding to the findings
 #       folder below.
 #       At the end the grown corpus is merged into the seed corpus. Hours
 #       are what finds faults here: scripts/fuzz.sh campaign 14400 for 4 h.
@@ -19,7 +20,7 @@
 #       and of the other inputs the smallest set is kept that reaches every
 #       feature the seeds and DIR... reach together.
 #
-# A crash, a failed check or a leak writes its input to build/fuzz/findings/
+# A crash, a failed check or a leak writes its input to <tree>/findings/
 # <harness>/, and every run reads that folder first, so an input that still
 # fails stops the next run at once; delete it once its fault is mended (and
 # keep it in the seed corpus under a name that says what it shows).
@@ -31,8 +32,10 @@
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
+tree=${KXFUZZ_BUILD:-build/fuzz}
+tree=$(cd "$tree" && pwd)
 
-# name | program in build/fuzz/bin | seed corpus | dictionary (- for none) | longest input
+# name | program in <tree>/bin | seed corpus | dictionary (- for none) | longest input
 harnesses="
 driver | kxfuzz | fuzz/corpus | fuzz/driver.dict | 1024
 trace | kxtracefuzz | fuzz/trace_corpus | - | 65536
@@ -59,7 +62,7 @@ flags=(-max_len="$max_len" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1
   -entropic_scale_per_exec_time=1)
 if [ "$dictionary" != "-" ]; then flags+=(-dict="$root/$dictionary"); fi
 
-findings=$root/build/fuzz/findings/$harness
+findings=$tree/findings/$harness
 mkdir -p "$findings"
 export KXFUZZ_FINDINGS=$findings
 
@@ -94,9 +97,9 @@ case "$mode" in
 campaign)
   seconds=${2:?seconds}
   workers=${3:-$(nproc)}
-  dir=$root/build/fuzz/campaigns/$(date -u +%Y%m%d-%H%M%S)
+  dir=$tree/campaigns/$(date -u +%Y%m%d-%H%M%S)-$harness
   mkdir -p "$dir/bin" "$dir/corpus"
-  cp "$root/build/fuzz/bin/$program" "$root"/build/fuzz/bin/*.so "$dir/bin/"
+  cp "$tree/bin/$program" "$tree"/bin/*.so "$dir/bin/"
   { git rev-parse HEAD; git status --porcelain --untracked-files=no; } >"$dir/commit"
   echo "campaign in $dir (log: $dir/log), $workers workers for $seconds s"
   # Timeouts are measured in wall time: at nice 19 on a machine others keep
@@ -114,7 +117,7 @@ campaign)
   ;;
 merge)
   shift
-  merge "$root/build/fuzz/bin/$program" "$@"
+  merge "$tree/bin/$program" "$@"
   ;;
 merge-with)
   shift
@@ -122,10 +125,10 @@ merge-with)
   ;;
 *)
   # Each harness grows a corpus of its own (the driver's keeps the old name).
-  work=build/fuzz/corpus
-  if [ "$harness" != driver ]; then work=build/fuzz/${harness}_corpus; fi
+  work=$tree/corpus
+  if [ "$harness" != driver ]; then work=$tree/${harness}_corpus; fi
   mkdir -p "$work"
-  build/fuzz/bin/"$program" -max_total_time="$mode" -artifact_prefix="$findings/" "${flags[@]}" \
+  "$tree/bin/$program" -max_total_time="$mode" -artifact_prefix="$findings/" "${flags[@]}" \
     "$work" "$seeds" "$findings"
   ;;
 esac

@@ -2,13 +2,16 @@
 # The whole test suite: the Windows DLLs (32- and 64-bit) and the players'
 # package; the native release build with every test (the export, import and
 # package checks, and both Windows builds run under Wine, beside the later
-# stages); the AddressSanitizer build; the ThreadSanitizer build over
-# softsgl's band workers; and the fuzz build with short fuzz runs of the
-# driver, of softsgl, of the settings reader and of the trace reader.
+# stages); the sanitizer build (clang, AddressSanitizer and UBSan) with every
+# test and short fuzz runs of its harnesses (the driver, softsgl, the
+# settings reader and the trace reader); and the ThreadSanitizer build over
+# softsgl's band workers.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 jobs=$(nproc)
+# Every mutation of the mutation run still finds the line it mutates.
+scripts/mutation_test.py --check
 
 for preset in win32 win64; do
   cmake --preset "$preset" >/dev/null
@@ -29,10 +32,25 @@ wine_tests=$!
 trap 'kill "$wine_tests" 2>/dev/null || true' EXIT
 ctest --test-dir build/release -j"$jobs" -LE wine --output-on-failure
 
+# One sanitizer tree builds the tests and the fuzz harnesses: a second
+# tree for fuzzing alone cost CI four minutes of compiling.
 cmake --preset asan "${windows_trees[@]}" >/dev/null
 cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir build/asan -j"$jobs" -LE wine --output-on-failure
+
+# A libFuzzer run is one process on one core: two harnesses at a time.
+fuzz_pair() { # NAME SECONDS NAME SECONDS
+  KXFUZZ_BUILD=build/asan KXFUZZ_HARNESS=$1 scripts/fuzz.sh "$2" >"build/asan/fuzz_$1.log" 2>&1 &
+  local first=$! status=0
+  KXFUZZ_BUILD=build/asan KXFUZZ_HARNESS=$3 scripts/fuzz.sh "$4" >"build/asan/fuzz_$3.log" 2>&1 ||
+    status=1
+  wait "$first" || status=1
+  tail -n 20 "build/asan/fuzz_$1.log" "build/asan/fuzz_$3.log"
+  return "$status"
+}
+fuzz_pair driver 45 softsgl 45
+fuzz_pair settings 20 trace 20
 
 # softsgl's band workers under ThreadSanitizer: the softsgl, oracle and
 # end-to-end tests and softsgl's fuzz corpus, with only the programs they
@@ -63,19 +81,6 @@ if command -v clang++ >/dev/null; then
   done
 fi
 
-if [ -f fuzz/CMakeLists.txt ] && command -v clang++ >/dev/null; then
-  cmake --preset fuzz >/dev/null
-  # The harnesses and what they link, not the tools: CI's time goes to fuzzing.
-  cmake --build build/fuzz -j"$jobs" --target kxfuzz kxfuzz_seeds kxtracefuzz kxsoftsglfuzz \
-    kxsettingsfuzz
-  scripts/fuzz.sh 45
-  KXFUZZ_HARNESS=softsgl scripts/fuzz.sh 45
-  KXFUZZ_HARNESS=settings scripts/fuzz.sh 15
-  # The trace reader's harness, from its own seeds (new inputs stay in build/).
-  mkdir -p build/fuzz/trace_corpus
-  build/fuzz/bin/kxtracefuzz -max_total_time=20 -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 build/fuzz/trace_corpus fuzz/trace_corpus
-fi
 echo "Waiting for the Wine tests (release build)..."
 wine_status=0
 wait "$wine_tests" || wine_status=$?
