@@ -1,32 +1,18 @@
-// The choice of the blit kernel set.
+// The blit kernel sets by level, and the choice of the one the blits use.
 #include "blit/blit_kernels.h"
 
+namespace {
+
+KernelSets<BlitKernelSet> kSets = {&scalarBlitKernels, KX_X86_SET(sse2BlitKernels),
+                                   KX_X86_SET(avx2BlitKernels), KX_AVX512_SET(avx512BlitKernels)};
+
+} // namespace
+
 const BlitKernelSet* blitKernelSet(int level) {
-    if (level < 0 || level > processorKernelLevel()) return nullptr;
-    switch (level) {
-    case kLevelScalar:
-        return &scalarBlitKernels;
-#if defined(KX_X86_KERNELS)
-    case kLevelSse2:
-        return &sse2BlitKernels;
-    case kLevelAvx2:
-        return &avx2BlitKernels;
-#endif
-#if defined(KX_AVX512_KERNELS)
-    case kLevelAvx512:
-        return &avx512BlitKernels;
-#endif
-    default:
-        return nullptr;
-    }
+    return familyKernelSet(kSets, level);
 }
 
 const BlitKernelSet& blitKernels() {
-    static const BlitKernelSet* const chosen = [] {
-        int level = kernelLevel();
-        while (!blitKernelSet(level))
-            --level;
-        return blitKernelSet(level);
-    }();
+    static const BlitKernelSet* const chosen = kSets[familyKernelLevel(kSets, kernelLevel())];
     return *chosen;
 }

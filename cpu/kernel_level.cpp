@@ -53,15 +53,17 @@ int cappedKernelLevel() {
     return level;
 }
 
+void nameKernelLevel(const char* who, int level) {
+    if (kxSettings().source[kSettingKernels] == kFromDefault) return;
+    char line[48];
+    std::snprintf(line, sizeof line, "%s %s\n", who, kNames[level]);
+    OutputDebugStringA(line);
+}
+
 int kernelLevel() {
     static const int level = [] {
-        int capped = cappedKernelLevel();
-        if (kxSettings().source[kSettingKernels] == kFromDefault) return capped;
-        // With the setting given, the level goes to the debugger output,
-        // where a test of a Windows build sees it.
-        char line[48];
-        std::snprintf(line, sizeof line, "kxpwrvr: kernels %s\n", kNames[capped]);
-        OutputDebugStringA(line);
+        const int capped = cappedKernelLevel();
+        nameKernelLevel("kxpwrvr: kernels", capped);
         return capped;
     }();
     return level;

@@ -14,6 +14,18 @@ enum KernelLevel { kLevelScalar, kLevelSse2, kLevelAvx2, kLevelAvx512, kLevelCou
 #endif
 #endif
 
+// A set of a level that only some builds have, in a family's list.
+#if defined(KX_X86_KERNELS)
+#define KX_X86_SET(set) &(set)
+#else
+#define KX_X86_SET(set) nullptr
+#endif
+#if defined(KX_AVX512_KERNELS)
+#define KX_AVX512_SET(set) &(set)
+#else
+#define KX_AVX512_SET(set) nullptr
+#endif
+
 // "scalar", "sse2", "avx2", "avx512"; null outside the range.
 const char* kernelLevelName(int level);
 
@@ -24,6 +36,31 @@ int processorKernelLevel();
 // The processor's level lowered to the cap that KXPWRVR_KERNELS names, with
 // nothing written: for softsgl, which links this file and names its own.
 int cappedKernelLevel();
+
+// A family of kernel sets (blits, texels, spans) lists its sets by level, null
+// where this build has none (KX_X86_SET and KX_AVX512_SET write that); the
+// scalar level always runs, by the family's plain code where it lists no set.
+template <class Set> using KernelSets = const Set* const[kLevelCount];
+
+// The level such a family runs at: the highest it has a set for, at or below
+// `wanted` (kernelLevel() or cappedKernelLevel()) and the processor's level.
+template <class Set> int familyKernelLevel(KernelSets<Set>& sets, int wanted) {
+    int level = wanted < processorKernelLevel() ? wanted : processorKernelLevel();
+    while (level > kLevelScalar && !sets[level])
+        --level;
+    return level;
+}
+
+// The family's set of one level, or null where this build or this processor
+// has none.
+template <class Set> const Set* familyKernelSet(KernelSets<Set>& sets, int level) {
+    return level >= 0 && level < kLevelCount && level <= processorKernelLevel() ? sets[level]
+                                                                                : nullptr;
+}
+
+// While KXPWRVR_KERNELS is set, writes "<who> <level>\n" to the debugger
+// output, where a test of a Windows build sees the level chosen.
+void nameKernelLevel(const char* who, int level);
 
 // The level the driver's kernels run at: the processor's, lowered to the cap
 // named by the environment variable KXPWRVR_KERNELS ("scalar", "sse2",

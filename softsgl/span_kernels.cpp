@@ -1,12 +1,7 @@
 // The plain span kernel, the reference, and the choice of a level's set.
 #include "softsgl/span_kernels.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "cpu/kernel_level.h"
-#include "platform/win32.h"
-#include "settings/settings.h"
 #include "softsgl/pixel_ops.h"
 
 namespace softsgl {
@@ -146,23 +141,9 @@ template <bool T, bool G> SpanFunction plainFor(const SpanStyle& st) {
     return filter ? plainWith<T, G, false, true>(st) : plainWith<T, G, false, false>(st);
 }
 
-const SpanKernelSet* setAt(int level) {
-    if (level < kLevelScalar || level > processorKernelLevel()) return nullptr;
-    switch (level) {
-#if defined(KX_X86_KERNELS)
-    case kLevelSse2:
-        return &sse2SpanKernels;
-    case kLevelAvx2:
-        return &avx2SpanKernels;
-#endif
-#if defined(KX_AVX512_KERNELS)
-    case kLevelAvx512:
-        return &avx512SpanKernels;
-#endif
-    default:
-        return nullptr;
-    }
-}
+// The plain kernel serves the scalar level.
+KernelSets<SpanKernelSet> kSets = {nullptr, KX_X86_SET(sse2SpanKernels),
+                                   KX_X86_SET(avx2SpanKernels), KX_AVX512_SET(avx512SpanKernels)};
 
 SpanFunction fromSet(const SpanKernelSet& set, const SpanStyle& st) {
     const int texturing = !st.texels ? 0 : st.bilinear ? 2 : 1;
@@ -178,28 +159,22 @@ SpanFunction spanReference(const SpanStyle& st) {
 
 SpanFunction spanKernelAt(int level, const SpanStyle& st) {
     if (level == kLevelScalar) return spanReference(st);
-    const SpanKernelSet* set = setAt(level);
+    const SpanKernelSet* set = familyKernelSet(kSets, level);
     if (!set) return nullptr;
     return fromSet(*set, st);
 }
 
 int spanLevel() {
     static const int level = [] {
-        int chosen = cappedKernelLevel();
-        while (chosen > kLevelScalar && !setAt(chosen))
-            --chosen;
-        if (kxSettings().source[kSettingKernels] != kFromDefault) {
-            char line[48];
-            std::snprintf(line, sizeof line, "softsgl: spans %s\n", kernelLevelName(chosen));
-            OutputDebugStringA(line);
-        }
+        const int chosen = familyKernelLevel(kSets, cappedKernelLevel());
+        nameKernelLevel("softsgl: spans", chosen);
         return chosen;
     }();
     return level;
 }
 
 SpanFunction spanKernel(const SpanStyle& st) {
-    static const SpanKernelSet* const set = setAt(spanLevel());
+    static const SpanKernelSet* const set = kSets[spanLevel()];
     return set ? fromSet(*set, st) : spanReference(st);
 }
 

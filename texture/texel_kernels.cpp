@@ -2,29 +2,20 @@
 // layouts, and the scaler's maps and row loop.
 #include "texture/texel_kernels.h"
 
+namespace {
+
+// The AVX2 set serves the AVX-512 level too.
+KernelSets<TexelKernelSet> kSets = {&scalarTexelKernels, KX_X86_SET(sse2TexelKernels),
+                                    KX_X86_SET(avx2TexelKernels), nullptr};
+
+} // namespace
+
 const TexelKernelSet* texelKernelSet(int level) {
-    if (level < 0 || level > processorKernelLevel()) return nullptr;
-    switch (level) {
-    case kLevelScalar:
-        return &scalarTexelKernels;
-#if defined(KX_X86_KERNELS)
-    case kLevelSse2:
-        return &sse2TexelKernels;
-    case kLevelAvx2:
-        return &avx2TexelKernels;
-#endif
-    default:
-        return nullptr;
-    }
+    return familyKernelSet(kSets, level);
 }
 
 const TexelKernelSet& texelKernels() {
-    static const TexelKernelSet* const chosen = [] {
-        int level = kernelLevel();
-        while (!texelKernelSet(level))
-            --level;
-        return texelKernelSet(level);
-    }();
+    static const TexelKernelSet* const chosen = kSets[familyKernelLevel(kSets, kernelLevel())];
     return *chosen;
 }
 
