@@ -12,25 +12,36 @@ namespace {
 
 using namespace kernel;
 
+inline void storeWord(uint8_t* at, uint16_t value) {
+    store16(at, value);
+}
+inline void storeWord(uint8_t* at, uint32_t value) {
+    store32(at, value);
+}
+
+// Out-sized words of count indices: out word k becomes words[indices[k]].
+template <class Out>
+void lookupRow(const uint8_t* indices, int32_t count, const Out* words, uint8_t* out) {
+    constexpr int32_t w = sizeof(Out);
+    int32_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const uint32_t a = load32(indices + k), ah = a >> 16;
+        storeWord(out + w * k, words[a & 0xFF]);
+        storeWord(out + w * k + w, words[(a >> 8) & 0xFF]);
+        storeWord(out + w * k + 2 * w, words[ah & 0xFF]);
+        storeWord(out + w * k + 3 * w, words[ah >> 8]);
+    }
+    for (; k < count; ++k)
+        storeWord(out + w * k, words[indices[k]]);
+}
+
 // Pixels one 16-bit store each: for blits too small to pay for the pair
 // tables below (the stretch calls this per row).
 void copyIndexedPlain(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* destination,
                       ptrdiff_t destinationPitch, int32_t width, int32_t height,
                       const uint16_t* table) {
-    for (int32_t i = 0; i < height; ++i) {
-        const uint8_t* s = source + i * sourcePitch;
-        uint8_t* d = destination + i * destinationPitch;
-        int32_t j = 0;
-        for (; j + 4 <= width; j += 4) {
-            const uint32_t a = load32(s + j), ah = a >> 16;
-            store16(d + 2 * j, table[a & 0xFF]);
-            store16(d + 2 * j + 2, table[(a >> 8) & 0xFF]);
-            store16(d + 2 * j + 4, table[ah & 0xFF]);
-            store16(d + 2 * j + 6, table[ah >> 8]);
-        }
-        for (; j < width; ++j)
-            store16(d + 2 * j, table[s[j]]);
-    }
+    for (int32_t i = 0; i < height; ++i)
+        lookupRow(source + i * sourcePitch, width, table, destination + i * destinationPitch);
 }
 
 constexpr int64_t kPairTablePixels = 4096;
@@ -98,16 +109,7 @@ void copyIndexedKeyedScalar(const uint8_t* source, ptrdiff_t sourcePitch, uint8_
 
 void doubleIndexedScalar(const uint8_t* indices, int32_t count, const uint16_t*,
                          const uint32_t* doubled, uint8_t* out) {
-    int32_t k = 0;
-    for (; k + 4 <= count; k += 4) {
-        const uint32_t a = load32(indices + k), ah = a >> 16;
-        store32(out + 4 * k, doubled[a & 0xFF]);
-        store32(out + 4 * k + 4, doubled[(a >> 8) & 0xFF]);
-        store32(out + 4 * k + 8, doubled[ah & 0xFF]);
-        store32(out + 4 * k + 12, doubled[ah >> 8]);
-    }
-    for (; k < count; ++k)
-        store32(out + 4 * k, doubled[indices[k]]);
+    lookupRow(indices, count, doubled, out);
 }
 
 void storeUnkeyedScalar(const uint16_t* colours, int32_t count, uint8_t* out, uint16_t key) {
@@ -116,14 +118,6 @@ void storeUnkeyedScalar(const uint16_t* colours, int32_t count, uint8_t* out, ui
 }
 
 const StretchRowKernels kRows = {copyIndexedPairs, doubleIndexedScalar, storeUnkeyedScalar, true};
-
-void stretchIndexedScalar(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* destination,
-                          ptrdiff_t destinationPitch, int32_t width, int32_t height,
-                          int32_t sourceWidth, int32_t sourceHeight, StretchWindow window,
-                          const uint16_t* table, bool hasKey, uint16_t key) {
-    stretchIndexedRows(kRows, source, sourcePitch, destination, destinationPitch, width, height,
-                       sourceWidth, sourceHeight, window, table, hasKey, key);
-}
 
 void readBack888Scalar(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* destination,
                        ptrdiff_t destinationPitch, int32_t width, int32_t height,
@@ -163,4 +157,4 @@ void readBack888Scalar(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* de
 } // namespace
 
 const BlitKernelSet scalarBlitKernels = {"scalar", copyIndexedPairs, copyIndexedKeyedScalar,
-                                         stretchIndexedScalar, readBack888Scalar};
+                                         stretchIndexedWith<kRows>, readBack888Scalar};

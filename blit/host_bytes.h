@@ -38,8 +38,8 @@ inline bool clipSpan(int32_t origin, int32_t length, int32_t limit, int32_t* off
 
 // The window of a width x height rectangle at (x, y) that lies on a surface
 // of surfaceWidth x surfaceHeight; false when none of it does.
-inline bool visibleWindow(int32_t x, int32_t y, int32_t width, int32_t height,
-                          int32_t surfaceWidth, int32_t surfaceHeight, StretchWindow* w) {
+inline bool visibleWindow(int32_t x, int32_t y, int32_t width, int32_t height, int32_t surfaceWidth,
+                          int32_t surfaceHeight, StretchWindow* w) {
     return clipSpan(x, width, surfaceWidth, &w->firstColumn, &w->columns) &&
            clipSpan(y, height, surfaceHeight, &w->firstRow, &w->rows);
 }

@@ -67,3 +67,13 @@ void stretchIndexedRows(const StretchRowKernels& rows, const uint8_t* source, pt
                         uint8_t* destination, ptrdiff_t destinationPitch, int32_t width,
                         int32_t height, int32_t sourceWidth, int32_t sourceHeight,
                         StretchWindow window, const uint16_t* table, bool hasKey, uint16_t key);
+
+// That stretch as a set's StretchIndexedFn.
+template <const StretchRowKernels& Rows>
+void stretchIndexedWith(const uint8_t* source, ptrdiff_t sourcePitch, uint8_t* destination,
+                        ptrdiff_t destinationPitch, int32_t width, int32_t height,
+                        int32_t sourceWidth, int32_t sourceHeight, StretchWindow window,
+                        const uint16_t* table, bool hasKey, uint16_t key) {
+    stretchIndexedRows(Rows, source, sourcePitch, destination, destinationPitch, width, height,
+                       sourceWidth, sourceHeight, window, table, hasKey, key);
+}
