@@ -68,3 +68,25 @@ TEST(KernelLevel, CapsChooseTheLevelRunAndNamed) {
         EXPECT_EQ(underCap(cap), processor + "\n") << '"' << cap << '"';
     EXPECT_EQ(underCap(nullptr), processor + "\n");
 }
+
+// A family of kernel sets runs the highest level it has a set for, at or
+// below both the level wanted and the processor's; scalar when it has none
+// (its plain code). A level it lacks, or the processor lacks, gives no set.
+TEST(KernelLevel, AFamilyRunsItsHighestSetWithinTheWantedLevel) {
+    static const int sse2 = 1, avx512 = 3;
+    KernelSets<int> gaps = {nullptr, &sse2, nullptr, &avx512};
+    const int processor = processorKernelLevel();
+    const int belowAvx512 = processor >= kLevelSse2 ? kLevelSse2 : kLevelScalar;
+    EXPECT_EQ(familyKernelLevel(gaps, kLevelScalar), kLevelScalar);
+    EXPECT_EQ(familyKernelLevel(gaps, kLevelSse2), belowAvx512);
+    EXPECT_EQ(familyKernelLevel(gaps, kLevelAvx2), belowAvx512);
+    EXPECT_EQ(familyKernelLevel(gaps, kLevelAvx512),
+              processor == kLevelAvx512 ? kLevelAvx512 : belowAvx512);
+
+    EXPECT_EQ(familyKernelSet(gaps, kLevelScalar), nullptr);
+    EXPECT_EQ(familyKernelSet(gaps, kLevelSse2), processor >= kLevelSse2 ? &sse2 : nullptr);
+    EXPECT_EQ(familyKernelSet(gaps, kLevelAvx2), nullptr);
+    EXPECT_EQ(familyKernelSet(gaps, kLevelAvx512), processor == kLevelAvx512 ? &avx512 : nullptr);
+    EXPECT_EQ(familyKernelSet(gaps, -1), nullptr);
+    EXPECT_EQ(familyKernelSet(gaps, kLevelCount), nullptr);
+}
