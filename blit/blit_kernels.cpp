@@ -13,6 +13,5 @@ const BlitKernelSet* blitKernelSet(int level) {
 }
 
 const BlitKernelSet& blitKernels() {
-    static const BlitKernelSet* const chosen = kSets[familyKernelLevel(kSets, kernelLevel())];
-    return *chosen;
+    return *kSets[familyKernelLevel(kSets, kernelLevel())];
 }

@@ -15,8 +15,7 @@ const TexelKernelSet* texelKernelSet(int level) {
 }
 
 const TexelKernelSet& texelKernels() {
-    static const TexelKernelSet* const chosen = kSets[familyKernelLevel(kSets, kernelLevel())];
-    return *chosen;
+    return *kSets[familyKernelLevel(kSets, kernelLevel())];
 }
 
 void convert1555Texels(uint32_t* destination, const uint8_t* source, int32_t count) {
