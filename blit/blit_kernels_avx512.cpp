@@ -11,7 +11,9 @@
 
 // GCC 12's AVX-512 headers start some intrinsics from an undefined
 // register and then warn that it may be used uninitialised.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include <algorithm>
