@@ -152,6 +152,18 @@ MUTATIONS = [
      "if (used + costOf(side) >= budget) return"),
     ("softsgl/rasterizer.cpp", "if (!(q >= z)) return;", "if (!(q > z)) return;"),
 
+    # the kernels written once over a level's lanes, and the rule that picks a set
+    ("blit/blit_lanes.h", "if (!(keyed >> (2 * q) & 1)) kernel::store16(d + 2 * q, c[q]);",
+     "if (!(keyed >> (2 * q + 2) & 1)) kernel::store16(d + 2 * q, c[q]);"),
+    ("blit/blit_lanes.h", "} else if (keyed != L::kAllKeyed) {", "} else {"),
+    ("blit/blit_lanes.h", "L::storeBgr(d + 3 * j, bg, L::component(p, redMask, red), packing);",
+     "L::storeBgr(d + 3 * j, bg, L::component(p, redMask, green), packing);"),
+    ("texture/texel_lanes.h", "for (; i + L::k888Pixels <= count; i += L::k888Pixels)",
+     "for (; i + L::k888Pixels < count; i += L::k888Pixels)"),
+    ("texture/texel_lanes.h", "nextRow[x] = nextFrom[columns[x]];", "nextRow[x] = from[columns[x]];"),
+    ("cpu/kernel_level.h", "while (level > kLevelScalar && !sets[level])",
+     "while (level > kLevelScalar && sets[level])"),
+
     # the open frame's textures, the resolution change, the screen's clears
     ("texture/texture_cache.cpp", "if (Kept(i)) continue;", "if (false) continue;"),
     ("texture/texture_cache.cpp", "if (Kept(i) || age <= thresholdAge) {",
