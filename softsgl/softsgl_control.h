@@ -36,6 +36,9 @@ void softsglSetVersionText(const char* version); // default "0046h"
 void softsglSetTextureBudget(int bytes);         // texture memory size; default a real card's
 int softsglTextureBudget();
 int softsglLiveTextures();
+// The name sgl_create_texture handed out last (0 before any): how a test
+// learns which texture a selection uploaded without drawing with it.
+int softsglLastTextureName();
 int softsglLiveDevices();
 // Texels of a live texture (side x side, bytes red, green, blue, transparency), or null.
 const uint32_t* softsglTexels(int name, int* side = nullptr, int* mapType = nullptr);

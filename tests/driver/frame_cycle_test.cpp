@@ -1,21 +1,19 @@
-// The frame cycle: render once per frame, flip, count frames, and entry
-// points called outside a started driver. (A render callback that cannot
+// The frame cycle: render once per frame, flip, and entry points called
+// outside a started driver. (That each PageFlip counts one frame shows in
+// the texture cache's ages: tests/texture.) (A render callback that cannot
 // lock the back buffer: Blits.DrawNothingWithoutAValidBackBuffer.)
 #include <gtest/gtest.h>
 
 #include "api/kxapi.h"
-#include "driver/driver_state.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 
-TEST(FrameCycle, PageFlipRendersFlipsAndCounts) {
+TEST(FrameCycle, PageFlipRendersAndFlips) {
     ASSERT_EQ(Init(), 1);
     softsglClearCalls();
     const int flips = kxstandCallCount("IDirectDrawSurface::Flip"); // the start's clear flipped
-    frameCounter = 0xFFFFFFFFu; // the count wraps, defined
     for (int i = 0; i < 3; ++i)
         PageFlip();
-    EXPECT_EQ(frameCounter, 2u);
     EXPECT_EQ(softsglCallCount("sgltri_render"), 3);
     EXPECT_EQ(softsglCallCount("sgltri_startofframe"), 3);
     EXPECT_EQ(kxstandCallCount("IDirectDrawSurface::Flip"), flips + 3);
@@ -27,9 +25,6 @@ TEST(FrameCycle, PageFlipRendersFlipsAndCounts) {
             EXPECT_EQ(calls[i + 1].name, "sgltri_isrendercomplete");
             EXPECT_EQ(calls[i + 1].args.at(1), 0xFFFFFFFFll);
         }
-    Shutdown();
-    ASSERT_EQ(Init(), 1);
-    EXPECT_EQ(frameCounter, 2u); // a new start keeps the clock
     Shutdown();
 }
 

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "api/kxapi.h"
-#include "driver/driver_state.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/support/test_support.h"
@@ -88,30 +87,38 @@ TEST(RenderStates, AlphaBlendFlagsAndARestart) {
     // translucency bit by their alphas again, blending stays off.
     Shutdown();
     ASSERT_EQ(Init(), 1);
-    EXPECT_EQ(sglContext.flags, 0x000E0003u);
     EXPECT_EQ(queuedFlags(), 0x000E0201u);
     Shutdown();
 }
 
-// The key is kept across starts, but a start makes the blits unkeyed until
-// the host sets the key again.
+// The key is kept across starts (textures converted after the start are
+// keyed by it), but a start makes the blits unkeyed until the host sets the
+// key again.
 TEST(RenderStates, ChromaKeyOutlivesAStartButTheBlitsStartUnkeyed) {
-    static const uint32_t red[256] = {0x00FF0000};
-    static const uint8_t index0[1] = {0};
+    static const uint32_t red[256] = {0x00FF0000}, blue[256] = {0x000000FF};
+    static const uint8_t index0[32 * 32] = {};
     ssChromaKey(1, 0x00FF0000); // no display format yet: kept for the start
     for (bool is565 : {false, true}) {
         kxstandSetPixelFormat565(is565);
         ASSERT_EQ(Init(), 1);
-        EXPECT_EQ(chromaKeyMode, 1);
-        EXPECT_EQ(chromaKeyScreenColour, is565 ? 0xF800 : 0x7C00);
+        // A red texel is the key: transparent, its colour dropped.
+        TextureRecord* keyed = LoadTexture(index0, 32, 32, 0, 0, 0, red);
+        SelectTexture(keyed);
+        EXPECT_EQ(softsglTexels(softsglLastTextureName())[0], texel(0, 0, 0, 255));
+        UnloadTexture(keyed);
         BltToCard(index0, 0, 0, 1, 1, 1, 0, red);
         ssChromaKey(1, 0x00FF0000);
         BltToCard(index0, 1, 0, 1, 1, 1, 0, red);
+        // Another mode changes the key but keeps the blits keyed.
+        ssChromaKey(5, 0x000000FF);
+        BltToCard(index0, 2, 0, 1, 1, 1, 0, blue);
+        BltToCard(index0, 3, 0, 1, 1, 1, 0, red);
         PageFlip();
-        EXPECT_EQ(chainPixel(0, 0, 0), is565 ? 0xF800 : 0x7C00);
+        const uint16_t shownRed = is565 ? 0xF800 : 0x7C00;
+        EXPECT_EQ(chainPixel(0, 0, 0), shownRed);
         EXPECT_EQ(chainPixel(0, 1, 0), 0); // keyed: the rendered black stays
-        ssChromaKey(5, 0x000000FF);        // stored and converted whatever the mode
-        EXPECT_EQ(chromaKeyScreenColour, 0x001F);
+        EXPECT_EQ(chainPixel(0, 2, 0), 0);
+        EXPECT_EQ(chainPixel(0, 3, 0), shownRed);
         ssChromaKey(1, 0x00FF0000);
         Shutdown();
     }

@@ -2,8 +2,12 @@
 // stale handles, the palette, and calls made while the driver is not started.
 #include <tuple>
 
-#include "blit/pixel_format.h"
+#include "tests/support/test_support.h"
 #include "tests/texture/texture_test_helpers.h"
+#include "texture/texture_test_control.h"
+
+// The texture table holds at most this many records.
+constexpr int kTextureTableSize = 1024;
 
 // Room for the largest texture the tests load: 32 x 32 texels of 4 bytes
 // (SelectTexture converts every texel the record names).
@@ -69,8 +73,7 @@ TEST(TextureEntryPoints, StaleHandlesAreNeverRead) {
     TextureRecord* a = load();
     int32_t name = selectIn(a, 0);
     UnloadTexture(a); // the selected one: the next primitives are untextured
-    EXPECT_EQ(currentTexture, nullptr);
-    DrawPrimitive(fan, 3);
+    EXPECT_EQ(contextTexture(), 0);
     EXPECT_EQ(softsglCalls().back().context.textureName, 0);
     // Handles freed by UnloadTexture, ResetTextures and ChangeResolution.
     for (int way = 0; way < 3; ++way) {
@@ -82,39 +85,44 @@ TEST(TextureEntryPoints, StaleHandlesAreNeverRead) {
             EXPECT_EQ(softsglLiveTextures(), 0);
             EXPECT_EQ(roomInTable(), kTextureTableSize);
         }
-        EXPECT_EQ(currentTexture, nullptr);
-        softsglClearCalls();
+        EXPECT_EQ(contextTexture(), 0) << way;
         clearMessages();
         SelectTexture(stale);
         EXPECT_TRUE(sawMessage("SelectTexture: not a loaded texture\n")) << way;
-        EXPECT_EQ(currentTexture, nullptr);
+        EXPECT_EQ(contextTexture(), 0) << way;
+        softsglClearCalls();
         ModifyTexture(stale, pixels + 1);
         UnloadTexture(stale);
         EXPECT_EQ(softsglCalls().size(), 0u);
     }
-    // A live record still works; a null selection leaves the context alone.
+    // A live record still works; after a null selection fans are untextured.
     EXPECT_GT(selectIn(load(), 1), name);
     SelectTexture(nullptr);
-    EXPECT_GT(sglContext.textureName, name);
-    EXPECT_EQ(currentTexture, nullptr);
+    EXPECT_EQ(contextTexture(), 0);
 }
 
+// Calls before the first start and after a shut-down reach nothing; a
+// palette loaded meanwhile is the screen palette of the next start.
 TEST(TextureEntryPoints, CallsWhileTheDriverIsNotStarted) {
     captureMessages();
-    uint32_t palette[256] = {0xFFFFFFFF};
+    const uint32_t palettes[2][256] = {{0xFFFFFFFF}, {0xFFFF0000}};
+    const uint16_t shown[2] = {0xFFFF, 0xF800}; // white, red as 565
+    static const uint8_t index0[1] = {0};
     TextureRecord* a = load();
     for (int round = 0; round < 2; ++round) { // before the first start, after a shut-down
         SelectTexture(a);
         EXPECT_TRUE(sawMessage("SelectTexture: driver not initialised\n"));
-        EXPECT_EQ(currentTexture, nullptr);
         DrawPrimitive(fan, 3);
-        LoadPalette(palette);
+        LoadPalette(palettes[round]);
         ModifyTexture(a, pixels);
         EXPECT_EQ(softsglCallCount("sgltri_triangles") + softsglCallCount("sgl_create_texture"), 0);
-        EXPECT_EQ(screenPalette[0], 0xFFFF * round);
         ASSERT_EQ(Init(), 1);
-        LoadPalette(palette);
+        EXPECT_EQ(contextTexture(), 0); // the refused selection left none
+        BltToCard(index0, 0, 0, 1, 1, 1, 0, nullptr);
+        PageFlip();
+        EXPECT_EQ(chainPixel(0, 0, 0), shown[round]) << round;
         Shutdown();
+        softsglClearCalls();
     }
     UnloadTexture(a);
     EXPECT_EQ(roomInTable(), kTextureTableSize);

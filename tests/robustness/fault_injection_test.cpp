@@ -18,7 +18,7 @@
 #include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
-#include "texture/texture.h"
+#include "texture/texture_test_control.h"
 
 namespace {
 

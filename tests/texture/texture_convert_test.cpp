@@ -13,7 +13,7 @@
 // The texels SGL received for the record's texture (selected now), and its map type.
 static std::vector<uint32_t> uploadedTexels(TextureRecord* record, int* mapType) {
     int side = 0;
-    const uint32_t* texels = softsglTexels(selectIn(record, frameCounter), &side, mapType);
+    const uint32_t* texels = softsglTexels(selectIn(record, framesFlipped()), &side, mapType);
     return texels ? std::vector<uint32_t>(texels, texels + side * side) : std::vector<uint32_t>{};
 }
 
@@ -38,18 +38,27 @@ TEST(TextureConvert, RunsTheLevelTheDriverNames) {
     EXPECT_EQ(set, level == "avx512" ? "avx2" : level);
 }
 
+// The side of the square texture an image gets, and its size code (the
+// second argument of sgl_create_texture): each dimension, held to 256, goes
+// down to a power of two; the smaller doubles and the larger halves until
+// they meet; at least 32.
 TEST(TextureConvert, SizeTable) {
+    StartedDriver driver;
     const int32_t table[][4] = {{256, 256, 256, 3}, {640, 480, 256, 3}, {200, 100, 128, 2},
                                 {256, 32, 128, 2},  {256, 64, 128, 2},  {128, 256, 256, 3},
                                 {64, 16, 32, 0},    {16, 16, 32, 0},    {1, 1, 32, 0},
-                                {0, 64, 32, 0},     {-5, -5, 32, 0}};
+                                {37, 13, 32, 0},    {1000, 70, 128, 2}, {100, 100, 64, 1}};
+    static uint8_t image[1000 * 480];
     for (const auto& row : table) {
-        int32_t x = 0, y = 0;
-        uint32_t code = 9;
-        kxCache::ChooseTextureSize(row[0], row[1], &x, &y, &code);
-        EXPECT_EQ(std::vector<int32_t>({x, y, int32_t(code)}),
-                  std::vector<int32_t>({row[2], row[2], row[3]}))
+        TextureRecord* record = LoadTexture(image, row[0], row[1], 0, 0, 0, nullptr);
+        softsglClearCalls();
+        int side = 0;
+        ASSERT_NE(softsglTexels(selectIn(record, framesFlipped()), &side), nullptr);
+        ASSERT_EQ(softsglCallCount("sgl_create_texture"), 1);
+        EXPECT_EQ(std::vector<int64_t>({side, softsglCalls().front().args[1]}),
+                  std::vector<int64_t>({row[2], row[3]}))
             << row[0] << " x " << row[1];
+        UnloadTexture(record);
     }
 }
 
@@ -109,7 +118,7 @@ TEST(TextureConvert, ScalerStepping) {
     std::vector<uint32_t> source(32 * 128), scaled(64 * 64);
     for (int i = 0; i < 32 * 128; ++i)
         source[i] = i;
-    kxCache::ScaleTexels(scaled.data(), 64, 64, 64, source.data(), 32, 128, 32);
+    scaleTexels(texelKernels(), scaled.data(), 64, 64, 64, source.data(), 32, 128, 32);
     for (int i = 0; i < 64 * 64; ++i)
         ASSERT_EQ(scaled[i], uint32_t((2 * (i / 64) + 1) * 32 + i % 64 / 2)) << i;
     // Random sizes against the reference, uncovered rows and columns included,
@@ -123,7 +132,7 @@ TEST(TextureConvert, ScalerStepping) {
         std::vector<uint32_t> src(sw * sh), ours(dw * dh), expected(dw * dh);
         for (uint32_t& v : src)
             v = random();
-        kxCache::ScaleTexels(ours.data(), dw, dh, dw, src.data(), sw, sh, sw);
+        scaleTexels(texelKernels(), ours.data(), dw, dh, dw, src.data(), sw, sh, sw);
         reference::scale(expected.data(), dw, dh, src.data(), sw, sh);
         ASSERT_EQ(ours, expected) << sw << "x" << sh << " -> " << dw << "x" << dh;
     }
@@ -139,8 +148,9 @@ TEST(TextureConvert, ImagesOfEverySizeMatchConvertThenScale) {
     LoadPalette(nullptr); // no palette: the loaded one stays
     // Straight into the texture, through scratchBuffer (odd sizes leave every
     // kernel's tail), and too large for it.
-    const int sizes[][2] = {{64, 64},   {100, 100}, {37, 13},  {200, 100},
-                            {300, 260}, {640, 480}, {1000, 70}};
+    // Width, height, and the side of the texture (SizeTable).
+    const int sizes[][3] = {{64, 64, 64},    {100, 100, 64},  {37, 13, 32},   {200, 100, 128},
+                            {300, 260, 256}, {640, 480, 256}, {1000, 70, 128}};
     const char* messages[] = {"",
                               "convert: 8888 used\n",
                               "convert: 888 used\n",
@@ -148,7 +158,7 @@ TEST(TextureConvert, ImagesOfEverySizeMatchConvertThenScale) {
                               "convert: 555 used\n",
                               "convert: 565 used\n"};
     for (uint32_t format = 0; format <= 5; ++format)
-        for (const auto& [w, h] : sizes) {
+        for (const auto& [w, h, side] : sizes) {
             const int bpp = format == 0 ? 1 : format == 1 ? 4 : format == 2 ? 3 : 2;
             std::vector<uint8_t> pixels(size_t(w) * h * bpp);
             for (uint8_t& b : pixels)
@@ -159,9 +169,6 @@ TEST(TextureConvert, ImagesOfEverySizeMatchConvertThenScale) {
             std::vector<uint32_t> whole(size_t(w) * h);
             for (size_t i = 0; i < whole.size(); ++i)
                 whole[i] = reference::texel(format, &pixels[i * bpp], palette);
-            int32_t side;
-            uint32_t code;
-            kxCache::ChooseTextureSize(w, h, &side, &side, &code);
             std::vector<uint32_t> expected(side * side);
             reference::scale(expected.data(), side, side, whole.data(), w, h);
             int mapType = 0;
