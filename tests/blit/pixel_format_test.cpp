@@ -1,65 +1,43 @@
-// The screen pixel format learnt from the primary surface's format, and the
-// colour converters against the plain references.
+// The screen pixel format a start learns from the primary surface: the
+// message naming its masks, and host colours as they reach the screen.
 #include <gtest/gtest.h>
 
-#include <random>
-#include <tuple>
-
-#include "blit/pixel_format.h"
+#include "api/kxapi.h"
+#include "platform/posix/standin_control.h"
 #include "tests/support/test_support.h"
 
-TEST(ScreenPixelFormat, LearntFromTheMasks) {
+TEST(ScreenPixelFormat, LearntFromThePrimarySurface) {
+    // Host colours 0xAARRGGBB (alpha plays no part) and their pixels, worked
+    // out by hand: the top 5, 6, 5 bits of red, green, blue on a 565
+    // display, 5, 5, 5 on a 555 one.
     const struct {
-        uint32_t red, green, blue;
-        int32_t redShift, greenShift, blueShift;
-        ColourConverter converter;
-        int bitsPerPixel;
-        const char* message;
-    } cases[] = {
-        {0xF800, 0x07E0, 0x001F, 8, 3, -3, colourTo565, 16,
-         "ddGetPixelFormat: Masks - r f800, g 07e0, b 001f  Shifts: r 8, g 3, b -3\n"},
-        {0x7C00, 0x03E0, 0x001F, 7, 2, -3, colourTo555, 15,
-         "ddGetPixelFormat: Masks - r 7c00, g 03e0, b 001f  Shifts: r 7, g 2, b -3\n"},
-        // Other layouts: the converter follows the green mask, the bits per
-        // pixel the red mask; a missing mask gives the shift -7.
-        {0x7C00, 0x07E0, 0, 7, 3, -7, colourTo565, 15, nullptr},
-        {0xF800, 0x07C0, 0, 8, 3, -7, colourTo555, 16, nullptr},
+        uint32_t colour;
+        uint16_t on565, on555;
+    } colours[] = {
+        {0x00FFFFFF, 0xFFFF, 0x7FFF}, {0x00F8FCF8, 0xFFFF, 0x7FFF}, {0x00070307, 0x0000, 0x0000},
+        {0x00123456, 0x11AA, 0x08CA}, {0x80FF0000, 0xF800, 0x7C00}, {0x0000FF00, 0x07E0, 0x03E0},
+        {0x000000FF, 0x001F, 0x001F}, {0x00000800, 0x0040, 0x0020}, {0x00040404, 0x0020, 0x0000},
+        {0xFF808080, 0x8410, 0x4210},
     };
-    for (const auto& c : cases) {
-        DDPIXELFORMAT primary = {};
-        primary.dwRBitMask = c.red;
-        primary.dwGBitMask = c.green;
-        primary.dwBBitMask = c.blue;
-        clearMessages();
-        const ScreenPixelFormat f = screenPixelFormatOf(primary);
-        EXPECT_EQ(std::make_tuple(f.redMask, f.greenMask, f.blueMask, f.redShift, f.greenShift,
-                                  f.blueShift, f.screenColourConverter, ddGetBitsPerPixel(f)),
-                  std::make_tuple(c.red, c.green, c.blue, c.redShift, c.greenShift, c.blueShift,
-                                  c.converter, c.bitsPerPixel));
-        if (c.message) {
-            EXPECT_EQ(driverMessages(), std::vector<std::string>{c.message});
-        }
-        // White's components come back at the top of 8 bits.
-        const uint16_t white = uint16_t(c.red | c.green | c.blue);
-        EXPECT_EQ(extractComponent(white, f.redMask, f.redShift), 0xF8);
-        EXPECT_EQ(extractComponent(white, f.greenMask, f.greenShift),
-                  c.green == 0x07E0 ? 0xFC : 0xF8);
+    constexpr int count = sizeof colours / sizeof colours[0];
+    uint32_t palette[256] = {};
+    uint8_t indices[count];
+    for (int k = 0; k < count; ++k) {
+        palette[k] = colours[k].colour;
+        indices[k] = uint8_t(k);
     }
-}
-
-TEST(ScreenPixelFormat, HighestBitIndexAndConvertersAgainstReferences) {
-    EXPECT_EQ(highestBitIndex(0), 0);
-    std::mt19937 random(7);
-    for (int i = 0; i < 200000; ++i) {
-        uint32_t v = i < 64 ? (1u << (i % 32)) | (i / 32) : random() >> (random() % 32);
-        int expected = 31;
-        while (expected > 0 && !(v >> expected))
-            --expected;
-        ASSERT_EQ(highestBitIndex(v), expected) << std::hex << v;
-        uint16_t p565 = 0, p555 = 0;
-        colourTo565(&p565, &v);
-        colourTo555(&p555, &v);
-        ASSERT_EQ(p565, to565(v)) << std::hex << v;
-        ASSERT_EQ(p555, to555(v)) << std::hex << v;
+    for (bool is565 : {true, false}) {
+        kxstandSetPixelFormat565(is565);
+        clearMessages();
+        ASSERT_EQ(Init(), 1);
+        EXPECT_TRUE(sawMessage(
+            is565 ? "ddGetPixelFormat: Masks - r f800, g 07e0, b 001f  Shifts: r 8, g 3, b -3\n"
+                  : "ddGetPixelFormat: Masks - r 7c00, g 03e0, b 001f  Shifts: r 7, g 2, b -3\n"));
+        EXPECT_EQ(BltToCard(indices, 0, 0, count, 1, count, 0, palette), 1);
+        PageFlip();
+        for (int k = 0; k < count; ++k)
+            EXPECT_EQ(chainPixel(0, k, 0), is565 ? colours[k].on565 : colours[k].on555)
+                << std::hex << colours[k].colour << (is565 ? " 565" : " 555");
+        Shutdown();
     }
 }

@@ -36,13 +36,15 @@ const uint32_t* primaryPalette();
 // corners, drawn with the selected texture.
 void drawWhiteQuad(float x, float size);
 
-// 565 and 555 pixels from 0x..RRGGBB by dropping low bits: the references
-// the conversions are checked against.
+// The screen pixel of a host colour 0x..RRGGBB: the top 5, 6 and 5 bits
+// (5, 5 and 5 on a 555 display) of red, green and blue, red highest.
 constexpr uint16_t to565(uint32_t c) {
-    return static_cast<uint16_t>((c >> 8 & 0xF800) | (c >> 5 & 0x07E0) | (c >> 3 & 0x001F));
+    const uint32_t red = c >> 16 & 255, green = c >> 8 & 255, blue = c & 255;
+    return static_cast<uint16_t>((red >> 3) << 11 | (green >> 2) << 5 | blue >> 3);
 }
 constexpr uint16_t to555(uint32_t c) {
-    return static_cast<uint16_t>((c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x001F));
+    const uint32_t red = c >> 16 & 255, green = c >> 8 & 255, blue = c & 255;
+    return static_cast<uint16_t>((red >> 3) << 10 | (green >> 3) << 5 | blue >> 3);
 }
 
 // The plain reference of blending: 0xRRGGBB over a 565 (555) pixel at alpha

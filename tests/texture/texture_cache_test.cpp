@@ -78,6 +78,7 @@ TEST(TextureCache, EvictionBranches) {
         {{{1, 20}, {0, 2}, {0, 1}}, {2, -1}},     // ... idle 2
         {{{1, 20}, {0, 4}, {0, 1}}, {2, -1}},     // ... idle 4
         {{{1, 20}, {0, 5}, {0, 1}}, {0, -1, 2}},  // candidate idle 5: its slot taken over
+        {{{1, 6}, {0, 3}, {0, 1}}, {2, -1}},      // ... another idle 6 is older than 5
         {{{1, 5}, {0, 3}, {0, 1}}, {0, -1, 2}},   // ... or when none is older than 5
         {{{1, 20}, {0, 1}, {0, 0}}, {1, 2, -1}},  // candidate used last frame survives
         {{{0, 4}, {0, 0}, {0, 2}}, {-1, 1, 2}},   // all recent: least recent of the kind taken
