@@ -49,13 +49,6 @@ ALLOWED = [
     ("fuzz/", "tests/fuzz/"),
 ]
 
-# Tests still to be moved onto the entry points: each entry must go, and no
-# other file may join it. Only these headers of theirs are let through.
-PENDING = [
-    ("tests/display/ddraw_setup_test.cpp", "display/display.h"),
-    ("tests/display/surfaces_test.cpp", "display/display.h"),
-]
-
 # Top folders of the tree: an angle-bracket include naming one is ours too.
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 SOURCES = (".c", ".cc", ".cpp", ".h", ".hpp")
@@ -63,8 +56,6 @@ SKIPPED = ("tests/peers/",)  # third-party code kept with its licence
 
 
 def allowed(header, test):
-    if (test, header) in PENDING:
-        return True
     for path, where in ALLOWED:
         matches = header.startswith(path) if path.endswith("/") else header == path
         if matches and (not where or any(test.startswith(w) for w in where.split())):
@@ -98,8 +89,6 @@ def main():
                     if not allowed(header, test):
                         print(f"{test}:{number}: {header}")
                         violations += 1
-    for test, header in PENDING:
-        print(f"{test}: {header} (pending: still to be moved onto the entry points)")
     if violations:
         print(f"{violations} include(s) of headers tests may not use "
               "(scripts/check_test_includes.py lists what they may)")
