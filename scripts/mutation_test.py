@@ -41,7 +41,9 @@ MUTATIONS = [
     ("display/surfaces.cpp", "if (pFrontBuffer->IsLost() != DD_OK) {", "if (false) {"),
     ("display/diagnostics.cpp", "if (driverCaps.dwCaps & row.bit) OutputDebugStringA(row.line);",
      "if (!(driverCaps.dwCaps & row.bit)) OutputDebugStringA(row.line);"),
-    ("display/diagnostics.cpp", "if (code >= 0) return;", "if (code > 0) return;"),
+    # Callers hand the reporter every result but DD_OK: other success values
+    # (S_FALSE, counts) must pass it silently.
+    ("display/diagnostics.cpp", "if (code >= 0) return;", "if (code == 0) return;"),
     # blit
     ("blit/pixel_format.cpp",
      "f.screenColourConverter = f.greenMask == 0x07E0 ? colourTo565 : colourTo555;",

@@ -8,9 +8,9 @@
 # softsgl's band workers.
 set -eu
 cd "$(dirname "$0")/.."
+scripts/deps.sh
 # Tests include only what a host and the test controls see: seconds, so first.
 scripts/check_test_includes.py
-scripts/deps.sh
 jobs=$(nproc)
 # Every mutation of the mutation run still finds the line it mutates.
 scripts/mutation_test.py --check

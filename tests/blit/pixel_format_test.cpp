@@ -1,9 +1,11 @@
 // The screen pixel format a start learns from the primary surface: the
-// message naming its masks, and host colours as they reach the screen.
+// message naming its masks, the bits a pixel the renderer is told, and
+// host colours as they reach the screen.
 #include <gtest/gtest.h>
 
 #include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
+#include "softsgl/softsgl_control.h"
 #include "tests/support/test_support.h"
 
 TEST(ScreenPixelFormat, LearntFromThePrimarySurface) {
@@ -35,6 +37,11 @@ TEST(ScreenPixelFormat, LearntFromThePrimarySurface) {
                   : "ddGetPixelFormat: Masks - r 7c00, g 03e0, b 001f  Shifts: r 7, g 2, b -3\n"));
         EXPECT_EQ(BltToCard(indices, 0, 0, count, 1, count, 0, palette), 1);
         PageFlip();
+        // The renderer is told the display's bits a pixel: 15 on a 555 one.
+        uint8_t* target = nullptr;
+        int stride = 0, bits = 0;
+        softsglLastTarget(&target, &stride, &bits);
+        EXPECT_EQ(bits, is565 ? 16 : 15);
         for (int k = 0; k < count; ++k)
             EXPECT_EQ(chainPixel(0, k, 0), is565 ? colours[k].on565 : colours[k].on555)
                 << std::hex << colours[k].colour << (is565 ? " 565" : " 555");
