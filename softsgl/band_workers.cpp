@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -31,6 +32,7 @@
 
 #include "settings/settings.h"
 #include "softsgl/softsgl_control.h"
+#include "softsgl/softsgl_state.h"
 
 namespace softsgl {
 namespace {
@@ -87,6 +89,15 @@ int jobCount = 1;
 bool stopping = false;
 
 int threadsWanted = 0; // softsglSetThreads; 0: the default
+
+// The last frame drawn on several threads, band by band. How long a band
+// took per unit of judged work corrects the judgement of the next frame's
+// rows there (texels far apart, blending, a busy core): similar frames in a
+// row then share out evenly.
+BandSplit lastSplit{};
+int lastCount = 0; // its bands; 0: none yet
+// Band times a test gives instead of the measured ones (softsglSetBandSeconds).
+std::vector<double> givenSeconds;
 
 void work(Worker& w) {
     for (;;) {
@@ -208,6 +219,62 @@ double bandClock() {
 #endif
 }
 
+// A row of a primitive costs its half width and a little more, a primitive
+// its setup too.
+void splitRows(const Frame& frame, int32_t height, int count, BandSplit& split) {
+    std::vector<int64_t> step(size_t(height) + 1, 0); // per-row cost, as differences
+    for (const QueuedPrimitive& p : frame.primitives) {
+        const int32_t top = p.top, bottom = std::min<int32_t>(p.bottom, height - 1);
+        if (top > bottom) continue;
+        step[size_t(top)] += p.width / 2 + 8 + 64; // the setup on its first row
+        step[size_t(top) + 1] -= 64;
+        step[size_t(bottom) + 1] -= p.width / 2 + 8;
+    }
+    // Seconds per unit of judged work on each of the last frame's bands,
+    // held within a factor of 4 of their mean.
+    double rate[kMaxBandThreads];
+    bool corrected = lastCount == count && lastSplit.start[count] == height;
+    double meanRate = 0;
+    for (int k = 0; corrected && k < count; ++k) {
+        corrected = lastSplit.estimate[k] > 0 && lastSplit.seconds[k] > 0;
+        rate[k] = corrected ? lastSplit.seconds[k] / lastSplit.estimate[k] : 0;
+        meanRate += rate[k] / count;
+    }
+    std::vector<double> judged(size_t(height) + 1, 0), total(size_t(height) + 1, 0);
+    int64_t perRow = 16; // a row's clear
+    for (int32_t y = 0, k = 0; y < height; ++y) {
+        perRow += step[size_t(y)];
+        const double cost = double(perRow);
+        judged[size_t(y) + 1] = judged[size_t(y)] + cost;
+        while (corrected && y >= lastSplit.start[k + 1])
+            ++k;
+        const double factor = corrected ? std::min(std::max(rate[k] / meanRate, 0.25), 4.0) : 1.0;
+        total[size_t(y) + 1] = total[size_t(y)] + cost * factor;
+    }
+    int32_t* bandStart = split.start;
+    bandStart[0] = 0;
+    for (int k = 1; k < count; ++k) {
+        const double share = total[size_t(height)] * k / count;
+        // The first row whose cost reaches the share, leaving every band
+        // at least kMinBandRows rows.
+        int32_t y = int32_t(std::lower_bound(total.begin(), total.end(), share) - total.begin());
+        bandStart[k] = std::min(std::max(y, bandStart[k - 1] + kMinBandRows),
+                                height - (count - k) * kMinBandRows);
+    }
+    bandStart[count] = height;
+    for (int k = 0; k < count; ++k)
+        split.estimate[k] = judged[size_t(bandStart[k + 1])] - judged[size_t(bandStart[k])];
+}
+
+void noteBandTimes(int count, BandSplit& split) {
+    for (int k = 0; k < count && !givenSeconds.empty(); ++k)
+        split.seconds[k] = givenSeconds[size_t(k) % givenSeconds.size()];
+    if (count > 1) {
+        lastSplit = split;
+        lastCount = count;
+    }
+}
+
 void stopBandWorkers() {
     stopping = true;
     for (int k = 0; k < workers; ++k)
@@ -235,4 +302,8 @@ void softsglSetThreads(int count) {
 
 int softsglThreads() {
     return softsgl::bandThreads();
+}
+
+void softsglSetBandSeconds(const double* seconds, int count) {
+    softsgl::givenSeconds.assign(seconds, seconds + (seconds && count > 0 ? count : 0));
 }

@@ -13,17 +13,12 @@
 #include "settings/settings.h"
 #include "softsgl/band_workers.h"
 #include "softsgl/pixel_ops.h"
+#include "softsgl/raster_parts.h"
 #include "softsgl/span_kernels.h"
 #include "softsgl/supersampling.h"
 
 namespace softsgl {
 namespace {
-
-// Triangles reaching beyond this many pixels from the origin are clipped to
-// it first, which keeps every edge-function product inside 2^53.
-constexpr double kGuardBand = 1 << 20;
-// The fewest rows a thread is given when the frame is drawn by several.
-constexpr int32_t kMinBandRows = 16;
 
 std::vector<float> depthBuffer;
 // Depth rows are cleared when a primitive first reaches them: a frame with
@@ -31,49 +26,6 @@ std::vector<float> depthBuffer;
 // more than the clear of its colours.
 std::vector<uint8_t> depthRowReady;
 std::vector<float> farRow; // one row of the clear depth, copied from
-
-// A vertex as the rasterizer sees it: position in pixels, 1/w, texel
-// coordinates over w (already scaled by the texture side) and colour.
-struct RasterVertex {
-    double x, y, q, u, v, r, g, b, a;
-};
-
-// How one primitive is drawn.
-struct Style {
-    const Texture* texture; // null: untextured
-    bool textureAlpha;      // translucent map with a transparent texel: texel opacity counts
-    bool translucent;       // some pixel may be less than opaque: drawn in the second pass
-    bool constantColour;    // every vertex has the same colour (and alpha)
-    uint32_t r, g, b, a;    // that colour
-};
-
-struct Surface {
-    // What is drawn into: the target, or with supersampling its samples.
-    const RenderTarget* target;
-    float* depth;
-    uint8_t* rowReady; // per row: its depth has been cleared this frame
-    // The rows this surface draws: its band, rows first .. end - 1 (all of
-    // them with one band).
-    int32_t first, end;
-    bool dither;   // ordered dithering as the pixels are packed
-    bool bilinear; // textured spans filtered (points and lines keep texel (0, 0))
-    // Samples a pixel each way (1: none), and the target's size in pixels:
-    // points and lines choose their pixels there and fill all its samples.
-    int scale;
-    int pixelWidth, pixelHeight;
-    bool owns(int64_t y) const { return y >= first && y < end; }
-    uint16_t* row(int y) const {
-        return reinterpret_cast<uint16_t*>(target->base + size_t(y) * target->stride);
-    }
-    float* depthRow(int y) const {
-        float* row = depth + size_t(y) * target->width;
-        if (!rowReady[y]) {
-            std::memcpy(row, farRow.data(), size_t(target->width) * sizeof(float));
-            rowReady[y] = 1;
-        }
-        return row;
-    }
-};
 
 // floor(n / d) for d > 0.
 template <typename Int> Int floorDiv(Int n, Int d) {
@@ -194,17 +146,16 @@ struct PlanePair {
     }
 };
 
-// The probed pixel as it stands: the target's, or resolved from its samples.
+} // namespace
+
 uint16_t probedPixel(const PixelProbe& probe, const Surface& surf) {
     if (probe.scale == 1) return surf.row(probe.y)[probe.x];
     return resolvePixel(*surf.target, probe.scale, probe.x, probe.y, surf.target->is555,
                         probe.dither);
 }
 
-// Records `covered` samples of the probed pixel drawn by the primitive being
-// drawn, `passed` of them passing the depth test. A primitive's parts (rows
-// of its samples, triangles of a clipped one) come one after another and
-// make one hit.
+// A primitive's parts (rows of its samples, triangles of a clipped one) come
+// one after another and make one hit.
 void probeHit(PixelProbe& probe, bool translucent, int covered, int passed, uint16_t before,
               uint16_t after) {
     if (!probe.hits.empty() && probe.hits.back().primitive == probe.primitive) {
@@ -226,6 +177,8 @@ void probeHit(PixelProbe& probe, bool translucent, int covered, int passed, uint
     hit.passed = uint8_t(passed);
     probe.hits.push_back(hit);
 }
+
+namespace {
 
 // A span that covers samples of the probed pixel: drawn as any other, and
 // recorded with how many of them passed the depth test. The depths the span
@@ -401,8 +354,9 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
         drawRows(int64_t(0));
 }
 
-// The point where the edge from `in` (inside) to `out` crosses the line at
-// `limit`, with every attribute. Interpolated from the inside end: far
+} // namespace
+
+// Interpolated from the inside end: far
 // vertices (1e30 pixels away, say) would otherwise cancel the near one's
 // digits away and put the point anywhere. Each edge has one inside end, so
 // two triangles sharing the edge get the very same point.
@@ -416,6 +370,8 @@ RasterVertex crossing(const RasterVertex& in, const RasterVertex& out, bool yAxi
     (yAxis ? c.y : c.x) = limit;
     return c;
 }
+
+namespace {
 
 // Clips a polygon to one side of an axis-aligned line.
 int clipPolygon(const RasterVertex* in, int n, RasterVertex* out, bool yAxis, double limit,
@@ -435,24 +391,6 @@ int clipPolygon(const RasterVertex* in, int n, RasterVertex* out, bool yAxis, do
     return m;
 }
 
-// Clips a segment to the guard band, as triangles are; false when none of
-// it is left.
-bool clipSegment(RasterVertex& p, RasterVertex& q) {
-    for (int side = 0; side < 4; ++side) {
-        const bool yAxis = side >= 2, keepBelow = side % 2 == 1;
-        const double limit = keepBelow ? kGuardBand : -kGuardBand;
-        auto inside = [&](const RasterVertex& v) {
-            const double c = yAxis ? v.y : v.x;
-            return keepBelow ? c <= limit : c >= limit;
-        };
-        const bool pIn = inside(p), qIn = inside(q);
-        if (!pIn && !qIn) return false;
-        if (!pIn) p = crossing(q, p, yAxis, limit);
-        if (!qIn) q = crossing(p, q, yAxis, limit);
-    }
-    return true;
-}
-
 void drawTriangle(const RasterVertex v[3], const Style& st, const Surface& surf) {
     bool inGuard = true;
     for (int i = 0; i < 3; ++i)
@@ -470,132 +408,6 @@ void drawTriangle(const RasterVertex v[3], const Style& st, const Surface& surf)
     n = clipPolygon(b, n, a, true, kGuardBand, true);
     for (int i = 1; i + 1 < n; ++i)
         rasterTriangle(a[0], a[i], a[i + 1], st, surf);
-}
-
-// The colour of a point or line at a pixel that passed the depth test.
-void plotColour(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a,
-                const Style& st, const Surface& surf) {
-    float& z = surf.depthRow(y)[x];
-    if (st.texture) { // points and lines take texel (0, 0)
-        uint32_t t = st.texture->texels[0];
-        r = mul255(r, t & 0xFF);
-        g = mul255(g, (t >> 8) & 0xFF);
-        b = mul255(b, (t >> 16) & 0xFF);
-        if (st.textureAlpha) a = mul255(a, 255 - (t >> 24));
-    }
-    uint16_t& p = surf.row(y)[x];
-    bool is555 = surf.target->is555;
-    if (st.translucent && a == 0) return;
-    if (st.translucent && a < 255) {
-        uint32_t dr, dg, db;
-        if (is555)
-            unpack555(p, dr, dg, db);
-        else
-            unpack565(p, dr, dg, db);
-        r = blend255(r, dr, a);
-        g = blend255(g, dg, a);
-        b = blend255(b, db, a);
-    } else {
-        z = q;
-    }
-    if (surf.dither)
-        p = is555 ? ditherPack555(r, g, b, x, y) : ditherPack565(r, g, b, x, y);
-    else
-        p = is555 ? pack555(r, g, b) : pack565(r, g, b);
-}
-
-// A pixel of a point or line with supersampling: each of its samples,
-// depth-tested on its own, as the pixel would be.
-void plotSamples(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a,
-                 const Style& st, const Surface& surf) {
-    const int n = surf.scale;
-    if (!surf.owns(int64_t(y) * n)) return; // bands start on a pixel's first sample row
-    PixelProbe& probe = pixelProbe();
-    const bool probed = probe.on && x == probe.x && y == probe.y;
-    const uint16_t before = probed ? probedPixel(probe, surf) : 0;
-    int passed = 0;
-    for (int sy = y * n; sy < (y + 1) * n; ++sy) {
-        const float* z = surf.depthRow(sy);
-        for (int sx = x * n; sx < (x + 1) * n; ++sx) {
-            if (!(q >= z[sx])) continue;
-            plotColour(sx, sy, q, r, g, b, a, st, surf);
-            ++passed;
-        }
-    }
-    if (probed) probeHit(probe, st.translucent, n * n, passed, before, probedPixel(probe, surf));
-}
-
-// One pixel of a point or line, with the primitive's colour at that spot.
-void plot(int x, int y, float q, uint32_t r, uint32_t g, uint32_t b, uint32_t a, const Style& st,
-          const Surface& surf) {
-    if (surf.scale > 1) {
-        plotSamples(x, y, q, r, g, b, a, st, surf);
-        return;
-    }
-    if (!surf.owns(y)) return;
-    float& z = surf.depthRow(y)[x];
-    PixelProbe& probe = pixelProbe();
-    if (probe.on && x == probe.x && y == probe.y) {
-        const bool drawn = q >= z;
-        const uint16_t before = surf.row(y)[x];
-        if (drawn) plotColour(x, y, q, r, g, b, a, st, surf);
-        probeHit(probe, st.translucent, 1, drawn, before, surf.row(y)[x]);
-        return;
-    }
-    if (!(q >= z)) return;
-    plotColour(x, y, q, r, g, b, a, st, surf);
-}
-uint32_t roundChannel(double c) {
-    long v = std::lround(c);
-    return uint32_t(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
-// A point covers the pixel whose square holds it.
-void drawPoint(const RasterVertex& v, const Style& st, const Surface& surf) {
-    double fx = std::floor(v.x), fy = std::floor(v.y);
-    if (fx < 0 || fy < 0 || fx >= surf.pixelWidth || fy >= surf.pixelHeight) return;
-    plot(int(fx), int(fy), float(v.q), uint32_t(v.r), uint32_t(v.g), uint32_t(v.b), uint32_t(v.a),
-         st, surf);
-}
-
-// A line steps along its longer axis one pixel column (or row) at a time:
-// in each, the point of the line at the column's centre (held to the
-// segment) picks the row. Both end pixels are drawn. A line reaching past
-// the guard band is clipped to it first, so that the steps keep fractions
-// of a pixel.
-void drawLine(RasterVertex p, RasterVertex q, const Style& st, const Surface& surf) {
-    if (!clipSegment(p, q)) return;
-    double dx = q.x - p.x, dy = q.y - p.y;
-    if (dx == 0 && dy == 0) {
-        drawPoint(p, st, surf);
-        return;
-    }
-    bool xMajor = std::fabs(dx) >= std::fabs(dy);
-    double major0 = xMajor ? p.x : p.y, dMajor = xMajor ? dx : dy;
-    double minor0 = xMajor ? p.y : p.x, dMinor = xMajor ? dy : dx;
-    // The segment's extent from its ends themselves: major0 + dMajor may
-    // round below an end on a whole pixel and lose that end's pixel.
-    const double major1 = xMajor ? q.x : q.y;
-    double lo = std::min(major0, major1), hi = std::max(major0, major1);
-    int majorSize = xMajor ? surf.pixelWidth : surf.pixelHeight;
-    int minorSize = xMajor ? surf.pixelHeight : surf.pixelWidth;
-    double first = std::max(std::floor(lo), 0.0), last = std::min(std::floor(hi), majorSize - 1.0);
-    for (double c = first; c <= last; c += 1.0) {
-        double m = std::min(std::max(c + 0.5, lo), hi);
-        double t = (m - major0) / dMajor;
-        double minor = std::floor(minor0 + dMinor * t);
-        if (minor < 0 || minor >= minorSize) continue;
-        auto mix = [t](double a, double b) { return a + (b - a) * t; };
-        uint32_t r = st.r, g = st.g, b = st.b, a = st.a;
-        if (!st.constantColour) {
-            r = roundChannel(mix(p.r, q.r));
-            g = roundChannel(mix(p.g, q.g));
-            b = roundChannel(mix(p.b, q.b));
-            a = roundChannel(mix(p.a, q.a));
-        }
-        int x = int(xMajor ? c : minor), y = int(xMajor ? minor : c);
-        plot(x, y, float(mix(p.q, q.q)), r, g, b, a, st, surf);
-    }
 }
 
 bool finite(double v) {
@@ -694,19 +506,8 @@ struct BandJob {
     int scale;
     float* depth;
     bool dither, bilinear;
-    int32_t bandStart[kMaxBandThreads + 1]; // band k: rows bandStart[k] .. bandStart[k + 1] - 1
-    double estimate[kMaxBandThreads];       // the work judged to be on each band
-    double seconds[kMaxBandThreads];        // and the time it took
+    BandSplit bands;
 };
-
-// The last frame drawn on several threads, band by band. How long a band
-// took per unit of judged work corrects the judgement of the next frame's
-// rows there (texels far apart, blending, a busy core): similar frames in a
-// row then share out evenly.
-BandJob lastJob{};
-int lastCount = 0; // its bands; 0: none yet
-// Band times a test gives instead of the measured ones (softsglSetBandSeconds).
-std::vector<double> givenSeconds;
 
 // Dithering as a test sets it (softsglSetDither): 1 on, 0 off, -1 the settings'.
 int ditherMode = -1;
@@ -719,55 +520,6 @@ int filterMode = -1;
 bool filterOn() {
     static const bool bySettings = kxSettings().bilinear;
     return filterMode < 0 ? bySettings : filterMode != 0;
-}
-
-// Shares the rows out into `count` bands of about equal work, judged from
-// the primitives' rows and widths (a row of a primitive costs its half
-// width and a little more, a primitive its setup too) and corrected by the
-// last frame's times.
-void splitRows(const Frame& frame, int32_t height, int count, BandJob& job) {
-    std::vector<int64_t> step(size_t(height) + 1, 0); // per-row cost, as differences
-    for (const QueuedPrimitive& p : frame.primitives) {
-        const int32_t top = p.top, bottom = std::min<int32_t>(p.bottom, height - 1);
-        if (top > bottom) continue;
-        step[size_t(top)] += p.width / 2 + 8 + 64; // the setup on its first row
-        step[size_t(top) + 1] -= 64;
-        step[size_t(bottom) + 1] -= p.width / 2 + 8;
-    }
-    // Seconds per unit of judged work on each of the last frame's bands,
-    // held within a factor of 4 of their mean.
-    double rate[kMaxBandThreads];
-    bool corrected = lastCount == count && lastJob.bandStart[count] == height;
-    double meanRate = 0;
-    for (int k = 0; corrected && k < count; ++k) {
-        corrected = lastJob.estimate[k] > 0 && lastJob.seconds[k] > 0;
-        rate[k] = corrected ? lastJob.seconds[k] / lastJob.estimate[k] : 0;
-        meanRate += rate[k] / count;
-    }
-    std::vector<double> judged(size_t(height) + 1, 0), total(size_t(height) + 1, 0);
-    int64_t perRow = 16; // a row's clear
-    for (int32_t y = 0, k = 0; y < height; ++y) {
-        perRow += step[size_t(y)];
-        const double cost = double(perRow);
-        judged[size_t(y) + 1] = judged[size_t(y)] + cost;
-        while (corrected && y >= lastJob.bandStart[k + 1])
-            ++k;
-        const double factor = corrected ? std::min(std::max(rate[k] / meanRate, 0.25), 4.0) : 1.0;
-        total[size_t(y) + 1] = total[size_t(y)] + cost * factor;
-    }
-    int32_t* bandStart = job.bandStart;
-    bandStart[0] = 0;
-    for (int k = 1; k < count; ++k) {
-        const double share = total[size_t(height)] * k / count;
-        // The first row whose cost reaches the share, leaving every band
-        // at least kMinBandRows rows.
-        int32_t y = int32_t(std::lower_bound(total.begin(), total.end(), share) - total.begin());
-        bandStart[k] = std::min(std::max(y, bandStart[k - 1] + kMinBandRows),
-                                height - (count - k) * kMinBandRows);
-    }
-    bandStart[count] = height;
-    for (int k = 0; k < count; ++k)
-        job.estimate[k] = judged[size_t(bandStart[k + 1])] - judged[size_t(bandStart[k])];
 }
 
 // The target's rows of band `index`: cleared, then the opaque primitives,
@@ -783,8 +535,9 @@ void drawBands(void* data, int index, int) {
     Surface surf{&target,
                  job.depth,
                  depthRowReady.data(),
-                 job.bandStart[index] * n,
-                 job.bandStart[index + 1] * n,
+                 farRow.data(),
+                 job.bands.start[index] * n,
+                 job.bands.start[index + 1] * n,
                  job.dither && n == 1,
                  job.bilinear,
                  n,
@@ -806,9 +559,9 @@ void drawBands(void* data, int index, int) {
         drawPrimitive(*job.frame, *p, true, surf);
     }
     if (n > 1)
-        resolveRows(*job.target, target, n, job.bandStart[index], job.bandStart[index + 1],
+        resolveRows(*job.target, target, n, job.bands.start[index], job.bands.start[index + 1],
                     job.dither);
-    job.seconds[index] = bandClock() - start;
+    job.bands.seconds[index] = bandClock() - start;
 }
 
 } // namespace
@@ -849,24 +602,15 @@ void renderFrame(const Frame& frame, const RenderTarget& target) {
     // probed one by one thread, which records its hits in drawing order.
     const int count = readyBandThreads(
         probe.on ? 1 : std::max(1, std::min(bandThreads(), target.height / kMinBandRows)));
-    BandJob job{&frame, &target, &drawn, n, depth, ditherOn(), filterOn(), {}, {}, {}};
-    job.bandStart[0] = 0;
-    job.bandStart[1] = target.height;
-    if (count > 1) splitRows(frame, target.height, count, job);
+    BandJob job{&frame, &target, &drawn, n, depth, ditherOn(), filterOn(), {}};
+    job.bands.start[0] = 0;
+    job.bands.start[1] = target.height;
+    if (count > 1) splitRows(frame, target.height, count, job.bands);
     runBands(count, drawBands, &job);
-    for (int k = 0; k < count && !givenSeconds.empty(); ++k)
-        job.seconds[k] = givenSeconds[size_t(k) % givenSeconds.size()];
-    if (count > 1) {
-        lastJob = job;
-        lastCount = count;
-    }
+    noteBandTimes(count, job.bands);
 }
 
 } // namespace softsgl
-
-void softsglSetBandSeconds(const double* seconds, int count) {
-    softsgl::givenSeconds.assign(seconds, seconds + (seconds && count > 0 ? count : 0));
-}
 
 void softsglSetDither(int mode) {
     softsgl::ditherMode = mode < 0 ? -1 : mode != 0;
