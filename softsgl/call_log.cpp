@@ -1,7 +1,7 @@
 // The call log and the failures on demand.
 #include <cstring>
-#include <string>
 
+#include "calls/call_counter.h"
 #include "softsgl/softsgl_control.h"
 #include "softsgl/softsgl_state.h"
 
@@ -13,20 +13,8 @@ namespace {
 // The counts are kept apart and are not affected.
 constexpr size_t kLogLimit = 1u << 16;
 
-struct Failure {
-    std::string name;
-    int result;
-    int fromCall;
-    int times;
-    int seen;
-};
-
 std::vector<SoftsglCall> callLog;
-// Counted by the address of the name, which callers give as a literal: a
-// count by text made a string (often on the heap) at every call. Counts of
-// one name given from two places are summed when read.
-std::unordered_map<const char*, int> callCounts;
-std::vector<Failure> failures;
+CallCounter calls;
 // Off unless a test turns it on: a game's tens of thousands of calls a
 // second would pay for copies that nobody reads (a fifth of a heavy frame).
 bool loggingOn = false;
@@ -36,7 +24,6 @@ bool loggingOn = false;
 bool enterCall(const char* name, std::initializer_list<int64_t> args, int* failResult,
                const SGLCONTEXT* context, const SGLVERTEX* vertices, size_t vertexCount,
                const int32_t* indices, size_t indexCount) {
-    ++callCounts[name];
     if (loggingOn) {
         if (callLog.size() >= kLogLimit)
             callLog.erase(callLog.begin(), callLog.begin() + kLogLimit / 2);
@@ -48,14 +35,7 @@ bool enterCall(const char* name, std::initializer_list<int64_t> args, int* failR
         if (indices) call.indices.assign(indices, indices + indexCount);
         callLog.push_back(std::move(call));
     }
-    for (Failure& f : failures) {
-        if (f.name != name) continue;
-        ++f.seen;
-        bool fails = f.seen >= f.fromCall && (f.times < 0 || f.seen < f.fromCall + f.times);
-        if (fails) *failResult = f.result;
-        return fails;
-    }
-    return false;
+    return calls.enter(name, failResult);
 }
 
 } // namespace softsgl
@@ -68,14 +48,11 @@ const std::vector<SoftsglCall>& softsglCalls() {
 
 void softsglClearCalls() {
     callLog.clear();
-    callCounts.clear();
+    calls.clearCounts();
 }
 
 int softsglCallCount(const char* name) {
-    int count = 0;
-    for (const auto& [counted, calls] : callCounts)
-        if (name && std::strcmp(counted, name) == 0) count += calls;
-    return count;
+    return calls.count(name);
 }
 
 void softsglSetCallLogging(bool on) {
@@ -83,16 +60,10 @@ void softsglSetCallLogging(bool on) {
 }
 
 void softsglFailCall(const char* name, int result, int fromCall, int times) {
-    if (!name) return;
-    for (Failure& f : failures) {
-        if (f.name == name) {
-            f = Failure{name, result, fromCall, times, 0};
-            return;
-        }
-    }
-    failures.push_back(Failure{name, result, fromCall, times, 0});
+    calls.dropFailures(name); // a new failure for a name replaces the previous one
+    calls.failCall(name, result, fromCall, times);
 }
 
 void softsglClearFailures() {
-    failures.clear();
+    calls.clearFailures();
 }

@@ -2,36 +2,23 @@
 // DirectDraw method of the stand-ins.
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "calls/call_counter.h"
 #include "platform/posix/standin_control.h"
 #include "platform/posix/standin_internal.h"
 
 namespace {
 
-struct FailureRule {
-    std::string name;
-    HRESULT result;
-    int skip;  // calls of that name still to let through
-    int times; // failing calls left; negative: no end
-};
-
-// Counted by the address of the name, which callers give as a literal: a
-// count by text compared strings at every call. Counts of one name given
-// from two places are summed when read.
-std::unordered_map<const char*, int> callCounts;
+CallCounter calls;
 std::vector<std::string> callLog;
 bool loggingCalls = true;
-std::vector<FailureRule> failureRules;
 int deadCalls = 0;
 
 } // namespace
 
 bool standinCallFails(const char* name, HRESULT* result, const char* argsFormat, ...) {
-    ++callCounts[name];
     if (loggingCalls) {
         std::string line = name;
         if (argsFormat) {
@@ -46,21 +33,7 @@ bool standinCallFails(const char* name, HRESULT* result, const char* argsFormat,
         }
         callLog.push_back(line);
     }
-
-    // Every rule for this name sees every call, so rules set side by side
-    // count alike; the first one due decides the result.
-    bool fails = false;
-    for (FailureRule& rule : failureRules) {
-        if (rule.name != name || rule.times == 0) continue;
-        if (rule.skip > 0) {
-            --rule.skip;
-            continue;
-        }
-        if (rule.times > 0) --rule.times;
-        if (!fails) *result = rule.result;
-        fails = true;
-    }
-    return fails;
+    return calls.enter(name, result);
 }
 
 void standinNoteReturnedCount(uint32_t count) {
@@ -73,8 +46,7 @@ void standinNoteDeadCall(const char* name) {
 }
 
 void kxstandFailCall(const char* name, HRESULT result, int fromCall, int times) {
-    if (!name || times == 0) return;
-    failureRules.push_back({name, result, fromCall > 1 ? fromCall - 1 : 0, times});
+    calls.failCall(name, result, fromCall, times);
 }
 
 void kxstandSetCallLogging(bool on) {
@@ -86,14 +58,11 @@ bool standinLoggingCalls() {
 }
 
 void kxstandClearFailures() {
-    failureRules.clear();
+    calls.clearFailures();
 }
 
 int kxstandCallCount(const char* name) {
-    int count = 0;
-    for (const auto& [counted, calls] : callCounts)
-        if (name && std::strcmp(counted, name) == 0) count += calls;
-    return count;
+    return calls.count(name);
 }
 
 const std::vector<std::string>& kxstandCallLog() {
