@@ -257,33 +257,25 @@ void afterCall(Replay& r, size_t index, const TraceCall& call, const Played& pla
     }
 }
 
-} // namespace
-
-bool playCall(Replay& r, size_t index, std::string& error) {
-    const TraceCall& call = r.trace->calls[index];
-    const EntryInfo& info = entryInfo(call.entry);
-    const char* name = info.name;
-    // What the host memory held as the call was made.
+// What the host memory held as the call was made, and every pointer
+// argument given a buffer that holds what the driver reads; false with
+// `error` when the trace asks for memory it cannot have.
+bool provideHostMemory(Replay& r, const TraceCall& call, uint8_t** pointers, std::string& error) {
     for (uint32_t k = 0; k < call.itemCount; ++k) {
         const TraceItem& item = r.trace->items[call.firstItem + k];
         if ((item.kind == kItemBlobContents || item.kind == kItemInlineContents) &&
             !writeContents(r, item, error))
-            break;
+            return false;
     }
-    // Every pointer argument given a buffer that holds what the driver reads.
-    uint8_t* pointers[kMaxArgs] = {};
+    const EntryInfo& info = entryInfo(call.entry);
     for (int i = 0; i < info.argCount && error.empty(); ++i)
         if (info.args[i].kind == kArgPointer)
             pointers[i] = pointerFor(r, call.args[i], argumentRows(r, call, i), error);
-    if (!error.empty()) {
-        error = "call " + std::to_string(index) + " " + name + ": " + error;
-        return false;
-    }
+    return error.empty();
+}
 
-    Played played = playEntry(r, index, call, pointers);
-    afterCall(r, index, call, played);
-
-    // What the driver wrote into host memory, against what it wrote then.
+// What the driver wrote into host memory, against what it wrote then.
+void compareReadBacks(Replay& r, size_t index, const TraceCall& call, const char* name) {
     for (uint32_t k = 0; k < call.itemCount; ++k) {
         const TraceItem& item = r.trace->items[call.firstItem + k];
         if (item.kind != kItemReadBack) continue;
@@ -296,5 +288,20 @@ bool playCall(Replay& r, size_t index, std::string& error) {
             report(r, index, std::string(name) + " read back other pixels than when recorded",
                    false);
     }
+}
+
+} // namespace
+
+bool playCall(Replay& r, size_t index, std::string& error) {
+    const TraceCall& call = r.trace->calls[index];
+    const char* name = entryInfo(call.entry).name;
+    uint8_t* pointers[kMaxArgs] = {};
+    if (!provideHostMemory(r, call, pointers, error)) {
+        error = "call " + std::to_string(index) + " " + name + ": " + error;
+        return false;
+    }
+    Played played = playEntry(r, index, call, pointers);
+    afterCall(r, index, call, played);
+    compareReadBacks(r, index, call, name);
     return true;
 }
