@@ -123,10 +123,7 @@ void sayPlayerSettings() {
         say("  not used: " + problem);
 }
 
-} // namespace
-
-int main() {
-    const std::string folder = programFolder();
+void sayHeading(const std::string& folder) {
     std::time_t now = std::time(nullptr);
     char date[64] = "?";
     std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
@@ -136,144 +133,152 @@ int main() {
     say("Folder:  " + folder);
     say(std::string("Program: kxcheck.exe, ") + bitsName(kOwnBits) +
         (kOwnBits == 32 ? " (as the games that use this driver)" : ""));
-    // The player's settings, read by the driver's own reader from the same
-    // place (the file beside the DLLs, then the variables), before this
-    // program turns the log on for its run.
-    sayPlayerSettings();
-    startDriverLog();
+}
 
-    // Step 1: the files.
+// One of the driver's files: its line, and whether it is fit to use.
+bool checkFile(const std::string& folder, const char* name) {
+    const std::string path = folder + "\\" + name;
+    const int bits = fileBits(path);
+    const VersionRecord record = versionRecord(path);
+    std::string line = std::string("  ") + name + ": ";
+    if (bits < 0) {
+        if (std::string(name) == "ddraw.dll") {
+            say(line + "not here: the system's DirectDraw serves");
+            return true;
+        }
+        say(line + "MISSING from this folder");
+        return false;
+    }
+    line += std::string(bitsName(bits)) + ", " + describe(record);
+    if (std::string(name) == "sgl.dll")
+        line += ours(record) ? " (this package's software SGL)"
+                             : " (not this package's: the card maker's SGL?)";
+    if (std::string(name) == "ddraw.dll")
+        line += ours(record) ? "" : " (a DirectDraw replacement, such as cnc-ddraw)";
+    const bool fit = bits == kOwnBits;
+    if (!fit)
+        line += std::string(": WRONG BITNESS, this program and the games need ") +
+                bitsName(kOwnBits) + " files";
+    say(line);
+    return fit;
+}
+
+// Step 1: the files.
+void checkFiles(const std::string& folder) {
     say("");
     say("Step 1: the driver's files in this folder");
     bool filesOk = true;
-    const char* files[] = {"kxpwrvr.dll", "sgl.dll", "ddraw.dll"};
-    for (const char* name : files) {
-        const std::string path = folder + "\\" + name;
-        const int bits = fileBits(path);
-        const VersionRecord record = versionRecord(path);
-        std::string line = std::string("  ") + name + ": ";
-        if (bits < 0) {
-            if (std::string(name) == "ddraw.dll") {
-                say(line + "not here: the system's DirectDraw serves");
-                continue;
-            }
-            say(line + "MISSING from this folder");
-            filesOk = false;
-            continue;
-        }
-        line += std::string(bitsName(bits)) + ", " + describe(record);
-        if (std::string(name) == "sgl.dll")
-            line += ours(record) ? " (this package's software SGL)"
-                                 : " (not this package's: the card maker's SGL?)";
-        if (std::string(name) == "ddraw.dll")
-            line += ours(record) ? "" : " (a DirectDraw replacement, such as cnc-ddraw)";
-        if (bits != kOwnBits) {
-            line += std::string(": WRONG BITNESS, this program and the games need ") +
-                    bitsName(kOwnBits) + " files";
-            filesOk = false;
-        }
-        say(line);
-    }
+    for (const char* name : {"kxpwrvr.dll", "sgl.dll", "ddraw.dll"})
+        filesOk = checkFile(folder, name) && filesOk;
     if (!filesOk)
         failed(1, "the driver's files",
                "a file is missing or of the wrong bitness; copy kxpwrvr.dll and sgl.dll from "
                "this package into this folder");
+}
 
-    // Step 2: load the driver as a game does.
+// Step 2: load the driver as a game does.
+void loadTheDriver(LoadedDriver& driver) {
     say("");
     say("Step 2: load kxpwrvr.dll and find its 28 entry points");
-    LoadedDriver driver;
     std::string error;
-    if (!loadDriver(driver, error)) {
-        std::string why = error;
-        if (error.find("(error 126)") != std::string::npos)
-            why += ": a DLL it needs was not found; kxpwrvr.dll needs sgl.dll beside it";
-        else if (error.find("(error 193)") != std::string::npos)
-            why += ": not a DLL for this " + std::string(bitsName(kOwnBits)) + " program";
-        const size_t code = error.rfind("(error ");
-        failed(2,
-               "loading kxpwrvr.dll" + (code == std::string::npos ? "" : " " + error.substr(code)),
-               why);
-    } else {
+    if (loadDriver(driver, error)) {
         say("  loaded: " + loadedModulePath("kxpwrvr.dll"));
+        return;
     }
+    std::string why = error;
+    if (error.find("(error 126)") != std::string::npos)
+        why += ": a DLL it needs was not found; kxpwrvr.dll needs sgl.dll beside it";
+    else if (error.find("(error 193)") != std::string::npos)
+        why += ": not a DLL for this " + std::string(bitsName(kOwnBits)) + " program";
+    const size_t code = error.rfind("(error ");
+    failed(2, "loading kxpwrvr.dll" + (code == std::string::npos ? "" : " " + error.substr(code)),
+           why);
+}
 
-    if (driver.library) {
-        const KxEntryPoints& api = driver.api;
-        // Step 3: the SGL library that serves and its version.
-        say("");
-        say("Step 3: the SGL library");
-        const std::string sglPath = loadedModulePath("sgl.dll");
-        const VersionRecord sglRecord = versionRecord(sglPath);
-        say("  serving: " + (sglPath.empty() ? std::string("?") : sglPath) + ", " +
-            (ours(sglRecord) ? "this package's software SGL " + sglRecord.version
-                             : "the card maker's SGL (" + describe(sglRecord) + ")"));
-        // The fourth of the library's texts is its version.
-        const std::vector<std::string> texts = sglVersionTexts();
-        if (texts.size() == 4) say("  version text: " + texts[3]);
-        say(std::string("  driver: ") + api.GetID());
-        if (!api.Detect())
-            failed(3, "the SGL library",
-                   "Detect: the library is older than the driver needs "
-                   "(version 0046h or later)");
-        else
-            say("  Detect: recent enough");
+// Step 3: the SGL library that serves and its version; true when it is
+// this package's.
+bool checkSgl(const KxEntryPoints& api) {
+    say("");
+    say("Step 3: the SGL library");
+    const std::string sglPath = loadedModulePath("sgl.dll");
+    const VersionRecord sglRecord = versionRecord(sglPath);
+    say("  serving: " + (sglPath.empty() ? std::string("?") : sglPath) + ", " +
+        (ours(sglRecord) ? "this package's software SGL " + sglRecord.version
+                         : "the card maker's SGL (" + describe(sglRecord) + ")"));
+    // The fourth of the library's texts is its version.
+    const std::vector<std::string> texts = sglVersionTexts();
+    if (texts.size() == 4) say("  version text: " + texts[3]);
+    say(std::string("  driver: ") + api.GetID());
+    if (!api.Detect())
+        failed(3, "the SGL library",
+               "Detect: the library is older than the driver needs "
+               "(version 0046h or later)");
+    else
+        say("  Detect: recent enough");
+    return ours(sglRecord);
+}
 
-        // Step 4: start, as a game does: its window active.
-        say("");
-        say("Step 4: start the driver (Init): display mode 640 x 480 x 16, surfaces, SGL device");
-        const size_t logBefore = driverLog().size();
-        if (!createHostWindow("kxcheck", 640, 480, error)) {
-            failed(4, "a window for the driver", "cannot make a window: " + error);
-        } else if (!api.Init()) {
-            const std::vector<std::string> log = driverLog();
-            say("  Init returned 0. The driver said:");
-            quoteLog(log, logBefore);
-            failed(4, "Init" + directDrawResult(log), startAdvice(log));
-        } else {
-            say("  Init: started");
-            say(std::string("  mouse cursor while the driver runs: ") +
-                (cursorShowing() ? "shown" : "hidden"));
-
-            // Step 5: a test frame.
-            say("");
-            say("Step 5: draw a test frame and read it back");
-            CheckFrameResult frame = drawCheckFrame(api);
-            compareCheckFrame(frame);
-            const std::string png = folder + "\\kxcheck.png";
-            std::string pngError;
-            const bool saved = writePng(png, frame.image.width, frame.image.height,
-                                        frame.image.rgb.data(), frame.image.width * 3, pngError);
-            if (!frame.drawn)
-                failed(5, "the test frame",
-                       "a call of the test frame failed (see the driver's "
-                       "messages below)");
-            else if (frame.differing)
-                failed(5, "the test frame differs",
-                       std::to_string(frame.differing) + " of " + std::to_string(frame.checked) +
-                           " pixels differ from the expected image, the first " +
-                           frame.firstDifference);
-            else
-                say("  the frame matches the expected image (" + std::to_string(frame.checked) +
-                    " pixels compared)" + (ours(sglRecord) ? "" : ", drawn by the card"));
-            if (saved) say("  the frame read back: " + png);
-
-            // Step 6: shut down.
-            say("");
-            say("Step 6: shut the driver down");
-            api.Shutdown();
-            pumpHostMessages();
-            const bool shown = cursorShowing();
-            say(std::string("  Shutdown: done; mouse cursor ") +
-                (shown ? "shown again" : "HIDDEN"));
-        }
-        destroyHostWindow();
-        unloadDriver(driver);
+// Step 4: start, as a game does: its window active. True when started.
+bool startTheDriver(const KxEntryPoints& api) {
+    say("");
+    say("Step 4: start the driver (Init): display mode 640 x 480 x 16, surfaces, SGL device");
+    const size_t logBefore = driverLog().size();
+    std::string error;
+    if (!createHostWindow("kxcheck", 640, 480, error)) {
+        failed(4, "a window for the driver", "cannot make a window: " + error);
+        return false;
     }
+    if (!api.Init()) {
+        const std::vector<std::string> log = driverLog();
+        say("  Init returned 0. The driver said:");
+        quoteLog(log, logBefore);
+        failed(4, "Init" + directDrawResult(log), startAdvice(log));
+        return false;
+    }
+    say("  Init: started");
+    say(std::string("  mouse cursor while the driver runs: ") +
+        (cursorShowing() ? "shown" : "hidden"));
+    return true;
+}
 
+// Step 5: a test frame.
+void checkTestFrame(const KxEntryPoints& api, const std::string& folder, bool oursServes) {
+    say("");
+    say("Step 5: draw a test frame and read it back");
+    CheckFrameResult frame = drawCheckFrame(api);
+    compareCheckFrame(frame);
+    const std::string png = folder + "\\kxcheck.png";
+    std::string pngError;
+    const bool saved = writePng(png, frame.image.width, frame.image.height, frame.image.rgb.data(),
+                                frame.image.width * 3, pngError);
+    if (!frame.drawn)
+        failed(5, "the test frame",
+               "a call of the test frame failed (see the driver's "
+               "messages below)");
+    else if (frame.differing)
+        failed(5, "the test frame differs",
+               std::to_string(frame.differing) + " of " + std::to_string(frame.checked) +
+                   " pixels differ from the expected image, the first " + frame.firstDifference);
+    else
+        say("  the frame matches the expected image (" + std::to_string(frame.checked) +
+            " pixels compared)" + (oursServes ? "" : ", drawn by the card"));
+    if (saved) say("  the frame read back: " + png);
+}
+
+// Step 6: shut down.
+void shutTheDriverDown(const KxEntryPoints& api) {
+    say("");
+    say("Step 6: shut the driver down");
+    api.Shutdown();
+    pumpHostMessages();
+    const bool shown = cursorShowing();
+    say(std::string("  Shutdown: done; mouse cursor ") + (shown ? "shown again" : "HIDDEN"));
+}
+
+// The kernel level the log's heading names, and the driver's messages.
+void sayDriverMessages() {
     say("");
     const std::vector<std::string> log = driverLog();
-    // The log's heading names the kernel level.
     for (const std::string& line : log) {
         const size_t at = line.find("pixel kernels ");
         if (at != std::string::npos) {
@@ -287,7 +292,10 @@ int main() {
     quoteLog(log, 0);
     if (log.empty()) say("    (none)");
     removeDriverLog();
+}
 
+// The verdict, and the report written; the program's exit code.
+int sayVerdict(const std::string& folder) {
     say("");
     if (failures == 0)
         say("kxcheck: every step passed: the driver works here");
@@ -300,4 +308,30 @@ int main() {
                         : "kxcheck: report written to " + written);
     holdConsoleOpen();
     return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main() {
+    const std::string folder = programFolder();
+    sayHeading(folder);
+    // The player's settings, read by the driver's own reader from the same
+    // place (the file beside the DLLs, then the variables), before this
+    // program turns the log on for its run.
+    sayPlayerSettings();
+    startDriverLog();
+    checkFiles(folder);
+    LoadedDriver driver;
+    loadTheDriver(driver);
+    if (driver.library) {
+        const bool oursServes = checkSgl(driver.api);
+        if (startTheDriver(driver.api)) {
+            checkTestFrame(driver.api, folder, oursServes);
+            shutTheDriverDown(driver.api);
+        }
+        destroyHostWindow();
+        unloadDriver(driver);
+    }
+    sayDriverMessages();
+    return sayVerdict(folder);
 }
