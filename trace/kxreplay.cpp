@@ -259,13 +259,11 @@ bool drawFrameAt(const KxEntryPoints& api, const Trace& trace, const FrameIndex&
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    Options o;
-    if (int code = parseOptions(argc, argv, o)) return code < 0 ? kDone : code;
-
-    Trace trace;
+// Reads the trace and says what it holds, makes the plan, applies the
+// settings to play with (their file lives as long as `settings`) and makes
+// the frames' folder: kDone, or the exit code.
+int openTrace(const Options& o, Trace& trace, FrameIndex& frames, Plan& plan,
+              ReplaySettings& settings) {
     std::string error;
     if (!readTraceFile(o.trace, trace, error)) {
         std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
@@ -273,13 +271,11 @@ int main(int argc, char** argv) {
     }
     for (const std::string& note : trace.notes)
         std::printf("kxreplay: note: %s\n", note.c_str());
-    const FrameIndex frames = indexFrames(trace);
+    frames = indexFrames(trace);
     std::printf("kxreplay: %s: %zu calls, %zu frames, recorded by %s on %s\n", o.trace.c_str(),
                 trace.calls.size(), frames.flipped, traceInfoValue(trace, "program").c_str(),
                 traceInfoValue(trace, "system").c_str());
-    Plan plan;
     if (!makePlan(o, trace, frames, plan)) return kBadUsage;
-    ReplaySettings settings;
     settings.benchmark = o.benchmark;
     if (!chooseReplaySettings(trace, o.settings, settings, error) ||
         !applyReplaySettings(settings, error)) {
@@ -288,7 +284,6 @@ int main(int argc, char** argv) {
     }
     for (const std::string& line : describeReplaySettings(settings))
         std::printf("kxreplay: %s\n", line.c_str());
-
     if (!o.dumpDir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(o.dumpDir, ec);
@@ -298,7 +293,13 @@ int main(int argc, char** argv) {
             return kCannotWrite;
         }
     }
-    LoadedDriver driver;
+    return kDone;
+}
+
+// Loads the driver and makes the host's window (and the viewer's, with
+// --window): kDone, or the exit code.
+int startHost(const Options& o, LoadedDriver& driver) {
+    std::string error;
     if (!loadDriver(driver, error, o.driver)) {
         std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
         return kBadUsage;
@@ -311,93 +312,148 @@ int main(int argc, char** argv) {
         return kBadUsage;
     }
     if (o.paused) viewerPause();
+    return kDone;
+}
 
+// One run through the plan: what the options chose, and what playing it
+// counts.
+struct Run {
+    Run(const Options& o, const Trace& trace, const FrameIndex& frames, const Plan& plan,
+        const KxEntryPoints& api)
+        : o(o), trace(trace), frames(frames), plan(plan), api(api) {
+        replay.trace = &trace;
+        replay.api = &api;
+    }
+    const Options& o;
+    const Trace& trace;
+    const FrameIndex& frames;
+    const Plan& plan;
+    const KxEntryPoints& api;
     Replay replay;
-    replay.trace = &trace;
-    replay.api = &driver.api;
-    uint64_t counts[kEntryCount] = {};
+    uint64_t counts[kEntryCount] = {}; // --benchmark: calls and seconds per entry point
     double times[kEntryCount] = {};
     long flips = 0, written = 0;
     uint64_t played = 0;
     int status = kDone;
-    bool quit = false;
-    const auto start = Clock::now();
-    auto lastProgress = start;
+    bool quit = false; // the viewer's Q
+    Clock::time_point start, lastProgress;
     RgbImage shown; // the window's frame
-    for (long pass = 0; pass < o.loops && status == kDone && !quit; ++pass) {
-        if (pass) resetReplay(replay);
-        for (size_t i : plan.calls) {
-            const TraceCall& call = trace.calls[i];
-            if (o.window && !viewerMayGo()) {
-                quit = true;
-                break;
-            }
-            if (o.verbose && long(i) >= plan.firstVerbose)
-                std::printf("%s\n", describeCall(trace, i).c_str());
-            const auto t0 = o.benchmark ? Clock::now() : Clock::time_point{};
-            if (!playCall(replay, i, error)) {
-                std::fprintf(stderr, "kxreplay: %s: %s\n", o.trace.c_str(), error.c_str());
-                status = kBadTrace;
-                break;
-            }
-            if (o.benchmark) {
-                ++counts[call.entry];
-                times[call.entry] += seconds(Clock::now() - t0);
-            }
-            ++played;
-            const long frame = long(frames.frameOfCall[i]);
-            if (call.entry != kEntry_PageFlip) {
-                if (o.window && viewerStepsCalls()) {
-                    // Stepping by calls: name each call under the last frame shown.
-                    std::printf("kxreplay: call %zu: %s\n", i, describeCall(trace, i).c_str());
-                    std::fflush(stdout);
-                    viewerShow(shown.rgb.data(), shown.width, shown.height,
-                               "frame " + std::to_string(frame) + ", call " + std::to_string(i));
-                }
-                continue;
-            }
-            ++flips;
-            const bool dump = !o.dumpDir.empty() && long(i) >= plan.firstVerbose &&
-                              (plan.frames.empty() || plan.frames.count(frame));
-            if (dump || o.window) shown = readBackFrame(driver.api, kxScreenWidth, kxScreenHeight);
-            if (dump) {
-                if (!writeFrame(shown, framePath(o.dumpDir, frame), error)) {
-                    std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
-                    status = kCannotWrite;
-                    break;
-                }
-                ++written;
-            }
-            if (o.window) {
-                viewerShow(shown.rgb.data(), shown.width, shown.height,
-                           "frame " + std::to_string(frame) + ", call " + std::to_string(i));
-                if (viewerPaused()) {
-                    std::printf("kxreplay: frame %ld shown (call %zu)\n", frame, i);
-                    std::fflush(stdout);
-                }
-                viewerFrameEnded(o.fps);
-            }
-            if (!pumpHostMessages()) break;
-            const auto now = Clock::now();
-            if (!o.quiet && !o.window && seconds(now - lastProgress) >= 2) {
-                lastProgress = now;
-                long all = long(frames.flipped) * o.loops;
-                std::printf("kxreplay: frame %ld of %ld (%.0f %%), %.1f frames per second\n", flips,
-                            all, all ? 100.0 * double(flips) / double(all) : 100.0,
-                            double(flips) / seconds(now - start));
-                std::fflush(stdout);
-            }
-        }
+    std::string error;
+};
+
+// Plays call i, timed with --benchmark; false (and the status) when the
+// trace cannot be played on.
+bool playTimed(Run& run, size_t i) {
+    const auto t0 = run.o.benchmark ? Clock::now() : Clock::time_point{};
+    if (!playCall(run.replay, i, run.error)) {
+        std::fprintf(stderr, "kxreplay: %s: %s\n", run.o.trace.c_str(), run.error.c_str());
+        run.status = kBadTrace;
+        return false;
     }
-    const double elapsed = seconds(Clock::now() - start);
-    if (status == kDone && plan.drawAt != SIZE_MAX &&
-        !drawFrameAt(driver.api, trace, frames, plan.drawAt, o.out, error)) {
-        std::fprintf(stderr, "kxreplay: %s\n", error.c_str());
-        status = kCannotWrite;
+    if (run.o.benchmark) {
+        const uint32_t entry = run.trace.calls[i].entry;
+        ++run.counts[entry];
+        run.times[entry] += seconds(Clock::now() - t0);
     }
-    if (o.window) {
-        if (!quit && status == kDone) {
-            std::printf("kxreplay: the window shows frame %ld; Q quits\n", flips - 1);
+    ++run.played;
+    return true;
+}
+
+// Stepping by calls in the window: each call named under the last frame shown.
+void showCall(Run& run, size_t i, long frame) {
+    if (!run.o.window || !viewerStepsCalls()) return;
+    std::printf("kxreplay: call %zu: %s\n", i, describeCall(run.trace, i).c_str());
+    std::fflush(stdout);
+    viewerShow(run.shown.rgb.data(), run.shown.width, run.shown.height,
+               "frame " + std::to_string(frame) + ", call " + std::to_string(i));
+}
+
+// --dump-frames: the flipped frame as a file; false (and the status) when
+// it cannot be written.
+bool dumpFrame(Run& run, long frame) {
+    if (!writeFrame(run.shown, framePath(run.o.dumpDir, frame), run.error)) {
+        std::fprintf(stderr, "kxreplay: %s\n", run.error.c_str());
+        run.status = kCannotWrite;
+        return false;
+    }
+    ++run.written;
+    return true;
+}
+
+// --window: the flipped frame shown, at most --fps frames a second.
+void showFrame(Run& run, size_t i, long frame) {
+    viewerShow(run.shown.rgb.data(), run.shown.width, run.shown.height,
+               "frame " + std::to_string(frame) + ", call " + std::to_string(i));
+    if (viewerPaused()) {
+        std::printf("kxreplay: frame %ld shown (call %zu)\n", frame, i);
+        std::fflush(stdout);
+    }
+    viewerFrameEnded(run.o.fps);
+}
+
+// A progress line every 2 seconds, unless --quiet or --window.
+void sayProgress(Run& run) {
+    const auto now = Clock::now();
+    if (run.o.quiet || run.o.window || seconds(now - run.lastProgress) < 2) return;
+    run.lastProgress = now;
+    long all = long(run.frames.flipped) * run.o.loops;
+    std::printf("kxreplay: frame %ld of %ld (%.0f %%), %.1f frames per second\n", run.flips, all,
+                all ? 100.0 * double(run.flips) / double(all) : 100.0,
+                double(run.flips) / seconds(now - run.start));
+    std::fflush(stdout);
+}
+
+// After a PageFlip: the frame written, shown, and progress said; false when
+// this pass stops.
+bool afterFlip(Run& run, size_t i, long frame) {
+    ++run.flips;
+    const bool dump = !run.o.dumpDir.empty() && long(i) >= run.plan.firstVerbose &&
+                      (run.plan.frames.empty() || run.plan.frames.count(frame));
+    if (dump || run.o.window) run.shown = readBackFrame(run.api, kxScreenWidth, kxScreenHeight);
+    if (dump && !dumpFrame(run, frame)) return false;
+    if (run.o.window) showFrame(run, i, frame);
+    if (!pumpHostMessages()) return false;
+    sayProgress(run);
+    return true;
+}
+
+// Call i of the plan; false when this pass stops.
+bool playOne(Run& run, size_t i) {
+    if (run.o.window && !viewerMayGo()) {
+        run.quit = true;
+        return false;
+    }
+    if (run.o.verbose && long(i) >= run.plan.firstVerbose)
+        std::printf("%s\n", describeCall(run.trace, i).c_str());
+    if (!playTimed(run, i)) return false;
+    const long frame = long(run.frames.frameOfCall[i]);
+    if (run.trace.calls[i].entry == kEntry_PageFlip) return afterFlip(run, i, frame);
+    showCall(run, i, frame);
+    return true;
+}
+
+// The plan's calls, --loop times, until one cannot be played, a frame
+// cannot be written or the viewer quits.
+void playPlan(Run& run) {
+    run.start = run.lastProgress = Clock::now();
+    for (long pass = 0; pass < run.o.loops && run.status == kDone && !run.quit; ++pass) {
+        if (pass) resetReplay(run.replay);
+        for (size_t i : run.plan.calls)
+            if (!playOne(run, i)) break;
+    }
+}
+
+// What follows the last call: --draw-at's frame, the window held until Q,
+// and the driver shut down and unloaded.
+void endPlay(Run& run, LoadedDriver& driver) {
+    if (run.status == kDone && run.plan.drawAt != SIZE_MAX &&
+        !drawFrameAt(run.api, run.trace, run.frames, run.plan.drawAt, run.o.out, run.error)) {
+        std::fprintf(stderr, "kxreplay: %s\n", run.error.c_str());
+        run.status = kCannotWrite;
+    }
+    if (run.o.window) {
+        if (!run.quit && run.status == kDone) {
+            std::printf("kxreplay: the window shows frame %ld; Q quits\n", run.flips - 1);
             std::fflush(stdout);
             viewerHold();
         }
@@ -408,16 +464,22 @@ int main(int argc, char** argv) {
     driver.api.Shutdown();
     destroyHostWindow();
     unloadDriver(driver);
+}
 
+// The summary, the benchmark's table and the calls that differed; the
+// exit code.
+int sayResults(const Run& run, double elapsed) {
     std::printf("kxreplay: played %llu calls, %ld frames in %.2f s: %.1f frames per second\n",
-                static_cast<unsigned long long>(played), flips, elapsed,
-                elapsed > 0 ? double(flips) / elapsed : 0.0);
-    if (o.benchmark) printBenchmark(counts, times, elapsed);
-    if (!o.dumpDir.empty())
-        std::printf("kxreplay: %ld PNG frame%s in %s\n", written, written == 1 ? "" : "s",
-                    o.dumpDir.c_str());
+                static_cast<unsigned long long>(run.played), run.flips, elapsed,
+                elapsed > 0 ? double(run.flips) / elapsed : 0.0);
+    if (run.o.benchmark) printBenchmark(run.counts, run.times, elapsed);
+    if (!run.o.dumpDir.empty())
+        std::printf("kxreplay: %ld PNG frame%s in %s\n", run.written, run.written == 1 ? "" : "s",
+                    run.o.dumpDir.c_str());
+    const Replay& replay = run.replay;
     for (const std::string& line : replay.reports)
         std::printf("kxreplay: %s\n", line.c_str());
+    int status = run.status;
     if (replay.failures || replay.differences) {
         std::printf("kxreplay: %llu call%s failed on replay that succeeded when recorded; "
                     "%llu other difference%s\n",
@@ -430,4 +492,23 @@ int main(int argc, char** argv) {
         std::printf("kxreplay: every call played as recorded\n");
     }
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (int code = parseOptions(argc, argv, o)) return code < 0 ? kDone : code;
+    Trace trace;
+    FrameIndex frames;
+    Plan plan;
+    ReplaySettings settings;
+    if (int code = openTrace(o, trace, frames, plan, settings)) return code;
+    LoadedDriver driver;
+    if (int code = startHost(o, driver)) return code;
+    Run run(o, trace, frames, plan, driver.api);
+    playPlan(run);
+    const double elapsed = seconds(Clock::now() - run.start);
+    endPlay(run, driver);
+    return sayResults(run, elapsed);
 }
