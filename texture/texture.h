@@ -91,6 +91,10 @@ class kxCache {
     int32_t keptName;   // the name KeepForOpenFrame marked last in this frame, or -1
 
     int32_t UploadTexture(TextureRecord* record, int allowEviction);
+    bool EvictForKind(uint32_t sizeCode, uint32_t mapType, int* target);
+    bool EvictByAge(int* target, int* fruitlessPasses);
+    void FillSlot(int target, TextureRecord* record, int32_t textureName, uint32_t sizeCode,
+                  uint32_t mapType);
     int32_t RefreshTexture(TextureRecord* record, int32_t textureName, const void* pixels);
     int FindReusableSlot(uint32_t sizeCode, uint32_t mapType, int32_t* oldest);
     int32_t EvictOlderThan(int32_t threshold);

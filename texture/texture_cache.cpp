@@ -141,6 +141,52 @@ int32_t kxCache::CreateTexture(uint32_t mapType, uint32_t sizeCode, sgl_intermed
                               nullptr);
 }
 
+// Eviction by age: how many frames ago a texture was last selected. A scene
+// cycles its textures over a few frames, so a texture idle for a few frames
+// is likely wanted again soon, and one idle for long is not.
+//
+// A slot of the new texture's size and kind used within kRecentAge frames
+// is kept while some slot has been idle longer than that: the idle ones go
+// instead, as a batch, and the new texture is appended. Larger keeps more of
+// the scene's rotation resident at the price of larger batches evicted.
+constexpr int32_t kRecentAge = 5;
+// The batch: EvictOlderThan keeps ages up to this, so every slot idle for
+// kRecentAge frames or more goes (the ones the test above found).
+constexpr int32_t kKeptAge = kRecentAge - 1;
+// A candidate used 2 to kKeptAge frames ago is stamped this many frames
+// back, beyond kKeptAge, so that it goes with the batch: its room is the
+// new texture's size. Any age above kKeptAge does the same.
+constexpr int32_t kBackdatedAge = 10;
+// The age step (no such slot, or still no room): the threshold moves by a
+// part of the oldest slot's idle age, so the older part of the idle range
+// goes at once. A larger part evicts more a pass (fewer retries of SGL's
+// creation, fewer passes), a smaller one keeps more textures that may come
+// back. Oldest idle over kLongIdleAge frames: half its age; over
+// kVeryLongIdleAge frames another tenth, such textures rarely coming back.
+// Idle kLongIdleAge frames or fewer: every slot not used in this frame or
+// the last.
+constexpr int32_t kLongIdleAge = 10;
+constexpr double kLongIdleStep = 0.5;
+constexpr int32_t kVeryLongIdleAge = 100;
+constexpr double kVeryLongIdleStep = 0.1;
+// Every slot used in this frame already: a threshold this many frames ahead,
+// newer than every stamp, evicts them all but the open frame's. Any frame
+// ahead does the same.
+constexpr int32_t kAheadOfEveryStamp = 10;
+
+// The age step's next threshold from the current one, the oldest slot's
+// last frame.
+static int32_t nextEvictThreshold(int32_t now, int32_t threshold) {
+    const int32_t age = frameAge(now, threshold);
+    if (age > kVeryLongIdleAge)
+        threshold = frameOffset(threshold, static_cast<int32_t>(age * kVeryLongIdleStep));
+    if (age > kLongIdleAge)
+        return frameOffset(threshold, static_cast<int32_t>(age * kLongIdleStep));
+    if (age > 1) return frameOffset(now, -1);
+    if (age == 1) return now;
+    return frameOffset(now, kAheadOfEveryStamp);
+}
+
 int32_t kxCache::UploadTexture(TextureRecord* record, int allowEviction) {
     if (!isConvertibleTexture(record)) {
         kxPrint("kxCache::UploadTexture: no image to convert\n");
@@ -157,56 +203,8 @@ int32_t kxCache::UploadTexture(TextureRecord* record, int allowEviction) {
     int32_t result = CreateTexture(mapType, sizeCode, &map, target);
     int fruitlessPasses = 0; // age steps that evicted nothing
     for (int pass = 0; result == SGL_ERR_TEXTURE_MEMORY_FULL && allowEviction; ++pass) {
-        bool ageStep = pass > 0;
-        if (pass == 0) {
-            int32_t oldest;
-            int candidate = FindReusableSlot(sizeCode, mapType, &oldest);
-            evictThreshold = oldest;
-            if (candidate >= 0) {
-                int32_t candidateAge = frameAge(currentFrame, slots[candidate].lastUsedFrame);
-                int32_t oldestAge = frameAge(currentFrame, evictThreshold);
-                if (candidateAge < 5 && oldestAge > 5) {
-                    if (candidateAge > 1)
-                        slots[candidate].lastUsedFrame = frameOffset(currentFrame, -10);
-                    evictThreshold = EvictOlderThan(frameOffset(currentFrame, -4));
-                    target = slotCount;
-                } else {
-                    DeleteTexture(slots[candidate].textureName);
-                    slots[candidate].textureName = -1;
-                    target = candidate;
-                }
-            } else {
-                ageStep = true;
-            }
-        }
-        if (ageStep) {
-            // A candidate emptied in pass 0 that did not get the texture.
-            if (target != slotCount) RemoveSlot(target);
-            target = slotCount;
-            // Nothing left to evict (the open frame's textures stay) and SGL
-            // still has no room: give up.
-            int evictable = 0;
-            for (int i = 0; i < slotCount; ++i)
-                evictable += !Kept(i);
-            if (evictable == 0) break;
-            const int32_t age = frameAge(currentFrame, evictThreshold);
-            if (age > 100)
-                evictThreshold = frameOffset(evictThreshold, static_cast<int32_t>(age * 0.1));
-            if (age > 10)
-                evictThreshold = frameOffset(evictThreshold, static_cast<int32_t>(age * 0.5));
-            else if (age > 1)
-                evictThreshold = frameOffset(currentFrame, -1);
-            else if (age == 1)
-                evictThreshold = currentFrame;
-            else
-                evictThreshold = frameOffset(currentFrame, 10);
-            const int32_t slotsBefore = slotCount;
-            evictThreshold = EvictOlderThan(evictThreshold);
-            target = slotCount;
-            // Slots whose ages no threshold reaches (idle for more than 2^31
-            // frames look like the future) would keep the loop going forever.
-            if (slotCount == slotsBefore && ++fruitlessPasses > 2) break;
-        }
+        const bool ageStep = pass > 0 || !EvictForKind(sizeCode, mapType, &target);
+        if (ageStep && !EvictByAge(&target, &fruitlessPasses)) break;
         result = CreateTexture(mapType, sizeCode, &map, target);
     }
     if (result < 0) {
@@ -214,16 +212,65 @@ int32_t kxCache::UploadTexture(TextureRecord* record, int allowEviction) {
         kxPrint("kxCache::UploadTexture: texture creation error!!\n");
         return result;
     }
+    FillSlot(target, record, result, sizeCode, mapType);
+    return result;
+}
+
+// The first pass: room made by a slot of the same size and kind, reused, or
+// by the idle ones when it is recent; false when there is no such slot.
+// Sets the threshold the age step starts from.
+bool kxCache::EvictForKind(uint32_t sizeCode, uint32_t mapType, int* target) {
+    int32_t oldest;
+    int candidate = FindReusableSlot(sizeCode, mapType, &oldest);
+    evictThreshold = oldest;
+    if (candidate < 0) return false;
+    int32_t candidateAge = frameAge(currentFrame, slots[candidate].lastUsedFrame);
+    int32_t oldestAge = frameAge(currentFrame, evictThreshold);
+    if (candidateAge < kRecentAge && oldestAge > kRecentAge) {
+        if (candidateAge > 1)
+            slots[candidate].lastUsedFrame = frameOffset(currentFrame, -kBackdatedAge);
+        evictThreshold = EvictOlderThan(frameOffset(currentFrame, -kKeptAge));
+        *target = slotCount;
+    } else {
+        DeleteTexture(slots[candidate].textureName);
+        slots[candidate].textureName = -1;
+        *target = candidate;
+    }
+    return true;
+}
+
+// An age step: the slots idle longer than the next threshold evicted; false
+// when there is no more to gain (nothing evictable, or steps that evict
+// nothing).
+bool kxCache::EvictByAge(int* target, int* fruitlessPasses) {
+    // A candidate emptied in the first pass that did not get the texture.
+    if (*target != slotCount) RemoveSlot(*target);
+    *target = slotCount;
+    // Nothing left to evict (the open frame's textures stay) and SGL still
+    // has no room: give up.
+    int evictable = 0;
+    for (int i = 0; i < slotCount; ++i)
+        evictable += !Kept(i);
+    if (evictable == 0) return false;
+    const int32_t slotsBefore = slotCount;
+    evictThreshold = EvictOlderThan(nextEvictThreshold(currentFrame, evictThreshold));
+    *target = slotCount;
+    // Slots whose ages no threshold reaches (idle for more than 2^31 frames
+    // look like the future) would keep the loop going forever.
+    return !(slotCount == slotsBefore && ++*fruitlessPasses > 2);
+}
+
+void kxCache::FillSlot(int target, TextureRecord* record, int32_t textureName, uint32_t sizeCode,
+                       uint32_t mapType) {
     TextureSlot& slot = slots[target];
     slot.record = record;
-    slot.textureName = result;
+    slot.textureName = textureName;
     slot.lastUsedFrame = currentFrame;
     slot.sizeCode = sizeCode;
     slot.mapType = mapType;
     slot.keptForFrame = 0;
     slotRecords[target] = record;
     if (target == slotCount) ++slotCount;
-    return result;
 }
 
 int kxCache::FindReusableSlot(uint32_t sizeCode, uint32_t mapType, int32_t* oldest) {
