@@ -1,3 +1,6 @@
+// The band scheduler: the rows' split into bands, corrected by the last
+// frame's band times (kept here alone), and the workers that draw them.
+//
 // The band workers. One protocol, kept small: worker k has two signals,
 // `go` and `done` (a semaphore each; auto-reset events on Windows). The
 // caller writes the job, posts `go` to the workers the job needs, draws band

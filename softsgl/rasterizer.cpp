@@ -1,6 +1,8 @@
 // The rasterizer. Triangles are set up in 28.4 fixed point with exact
 // integer edge functions; each row's span is found from those functions, and
-// attributes are stepped across the span. See README.md for the rules.
+// attributes are stepped across the span (points and lines are
+// points_lines.cpp's). A frame is drawn band by band, on the threads and
+// rows band_workers.cpp gives. See README.md for the rules.
 #include "softsgl/rasterizer.h"
 
 #include <emmintrin.h> // every build of softsgl has SSE2 (sgl.dll's 32-bit float math too)
@@ -356,10 +358,10 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
 
 } // namespace
 
-// Interpolated from the inside end: far
-// vertices (1e30 pixels away, say) would otherwise cancel the near one's
-// digits away and put the point anywhere. Each edge has one inside end, so
-// two triangles sharing the edge get the very same point.
+// Interpolated from the inside end: far vertices (1e30 pixels away, say)
+// would otherwise cancel the near one's digits away and put the point
+// anywhere. Each edge has one inside end, so two triangles sharing the edge
+// get the very same point.
 RasterVertex crossing(const RasterVertex& in, const RasterVertex& out, bool yAxis, double limit) {
     const double a = yAxis ? in.y : in.x, b = yAxis ? out.y : out.x;
     const double t = (limit - a) / (b - a);
