@@ -5,18 +5,30 @@
 // Frame numbers come from an unsigned counter that wraps; the cache keeps
 // them as int32 and compares them only through ages, wrapping differences
 // from currentFrame, so eviction is the same on both sides of the wrap.
+#include <cstdint>
+
 #include "diag/diag.h"
 #include "texture/texture_local.h"
 
 kxCache textureCache;
 
-static int32_t frameAge(int32_t now, int32_t then) {
+static constexpr int32_t frameAge(int32_t now, int32_t then) {
     return static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(then));
 }
 
-static int32_t frameOffset(int32_t frame, int32_t delta) {
+static constexpr int32_t frameOffset(int32_t frame, int32_t delta) {
     return static_cast<int32_t>(static_cast<uint32_t>(frame) + static_cast<uint32_t>(delta));
 }
+
+// The frame count wraps after 2^32 flips (about two years at 60 frames a
+// second), far beyond what a test can flip: ages and stamps across both
+// wraps are checked here, where the compiler checks them.
+static_assert(frameAge(2, -1) == 3, "an age across the wrap from 0xFFFFFFFF to 0");
+static_assert(frameAge(INT32_MIN + 4, INT32_MAX) == 5, "an age across the sign change");
+static_assert(frameAge(3, 10) == -7, "a stamp ahead of the frame is a negative age");
+static_assert(frameOffset(INT32_MAX, 1) == INT32_MIN, "a stamp across the sign change");
+static_assert(frameOffset(3, -10) == -7 && frameAge(3, frameOffset(3, -10)) == 10,
+              "a back-dated stamp across the wrap keeps its age");
 
 static sgl_intermediate_map intermediateMap(int32_t side, uint32_t* texels) {
     sgl_intermediate_map map;
