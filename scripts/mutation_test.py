@@ -166,6 +166,11 @@ MUTATIONS = [
     ("texture/texel_lanes.h", "nextRow[x] = nextFrom[columns[x]];", "nextRow[x] = from[columns[x]];"),
     ("cpu/kernel_level.h", "while (level > kLevelScalar && !sets[level])",
      "while (level > kLevelScalar && sets[level])"),
+    # the call counter of the stand-ins and softsgl, the stand-in's video memory
+    ("calls/call_counter.cpp", "(rule.times < 0 || rule.seen < rule.fromCall + rule.times);",
+     "(rule.times < 0 || rule.seen <= rule.fromCall + rule.times);"),
+    ("platform/posix/video_memory_pool.cpp", "if (*at == kGuardByte) continue;",
+     "if (*at != kGuardByte) continue;"),
 
     # the open frame's textures, the resolution change, the screen's clears
     ("texture/texture_cache.cpp", "if (Kept(i)) continue;", "if (false) continue;"),
