@@ -34,28 +34,29 @@ struct Options {
     double fps = 30;        // with the window: frames a second at most (0: as fast as it goes)
     bool paused = false;    // with the window: start paused
     std::string frameTimes; // file for the time from each frame's flip to the next's
+    std::string json;       // file for the figures, for scripts
 };
 
 void usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: kxdemo [--frames N] [--out DIR] [--write LIST] [--format 565|555]\n"
-                 "              [--driver PATH] [--window [--fps N] [--paused]]\n"
-                 "  --frames N      frames to play (default 120)\n"
-                 "  --out DIR       folder for the PNG frames (default out/demo)\n"
-                 "  --write LIST    frames to save: numbers and 'last' separated by commas,\n"
-                 "                  'every:N' (every Nth frame and the last) or 'none'\n"
-                 "                  (default every:30)\n"
-                 "  --format F      pixel format of the stand-in display, 565 or 555 (Linux)\n"
-                 "  --driver PATH   driver library to load instead of the one beside the "
-                 "program\n"
-                 "                  (the recording driver, for one)\n"
-                 "  --window        show the frames in a window as they play: Space pauses,\n"
-                 "                  N steps a frame, Q quits; the last frame stays until Q\n"
-                 "  --fps N         with --window: at most N frames a second (default 30,\n"
-                 "                  0 as fast as it goes)\n"
-                 "  --paused        with --window: start paused\n"
-                 "  --frame-times F write the milliseconds between one frame's flip and\n"
-                 "                  the next to F, one a line (the frame limiter's spacing)\n");
+    std::fprintf(out, "usage: kxdemo [--frames N] [--out DIR] [--write LIST] [--format 565|555]\n"
+                      "              [--driver PATH] [--window [--fps N] [--paused]]\n"
+                      "  --frames N      frames to play (default 120)\n"
+                      "  --out DIR       folder for the PNG frames (default out/demo)\n"
+                      "  --write LIST    frames to save: numbers and 'last' separated by commas,\n"
+                      "                  'every:N' (every Nth frame and the last) or 'none'\n"
+                      "                  (default every:30)\n"
+                      "  --format F      pixel format of the stand-in display, 565 or 555 (Linux)\n"
+                      "  --driver PATH   driver library to load instead of the one beside the "
+                      "program\n"
+                      "                  (the recording driver, for one)\n"
+                      "  --window        show the frames in a window as they play: Space pauses,\n"
+                      "                  N steps a frame, Q quits; the last frame stays until Q\n"
+                      "  --fps N         with --window: at most N frames a second (default 30,\n"
+                      "                  0 as fast as it goes)\n"
+                      "  --paused        with --window: start paused\n"
+                      "  --frame-times F write the milliseconds between one frame's flip and\n"
+                      "                  the next to F, one a line (the frame limiter's spacing)\n"
+                      "  --json F        write the run's figures to F as one JSON object\n");
 }
 
 bool parseInt(const char* text, int& value) {
@@ -118,7 +119,7 @@ int parseOptions(int argc, char** argv, Options& o) {
             ok = ok && parseWriteList(value, o);
         else if (arg == "--format")
             ok = ok && (!std::strcmp(value, "565") || !std::strcmp(value, "555"));
-        else if (arg == "--frame-times")
+        else if (arg == "--frame-times" || arg == "--json")
             ok = ok && *value;
         else if (arg == "--driver")
             ok = ok && *value;
@@ -134,6 +135,7 @@ int parseOptions(int argc, char** argv, Options& o) {
         if (arg == "--out") o.outDir = value;
         if (arg == "--driver") o.driver = value;
         if (arg == "--frame-times") o.frameTimes = value;
+        if (arg == "--json") o.json = value;
         if (arg == "--format") o.format555 = !std::strcmp(value, "555");
         if (arg == "--fps") o.fps = fps;
         ++i;
@@ -156,6 +158,17 @@ int parseOptions(int argc, char** argv, Options& o) {
 bool wanted(const Options& o, int frame) {
     return o.writeFrames.count(frame) || (o.writeEvery > 0 && frame % o.writeEvery == 0) ||
            (o.writeLast && frame == o.frames - 1);
+}
+
+// The summary's figures for scripts: {"frames": ..., "seconds": ...,
+// "processor_seconds": ...}.
+bool writeFiguresJson(const std::string& path, int frames, double seconds,
+                      double processorSeconds) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f, "{\"frames\": %d, \"seconds\": %.6f, \"processor_seconds\": %.6f}\n", frames,
+                 seconds, processorSeconds);
+    return std::fclose(f) == 0;
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -315,6 +328,11 @@ int main(int argc, char** argv) {
     unloadDriver(driver);
     if (status == 0) {
         summary(played, seconds, processorSeconds, times);
+        if (!options.json.empty() &&
+            !writeFiguresJson(options.json, played, seconds, processorSeconds)) {
+            std::fprintf(stderr, "kxdemo: cannot write %s\n", options.json.c_str());
+            status = 1;
+        }
         std::printf("kxdemo: %d PNG frame%s in %s\n", written, written == 1 ? "" : "s",
                     options.outDir.c_str());
     }

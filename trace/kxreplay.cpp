@@ -31,7 +31,7 @@ enum { kDone = 0, kDiffered = 1, kBadUsage = 2, kBadTrace = 3, kCannotWrite = 4 
 
 struct Options {
     std::string trace, driver, dumpDir, frameList, callRange, drawAt, out, settings;
-    bool benchmark = false, verbose = false, quiet = false;
+    bool benchmark = false, json = false, verbose = false, quiet = false;
     bool window = false, paused = false;
     double fps = -1; // -1: 30 with a window, else as fast as it goes
     long loops = 1;
@@ -63,6 +63,7 @@ void usage(FILE* out) {
         "                      of the replay; kernels and threads come from this machine)\n"
         "  --benchmark         no frame files: frames per second and time per entry point;\n"
         "                      fps_limit is not applied\n"
+        "  --json              with --benchmark: the figures as one JSON object, the last line\n"
         "  --loop N            play the trace N times\n"
         "  --verbose           print each call as it is played\n"
         "  --quiet             no progress lines\n"
@@ -109,6 +110,8 @@ int parseOptions(int argc, char** argv, Options& o) {
             takesValue = false;
             if (arg == "--benchmark")
                 o.benchmark = true;
+            else if (arg == "--json")
+                o.json = true;
             else if (arg == "--verbose")
                 o.verbose = true;
             else if (arg == "--quiet")
@@ -149,6 +152,8 @@ int parseOptions(int argc, char** argv, Options& o) {
         clash = "--paused needs --window";
     } else if (o.window && o.benchmark) {
         clash = "--benchmark measures without a window";
+    } else if (o.json && !o.benchmark) {
+        clash = "--json writes the --benchmark figures: add --benchmark";
     }
     if (clash) {
         std::fprintf(stderr, "kxreplay: %s\n", clash);
@@ -180,6 +185,22 @@ void printBenchmark(const uint64_t* counts, const double* times, double total) {
                     static_cast<unsigned long long>(counts[e]), times[e] * 1e3,
                     times[e] * 1e6 / double(counts[e]), total > 0 ? 100 * times[e] / total : 0.0);
     }
+}
+
+// The same figures for scripts: {"calls": ..., "frames": ..., "seconds": ...,
+// "entry_points": {"BltToCard": {"calls": ..., "ms": ...}, ...}} on one line.
+void printBenchmarkJson(uint64_t played, long flips, double total, const uint64_t* counts,
+                        const double* times) {
+    std::printf("{\"calls\": %llu, \"frames\": %ld, \"seconds\": %.6f, \"entry_points\": {",
+                static_cast<unsigned long long>(played), flips, total);
+    const char* comma = "";
+    for (uint32_t e = 0; e < kEntryCount; ++e) {
+        if (!counts[e]) continue;
+        std::printf("%s\"%s\": {\"calls\": %llu, \"ms\": %.6f}", comma, entryInfo(e).name,
+                    static_cast<unsigned long long>(counts[e]), times[e] * 1e3);
+        comma = ", ";
+    }
+    std::printf("}}\n");
 }
 
 // What the options choose to play: call numbers, checked against the trace.
@@ -472,7 +493,7 @@ int sayResults(const Run& run, double elapsed) {
     std::printf("kxreplay: played %llu calls, %ld frames in %.2f s: %.1f frames per second\n",
                 static_cast<unsigned long long>(run.played), run.flips, elapsed,
                 elapsed > 0 ? double(run.flips) / elapsed : 0.0);
-    if (run.o.benchmark) printBenchmark(run.counts, run.times, elapsed);
+    if (run.o.benchmark && !run.o.json) printBenchmark(run.counts, run.times, elapsed);
     if (!run.o.dumpDir.empty())
         std::printf("kxreplay: %ld PNG frame%s in %s\n", run.written, run.written == 1 ? "" : "s",
                     run.o.dumpDir.c_str());
@@ -491,6 +512,7 @@ int sayResults(const Run& run, double elapsed) {
     } else if (status == kDone) {
         std::printf("kxreplay: every call played as recorded\n");
     }
+    if (run.o.json) printBenchmarkJson(run.played, run.flips, elapsed, run.counts, run.times);
     return status;
 }
 

@@ -7,6 +7,7 @@
 // The span level, the thread count and the quality settings are the
 // library's own choices, from its settings (KXPWRVR_KERNELS,
 // KXPWRVR_THREADS, KXPWRVR_FILTER, KXPWRVR_ANTIALIAS, KXPWRVR_DITHER).
+// The figures come as a sentence, then as one JSON object on the last line.
 //
 //   frame_count light|heavy FRAMES
 #include <algorithm>
@@ -69,6 +70,10 @@ int main(int argc, char** argv) {
     std::sort(ms.begin(), ms.end());
     std::printf("%s: %d frames, pixel checksum %08x, median %.3f ms a frame\n", argv[1], frames,
                 unsigned(sum), ms[ms.size() / 2]);
+    // The same for scripts.
+    std::printf(
+        "{\"scene\": \"%s\", \"frames\": %d, \"checksum\": \"%08x\", \"median_ms\": %.6f}\n",
+        argv[1], frames, unsigned(sum), ms[ms.size() / 2]);
     sgl_delete_device(device);
     return 0;
 }

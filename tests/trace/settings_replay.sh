@@ -54,6 +54,21 @@ expect "$work/given.log" "settings: not used: given.ini line 5: fps_limit = \"10
 [ ! -e "$work/replay.log" ] || fail "the replay wrote the file's log"
 "$bin/kxreplay" "$work/set.kxtrace" --benchmark >"$work/benchmark.log" 2>&1 || fail "--benchmark failed"
 expect "$work/benchmark.log" "fps_limit = 1000 (recorded in the trace); fps_limit not applied: --benchmark"
+# --json: the same figures for scripts, one object on the last line.
+"$bin/kxreplay" "$work/plain.kxtrace" --benchmark --json --loop 2 --quiet >"$work/json.log" 2>&1 ||
+  fail "--benchmark --json failed"
+python3 - "$work/json.log" <<'PY' || fail "--json's figures are not the played ones (see $work/json.log)"
+import json, re, sys
+lines = open(sys.argv[1]).read().splitlines()
+figures = json.loads(lines[-1])
+calls, frames = map(int, re.search(r"played (\d+) calls, (\d+) frames", "\n".join(lines)).groups())
+entries = figures["entry_points"]
+assert figures["calls"] == calls and figures["frames"] == frames and frames > 0, figures
+assert sum(e["calls"] for e in entries.values()) == calls, entries
+assert entries["PageFlip"]["calls"] == frames and entries["BltToCard"]["ms"] > 0, entries
+PY
+"$bin/kxreplay" "$work/plain.kxtrace" --json >"$work/json_alone.log" 2>&1
+[ $? = 2 ] || fail "--json without --benchmark is not a usage error"
 "$bin/kxreplay" "$work/plain.kxtrace" --settings "$work/none.ini" >"$work/missing.log" 2>&1
 [ $? = 2 ] || fail "a missing --settings file is not a usage error"
 expect "$work/missing.log" "none.ini cannot be read"
