@@ -20,9 +20,10 @@ trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 cp "$bin/kxdemo.exe" "$bin/kxpwrvr.dll" "$bin/sgl.dll" "$work/"
 printf '[kxpwrvr]\nfps_limit = 60\n' >"$work/kxpwrvr.ini"
 # The file beside the DLLs, not a variable: as a player sets it.
-env -u KXPWRVR_INI -u KXPWRVR_FPS_LIMIT scripts/wine_run.sh --timeout 900 \
-  --expect '^kxdemo: [0-9]+ PNG frames? in ' "$work/kxdemo.exe" --frames "$frames" --write none \
-  --out "Z:$work/out" --frame-times "Z:$work/times.txt" >/dev/null
+scripts/wine_prefix.sh "$arch" >/dev/null
+env -u KXPWRVR_INI -u KXPWRVR_FPS_LIMIT scripts/wine_run.sh "$work/kxdemo.exe" --frames "$frames" \
+  --write none --out "Z:$work/out" --frame-times "Z:$work/times.txt" >"$work/run.log" 2>&1 ||
+  { cat "$work/run.log"; exit 1; }
 python3 - "$work/times.txt" "$arch" <<'PY'
 import statistics, sys
 times = [float(line) for line in open(sys.argv[1]) if line.strip()]

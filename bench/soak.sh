@@ -34,9 +34,10 @@ KXPWRVR_INI= "$native" --frames "$frames" "$@" | tee "$work/linux.log" || status
 echo "(Linux: $((SECONDS - started)) s)"
 echo "== $arch under Wine: $frames frames"
 started=$SECONDS
-KXPWRVR_INI= scripts/wine_run.sh --timeout 86400 --prefix "build/wine-prefix-soak${arch#win}" \
-  --log "$work/wine.log" "$windows" \
-  --frames "$frames" "$@" || status=1
+scripts/wine_prefix.sh "$arch" "build/wine-prefix-soak${arch#win}" >/dev/null || exit 1
+KXPWRVR_INI= scripts/wine_run.sh --prefix "build/wine-prefix-soak${arch#win}" "$windows" \
+  --frames "$frames" "$@" | tee "$work/wine.log"
+[ "${PIPESTATUS[0]}" = 0 ] || status=1
 echo "($arch under Wine: $((SECONDS - started)) s)"
 # The checksums, without the figures that differ between the systems.
 sums() { grep -E '^frame [0-9]+: checksum ' "$1" | cut -d'|' -f1; }

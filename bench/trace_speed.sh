@@ -16,23 +16,25 @@ cd "$(dirname "$0")/.."
 rounds=${1:-9}
 . bench/trace_bench_setup.sh kxtrace-bench
 
-fps() { sed -n 's/.* frames in .* s: \([0-9.]*\) frames per second/\1/p' | tail -n1; }
-# The demo's output: frames per second to $1, processor milliseconds a frame to $2.
+# The figures of a JSON object (kxdemo --json, kxreplay --json's last line).
+fps() { jq -r '.frames / .seconds * 10 | round / 10'; }
+# kxdemo's figures in $work/demo.json: frames per second to $1, processor
+# milliseconds a frame to $2.
 demo_figures() {
-  local out
-  out=$(cat)
-  fps <<<"$out" >>"$1"
-  sed -n 's/.*processor time, \([0-9.]*\) ms a frame/\1/p' <<<"$out" >>"$2"
+  fps <"$work/demo.json" >>"$1"
+  jq -r '1000 * .processor_seconds / .frames * 1000 | round / 1000' <"$work/demo.json" >>"$2"
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 best() { sort -n | tail -n1; }
 least() { sort -n | head -n1; }
 
 for r in $(seq "$rounds"); do
-  "$bin/kxdemo" --write none --out "$work/out" | demo_figures "$work/plain" "$work/plain.cpu"
+  "$bin/kxdemo" --write none --out "$work/out" --json "$work/demo.json" >/dev/null
+  demo_figures "$work/plain" "$work/plain.cpu"
   KXTRACE_FILE="$work/demo.kxtrace" "$bin/kxdemo" --driver "$bin/libkxtrace.so" --write none \
-    --out "$work/out" 2>/dev/null | demo_figures "$work/recorded" "$work/recorded.cpu"
-  "$bin/kxreplay" "$work/demo.kxtrace" --benchmark --quiet | fps >>"$work/replayed"
+    --out "$work/out" --json "$work/demo.json" >/dev/null 2>&1
+  demo_figures "$work/recorded" "$work/recorded.cpu"
+  "$bin/kxreplay" "$work/demo.kxtrace" --benchmark --json --quiet | tail -n1 | fps >>"$work/replayed"
 done
 plain=$(best <"$work/plain")
 recorded=$(best <"$work/recorded")

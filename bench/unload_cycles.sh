@@ -23,7 +23,9 @@ for arch in $which; do
   run=build/$arch/unload_cycles
   rm -rf "$run" && mkdir -p "$run"
   cp "$program" build/$arch/bin/kxpwrvr.dll build/$arch/bin/sgl.dll "$run/"
-  scripts/wine_run.sh --timeout 36000 --prefix "build/wine-prefix-cycles${arch#win}" \
-    --log "$run/kxcycle.log" "$run/kxcycle.exe" --cycles "$cycles" "$@" || status=1
+  scripts/wine_prefix.sh "$arch" "build/wine-prefix-cycles${arch#win}" >/dev/null || exit 1
+  scripts/wine_run.sh --prefix "build/wine-prefix-cycles${arch#win}" "$run/kxcycle.exe" \
+    --cycles "$cycles" "$@" | tee "$run/kxcycle.log"
+  [ "${PIPESTATUS[0]}" = 0 ] || status=1
 done
 exit $status

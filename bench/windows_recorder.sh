@@ -19,6 +19,7 @@ for preset in release win32 win64; do
   [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
   cmake --build "build/$preset" -j2 >/dev/null
 done
+scripts/wine_prefix.sh win32 >/dev/null && scripts/wine_prefix.sh win64 >/dev/null || exit 1
 work=$(mktemp -d "$tree/build/windows-recorder-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -36,26 +37,28 @@ folder() { # ARCH
   cp "$bin/kxpwrvr.dll" "$dir/recorded/kxpwrvr_real.dll"
   cp "$bin/kxtrace/kxpwrvr.dll" "$dir/recorded/"
 }
-fps() { sed -n 's/.* frames in .* s: \([0-9.]*\) frames per second/\1/p' | tail -n1; }
-cpu() { sed -n 's/.*processor time, \([0-9.]*\) ms a frame/\1/p' | tail -n1; }
+# kxdemo's figures (--json) in a game folder.
+fps() { jq -r '.frames / .seconds * 10 | round / 10' "$1/figures.json"; }
+cpu() { jq -r '1000 * .processor_seconds / .frames * 1000 | round / 1000' "$1/figures.json"; }
 best() { sort -n | tail -n1; }
 least() { sort -n | head -n1; }
-play() { # DIR: one run of the demo, its output on stdout
-  scripts/wine_run.sh --timeout 1200 --expect '' --require 'PNG frames in' "$1/kxdemo.exe" \
-    --write none 2>&1
+play() { # DIR: one run of the demo, its figures in DIR/figures.json
+  rm -f "$1/figures.json"
+  scripts/wine_run.sh "$1/kxdemo.exe" --write none --json "Z:$1/figures.json" >"$1/run.log" 2>&1 ||
+    cat "$1/run.log"
 }
 
 timing() { # ARCH
   local arch=$1 r out
   folder "$arch"
   for r in $(seq "$rounds"); do
-    out=$(play "$work/$arch/plain")
-    fps <<<"$out" >>"$work/$arch.plain"
-    cpu <<<"$out" >>"$work/$arch.plain.cpu"
+    play "$work/$arch/plain"
+    fps "$work/$arch/plain" >>"$work/$arch.plain"
+    cpu "$work/$arch/plain" >>"$work/$arch.plain.cpu"
     rm -f "$work/$arch/recorded/kxdemo.kxtrace"
-    out=$(play "$work/$arch/recorded")
-    fps <<<"$out" >>"$work/$arch.recorded"
-    cpu <<<"$out" >>"$work/$arch.recorded.cpu"
+    play "$work/$arch/recorded"
+    fps "$work/$arch/recorded" >>"$work/$arch.recorded"
+    cpu "$work/$arch/recorded" >>"$work/$arch.recorded.cpu"
   done
   local p q pc qc
   p=$(best <"$work/$arch.plain") q=$(best <"$work/$arch.recorded")

@@ -47,6 +47,7 @@ done
 if grep -qs qemu-i386 /proc/sys/fs/binfmt_misc/* 2>/dev/null; then
   echo "NOTE: 32-bit programs run under qemu-user here: the 32-bit timings are the emulator's."
 fi
+scripts/wine_prefix.sh win32 >/dev/null && scripts/wine_prefix.sh win64 >/dev/null
 work=$(mktemp -d "${TMPDIR:-/tmp}/kxwinrender.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -71,23 +72,22 @@ compare() {
   awk -v a="$a" -v b="$b" -v p="$p" -v f="$(sort -n "$1" | head -n1)" -v g="$(sort -n "$2" | head -n1)" \
     'BEGIN { printf "%s %s %.2f %.2f %.2f\n", a, b, (b > 0 ? a / b : 0), p, (g > 0 ? f / g : 0) }'
 }
+# The figures a run's last JSON line gives (kxreplay --json, frame_count).
+figures() { grep '^{' "$1" | tail -n1 | jq -r "$2"; }
 # The two builds take turns, round by round, so that a slow spell of a
 # shared host falls on both.
 for r in $(seq "$rounds"); do
   for arch in win32 win64; do
-    scripts/wine_run.sh --timeout 1200 --expect '' --log "$work/$arch.$r.log" \
-      "build/$arch/bin/kxreplay.exe" "Z:$work/plain.kxtrace" --benchmark --loop 3 --quiet \
-      >/dev/null || true
-    frames=$(sed -n 's/.*calls, \([0-9]*\) frames in .*/\1/p' "$work/$arch.$r.log" | tail -n1)
-    awk -v f="$frames" '$1 == "BltToCard" { print $3 / f }' "$work/$arch.$r.log" >>"$work/$arch.render"
-    awk '$1 == "DrawPrimitive" { print $4 }' "$work/$arch.$r.log" >>"$work/$arch.draw"
+    scripts/wine_run.sh "build/$arch/bin/kxreplay.exe" "Z:$work/plain.kxtrace" --benchmark --json \
+      --loop 3 --quiet >"$work/$arch.$r.log" 2>&1 || true
+    figures "$work/$arch.$r.log" '.entry_points.BltToCard.ms / .frames' >>"$work/$arch.render"
+    figures "$work/$arch.$r.log" \
+      '.entry_points.DrawPrimitive | 1000 * .ms / .calls' >>"$work/$arch.draw"
     for run in $runs; do
       IFS=: read -r scene count threads <<<"$run"
-      KXPWRVR_THREADS=$threads scripts/wine_run.sh --timeout 600 --expect '' \
-        --log "$work/$arch.$r.$run.log" "build/$arch/bin/frame_count.exe" "$scene" "$count" \
-        >/dev/null || true
-      sed -n 's/.*median \([0-9.]*\) ms a frame.*/\1/p' "$work/$arch.$r.$run.log" | tail -n1 \
-        >>"$work/$arch.$run"
+      KXPWRVR_THREADS=$threads scripts/wine_run.sh "build/$arch/bin/frame_count.exe" "$scene" \
+        "$count" >"$work/$arch.$r.$run.log" 2>&1 || true
+      figures "$work/$arch.$r.$run.log" .median_ms >>"$work/$arch.$run"
     done
   done
 done

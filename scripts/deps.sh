@@ -11,7 +11,7 @@ packages=(g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev lib
           libsdl2-dev libpixman-1-dev libzstd-dev liblz4-dev libxxhash-dev g++-mingw-w64-i686
           g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-          wine64 wine32:i386 xvfb xauth xdotool python3 chromium clang libclang-rt-14-dev
+          wine64 wine32:i386 xvfb xauth xdotool python3 jq chromium clang libclang-rt-14-dev
           libosmesa6-dev)
 missing=()
 for p in "${packages[@]}"; do

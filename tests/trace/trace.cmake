@@ -75,7 +75,6 @@ add_test(NAME trace.fuzz_replay_corpus COMMAND trace_fuzz_replay ${KX_TRACE_FUZZ
 # The Windows recorders' export and import tables, and traces crossing
 # between Linux and Wine (tests of the Windows build trees: see
 # tests/windows/windows_trees.cmake).
-find_program(KX_TRACE_XVFB Xvfb)
 foreach(arch win32 win64)
   string(TOUPPER ${arch} ARCH)
   set(tree ${KX_${ARCH}_BUILD})
@@ -96,17 +95,10 @@ foreach(arch win32 win64)
                            -DDLL=${tree}/bin/kxtrace/kxpwrvr.dll
                            -DEXPORTS=${CMAKE_SOURCE_DIR}/tests/driver/exports.txt
                            -P ${CMAKE_CURRENT_SOURCE_DIR}/trace/check_recorder_pe.cmake)
-  if(KX_TRACE_XVFB AND (EXISTS /usr/lib/wine/wine64 OR EXISTS /usr/lib/wine/wine))
-    kx_windows_test(NAME wine.trace_${arch} ARCH ${arch}
-                    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/wine_trace.sh
-                            ${CMAKE_SOURCE_DIR}/scripts/wine_run.sh ${tree}/bin ${KX_TRACE_BIN}
-                            ${KX_TRACE_WORK}/wine_${arch} ${frames} ${settings_replay})
-    set_tests_properties(wine.trace_${arch} PROPERTIES LABELS wine
-                         RESOURCE_LOCK wine_prefix_${arch} TIMEOUT 1800 SKIP_RETURN_CODE 77)
-    if(arch STREQUAL "win32")
-      # The 32-bit Wine tests are the suite's longest chain: they go first.
-      set_tests_properties(wine.trace_${arch} PROPERTIES COST 1000)
-    endif()
+  if(KX_WINE)
+    kx_wine_test(NAME wine.trace_${arch} ARCH ${arch} TIMEOUT 1800
+                 COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace/wine_trace.sh ${KX_WINE_RUN} ${tree}/bin
+                         ${KX_TRACE_BIN} ${KX_TRACE_WORK}/wine_${arch} ${frames} ${settings_replay})
   endif()
 endforeach()
 

@@ -8,8 +8,10 @@
 # on 2 threads, and once with 2 x 2 supersampling and dithering at its
 # resolve (KXPWRVR_ANTIALIAS, KXPWRVR_DITHER) on 3, against Linux's frames
 # with the same settings on one.
-# Exit 77 (skipped) while the Windows build has not made kxbandsums.exe.
+# Exit 77 (skipped) while the Windows build has not made kxbandsums.exe or
+# its Wine cannot run here.
 set -u
+. "$(dirname "$0")/wine_log.sh"
 runner=$1
 windows_sums=$2
 native_sums=$3
@@ -19,6 +21,7 @@ if [ ! -f "$windows_sums" ]; then
   echo "SKIP: $windows_sums not built (cmake --preset win32/win64 and build it)"
   exit 77
 fi
+"$runner" --check "$windows_sums" || exit $?
 rm -rf "$work"
 mkdir -p "$work"
 if ! KXPWRVR_THREADS=1 "$native_sums" >"$work/linux.txt" 2>"$work/linux.log"; then
@@ -31,9 +34,10 @@ grep -q '^DONE: ' "$work/linux.txt" || { echo "FAIL: kxbandsums on Linux did not
 run() { # THREADS [VARIABLE=VALUE...]: one run under Wine
   local threads=$1
   shift
-  env "$@" KXPWRVR_THREADS="$threads" "$runner" --timeout 600 --expect '^DONE: [0-9]+ frames$' \
-    --wine-debug '-all,+debugstr' --require "OutputDebugStringA \"softsgl: threads $threads\\n\"" \
-    --log "$work/wine_$threads.log" "$windows_sums" >/dev/null
+  env "$@" KXPWRVR_THREADS="$threads" "$runner" --wine-debug '-all,+debugstr' "$windows_sums" \
+    >"$work/wine_$threads.log" 2>&1
+  wine_passed "$work/wine_$threads.log" '^DONE: [0-9]+ frames$' \
+    "OutputDebugStringA \"softsgl: threads $threads\\n\""
 }
 
 failures=0

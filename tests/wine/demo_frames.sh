@@ -5,8 +5,10 @@
 # and as a Windows build (32- or 64-bit) under Wine (Wine's own DirectDraw), saves
 # the same frames from both and compares them pixel for pixel. Both runs use
 # the same driver and SGL code, so every frame must come out the same.
-# Exit 77 (skipped) while the Windows build has not made kxdemo.exe.
+# Exit 77 (skipped) while the Windows build has not made kxdemo.exe or its
+# Wine cannot run here.
 set -u
+. "$(dirname "$0")/wine_log.sh"
 runner=$1
 windows_demo=$2
 native_demo=$3
@@ -20,6 +22,7 @@ if [ ! -f "$windows_demo" ]; then
   echo "SKIP: $windows_demo not built (cmake --preset win32/win64 and build it)"
   exit 77
 fi
+"$runner" --check "$windows_demo" || exit $?
 
 rm -rf "$work/linux" "$work/wine"
 mkdir -p "$work/linux" "$work/wine"
@@ -32,8 +35,9 @@ fi
 
 echo "== the demo under Wine"
 # Wine maps the Unix root to drive Z:.
-if ! "$runner" --timeout 600 --expect '^kxdemo: [0-9]+ PNG frames? in ' \
-  "$windows_demo" --frames $frames --write $write --out "Z:$work/wine"; then
+"$runner" "$windows_demo" --frames $frames --write $write --out "Z:$work/wine" >"$work/wine.log" 2>&1
+cat "$work/wine.log"
+if ! wine_passed "$work/wine.log" '^kxdemo: [0-9]+ PNG frames? in '; then
   echo "FAIL: the demo under Wine failed"
   exit 1
 fi

@@ -14,8 +14,10 @@
 # scaling, and softsgl's spans. Each run also draws its frames in bands on
 # its own number of threads (KXPWRVR_THREADS 1, 3 and 2, which sgl.dll names
 # too): the pixels must not depend on it.
-# Exit 77 (skipped) while the Windows build has not made kxdemo.exe.
+# Exit 77 (skipped) while the Windows build has not made kxdemo.exe or its
+# Wine cannot run here.
 set -u
+. "$(dirname "$0")/wine_log.sh"
 runner=$1
 windows_demo=$2
 native_demo=$3
@@ -29,6 +31,7 @@ if [ ! -f "$windows_demo" ]; then
   echo "SKIP: $windows_demo not built (cmake --preset win32/win64 and build it)"
   exit 77
 fi
+"$runner" --check "$windows_demo" || exit $?
 if grep -qw avx2 /proc/cpuinfo; then
   best=avx2
 elif grep -qw sse2 /proc/cpuinfo; then
@@ -57,13 +60,12 @@ for run in scalar:1 sse2:3 avx512:2; do
   echo "== the demo under Wine, KXPWRVR_KERNELS=$cap KXPWRVR_THREADS=$threads: expecting the $expected set"
   mkdir -p "$work/$cap"
   # Wine maps the Unix root to drive Z:.
-  if ! KXPWRVR_KERNELS=$cap KXPWRVR_THREADS=$threads "$runner" --timeout 600 \
-    --expect '^kxdemo: [0-9]+ PNG frames? in ' --wine-debug '-all,+debugstr' \
-    --require "OutputDebugStringA \"kxpwrvr: kernels $expected\\n\"" \
-    --require "OutputDebugStringA \"softsgl: spans $expected\\n\"" \
-    --require "OutputDebugStringA \"softsgl: threads $threads\\n\"" \
-    --log "$work/$cap.log" "$windows_demo" --frames $frames --write $write --out "Z:$work/$cap" \
-    >/dev/null; then
+  KXPWRVR_KERNELS=$cap KXPWRVR_THREADS=$threads "$runner" --wine-debug '-all,+debugstr' \
+    "$windows_demo" --frames $frames --write $write --out "Z:$work/$cap" >"$work/$cap.log" 2>&1
+  if ! wine_passed "$work/$cap.log" '^kxdemo: [0-9]+ PNG frames? in ' \
+    "OutputDebugStringA \"kxpwrvr: kernels $expected\\n\"" \
+    "OutputDebugStringA \"softsgl: spans $expected\\n\"" \
+    "OutputDebugStringA \"softsgl: threads $threads\\n\""; then
     grep -E 'kxpwrvr: kernels|softsgl: |wine_run|kxdemo:' "$work/$cap.log" 2>/dev/null
     echo "FAIL: the demo under Wine failed or named another set (KXPWRVR_KERNELS=$cap)"
     failures=$((failures + 1))

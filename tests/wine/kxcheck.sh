@@ -11,10 +11,13 @@
 #   - on a display that cannot be set to 640 x 480 x 16 (no virtual
 #     desktop): Init fails, with the DirectDraw result and the driver's
 #     messages naming the refused call.
-# Exit 77 (skipped) while the folder has no kxcheck.exe.
+# Exit 77 (skipped) while the folder has no kxcheck.exe or its Wine cannot
+# run here.
 set -u
+. "$(dirname "$0")/wine_log.sh"
 runner=$1 folder=$2 work=$3
 [ -f "$folder/kxcheck.exe" ] || { echo "SKIP: $folder/kxcheck.exe not built"; exit 77; }
+"$runner" --check "$folder/kxcheck.exe" || exit $?
 rm -rf "$work" && mkdir -p "$work"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -29,14 +32,13 @@ run() {
   for f in kxcheck.exe "$@"; do cp "$folder/$f" "$work/$name/"; done
   echo "== kxcheck: $name"
   # shellcheck disable=SC2086
-  "$runner" --timeout 600 --expect '^kxcheck: report written to ' $options \
-    "$work/$name/kxcheck.exe" >"$work/$name.out" 2>&1
-  local rc=$?
-  if [ "$expected" = 0 ] && [ $rc -ne 0 ]; then
+  "$runner" $options "$work/$name/kxcheck.exe" >"$work/$name.out" 2>&1
+  if [ "$expected" = 0 ] && ! wine_passed "$work/$name.out" '^kxcheck: report written to '; then
     cat "$work/$name.out"
     fail "$name: kxcheck did not pass"
   fi
-  if [ "$expected" != 0 ] && ! grep -q "^wine_run: FAIL: kxcheck.exe exited with $expected$" "$work/$name.out"; then
+  if [ "$expected" != 0 ] && { [ "$(wine_exit "$work/$name.out")" != "$expected" ] ||
+    ! grep -q '^kxcheck: report written to ' "$work/$name.out"; }; then
     cat "$work/$name.out"
     fail "$name: kxcheck did not exit with $expected"
   fi

@@ -10,12 +10,15 @@
 # kxpwrvr.ini with settings on (frames as Linux's with the same file,
 # kxcheck naming them) and a hostile one (frames unchanged, each bad line
 # named in the log).
-# Exit 77 (skipped) while the package or the 32-bit demo is not built.
+# Exit 77 (skipped) while the package or the 32-bit demo is not built, or
+# the 32-bit Wine cannot run here.
 set -u
+. "$(dirname "$0")/wine_log.sh"
 runner=$1 zip=$2 win=$3 linux=$4 cnc=$5 work=$6
 here=$(cd "$(dirname "$0")" && pwd)
 [ -f "$zip" ] || { echo "SKIP: $zip not built (scripts/package.sh)"; exit 77; }
 [ -f "$win/kxdemo.exe" ] || { echo "SKIP: $win/kxdemo.exe not built"; exit 77; }
+"$runner" --check "$win/kxdemo.exe" || exit $?
 rm -rf "$work" && mkdir -p "$work/package"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -47,9 +50,10 @@ else
   cp "$cnc" "$work/cnc/ddraw.dll"
   # Wine takes its own ddraw.dll unless told to prefer the one beside the
   # program; its loader log shows which one served.
-  "$runner" --timeout 600 --dll-override ddraw=n,b --wine-debug '-all,+loaddll' \
-    --expect '^kxcheck: report written to ' --log "$work/cnc_kxcheck.out" "$work/cnc/kxcheck.exe" \
-    >/dev/null 2>&1 || { cat "$work/cnc_kxcheck.out"; fail "kxcheck with cnc-ddraw did not pass"; }
+  "$runner" --dll-override ddraw=n,b --wine-debug '-all,+loaddll' "$work/cnc/kxcheck.exe" \
+    >"$work/cnc_kxcheck.out" 2>&1
+  wine_passed "$work/cnc_kxcheck.out" '^kxcheck: report written to ' ||
+    { cat "$work/cnc_kxcheck.out"; fail "kxcheck with cnc-ddraw did not pass"; }
   grep -Eq 'Loaded .*cnc\\\\ddraw\.dll.*native' "$work/cnc_kxcheck.out" ||
     fail "Wine did not load cnc-ddraw's ddraw.dll (see $work/cnc_kxcheck.out)"
   for text in "ddraw.dll: 32-bit" "(a DirectDraw replacement" "the frame matches the expected image" \
@@ -63,9 +67,10 @@ else
   grep -qF "mouse cursor shown again" "$work/cnc/kxcheck.txt" ||
     fail "under cnc-ddraw the cursor is not shown again after Shutdown"
   sed -n '/^Step 1/,/^Step 2/p;/mouse cursor/p' "$work/cnc/kxcheck.txt"
-  "$runner" --timeout 900 --dll-override ddraw=n,b --expect '^kxdemo: [0-9]+ PNG frames? in ' \
-    "$work/cnc/kxdemo.exe" --frames $frames --write $write --out "Z:$work/cnc_frames" \
-    >"$work/cnc_demo.out" 2>&1 || { cat "$work/cnc_demo.out"; fail "the demo with cnc-ddraw failed"; }
+  "$runner" --dll-override ddraw=n,b "$work/cnc/kxdemo.exe" --frames $frames --write $write \
+    --out "Z:$work/cnc_frames" >"$work/cnc_demo.out" 2>&1
+  wine_passed "$work/cnc_demo.out" '^kxdemo: [0-9]+ PNG frames? in ' ||
+    { cat "$work/cnc_demo.out"; fail "the demo with cnc-ddraw failed"; }
   "$linux/kximgdiff" "$work/linux" "$work/cnc_frames" || fail "the frames under cnc-ddraw differ from Linux's"
 fi
 
@@ -86,12 +91,13 @@ set_on() { # FILE: the player's edit of the shipped file, CR LF kept
 played_with() { # NAME INI [kxcheck]: the demo (and kxcheck) in a game folder with INI
   game "$work/$1"
   cp "$2" "$work/$1/kxpwrvr.ini"
-  env -u KXPWRVR_INI "$runner" --timeout 900 --expect '^kxdemo: [0-9]+ PNG frames? in ' \
-    "$work/$1/kxdemo.exe" --frames $settings_frames --write $settings_write --out "Z:$work/$1_frames" \
-    >"$work/$1_demo.out" 2>&1 || { cat "$work/$1_demo.out"; fail "$1: the demo failed"; }
+  env -u KXPWRVR_INI "$runner" "$work/$1/kxdemo.exe" --frames $settings_frames \
+    --write $settings_write --out "Z:$work/$1_frames" >"$work/$1_demo.out" 2>&1
+  wine_passed "$work/$1_demo.out" '^kxdemo: [0-9]+ PNG frames? in ' ||
+    { cat "$work/$1_demo.out"; fail "$1: the demo failed"; }
   [ "${3:-}" = kxcheck ] || return 0
-  env -u KXPWRVR_INI "$runner" --timeout 600 --expect '^kxcheck: report written to ' \
-    --log "$work/$1_kxcheck.out" "$work/$1/kxcheck.exe" >/dev/null 2>&1 ||
+  env -u KXPWRVR_INI "$runner" "$work/$1/kxcheck.exe" >"$work/$1_kxcheck.out" 2>&1
+  wine_passed "$work/$1_kxcheck.out" '^kxcheck: report written to ' ||
     { cat "$work/$1_kxcheck.out"; fail "$1: kxcheck did not pass"; }
 }
 linux_with() { # NAME INI: the Linux demo with the same file
@@ -143,8 +149,9 @@ game "$work/game"
     cp "$work/package/recorder/kxpwrvr.dll" . # 2. the recorder in its place
 ) || fail "the recorder's steps 1 and 2"
 # 3. play (from the game's folder, where the runner starts it)
-"$runner" --timeout 900 --expect '' --require "kxdemo: 3 PNG frames in" "$work/game/kxdemo.exe" \
-  --frames $frames --write $write --out "Z:$work/recorded_frames" >"$work/record.out" 2>&1 ||
+"$runner" "$work/game/kxdemo.exe" --frames $frames --write $write --out "Z:$work/recorded_frames" \
+  >"$work/record.out" 2>&1
+wine_passed "$work/record.out" '' "kxdemo: 3 PNG frames in" ||
   { cat "$work/record.out"; fail "the demo through the recorder failed"; }
 # 4. the trace, named after the game, in the folder it was started from
 trace=$work/game/kxdemo.kxtrace
