@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "blit/blit_kernels.h"
-#include "tests/blit/blit_reference.h"
+#include "blit/blit_reference.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "api/kxapi.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
-#include "tests/blit/blit_reference.h"
+#include "blit/blit_reference.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "blit/blit_kernels.h"
 #include "platform/posix/standin_control.h"
-#include "tests/blit/blit_reference.h"
+#include "blit/blit_reference.h"
 
 namespace {
 

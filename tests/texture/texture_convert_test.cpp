@@ -6,7 +6,7 @@
 #include <random>
 
 #include "platform/posix/standin_control.h"
-#include "tests/texture/texel_reference.h"
+#include "texture/texel_reference.h"
 #include "tests/texture/texture_test_helpers.h"
 #include "texture/texel_kernels.h"
 
