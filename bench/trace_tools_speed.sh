@@ -23,8 +23,10 @@ for name in demo again; do
     --out "$work/out" >/dev/null 2>&1
 done
 trace=$work/demo.kxtrace
-calls=$("$bin/kxtrace" info "$trace" | sed -n 's/^  calls *\([0-9]*\)$/\1/p')
-frames=$("$bin/kxtrace" info "$trace" | sed -n 's/^  frames *\([0-9]*\)$/\1/p')
+# The trace's calls, one JSON object a line.
+"$bin/kxtrace" dump "$trace" --json >"$work/calls.json"
+calls=$(wc -l <"$work/calls.json")
+frames=$(jq -s '[.[] | select(.entry == "PageFlip")] | length' "$work/calls.json")
 echo "trace: $calls calls, $frames frames, $(stat -c %s "$trace") bytes"
 
 TIMEFORMAT='%R %U %S'
@@ -47,7 +49,7 @@ measure "dump" 2 "$bin/kxtrace" dump "$trace"
 measure "dump --json" - "$bin/kxtrace" dump "$trace" --json
 measure "trim --frames 30-40" 5 "$bin/kxtrace" trim "$trace" "$work/trimmed.kxtrace" --frames 30-40
 measure "diff (two recordings)" 5 "$bin/kxtrace" diff "$trace" "$work/again.kxtrace"
-"$bin/kxtrace" dump "$trace" | sed -n 's/^\[[0-9]*\] \([0-9]*\) DrawPrimitive.*/\1/p' >"$work/draws"
+jq 'select(.entry == "DrawPrimitive") | .call' "$work/calls.json" >"$work/draws"
 for call in $(head -n1 "$work/draws") $((calls / 2)) $(tail -n1 "$work/draws"); do
   measure "--draw-at $call" 1 "$bin/kxreplay" "$trace" --draw-at "$call" --out "$work/at.png"
 done
