@@ -34,6 +34,8 @@ ALLOWED = [
     # kernel set is chosen at, and the rule that caps it.
     ("blit/blit_kernels.h", "tests/blit/"),
     ("texture/texel_kernels.h", "tests/texture/"),
+    ("blit/blit_reference.h", "tests/blit/"),
+    ("texture/texel_reference.h", "tests/texture/"),
     ("softsgl/span_kernels.h", "tests/softsgl/span_kernels_test.cpp"),
     ("cpu/kernel_level.h", "tests/cpu/ tests/softsgl/span_kernels_test.cpp tests/oracle/"),
     # The settings reader shared by both DLLs, kxcheck and the recorder:
