@@ -158,7 +158,7 @@ MUTATIONS = [
     # the kernels written once over a level's lanes, and the rule that picks a set
     ("blit/blit_lanes.h", "if (!(keyed >> (2 * q) & 1)) kernel::store16(d + 2 * q, c[q]);",
      "if (!(keyed >> (2 * q + 2) & 1)) kernel::store16(d + 2 * q, c[q]);"),
-    ("blit/blit_lanes.h", "} else if (keyed != L::kAllKeyed) {", "} else {"),
+    ("blit/blit_lanes.h", "if (keyed == 0) {", "if (keyed != L::kAllKeyed) {"),
     ("blit/blit_lanes.h", "L::storeBgr(d + 3 * j, bg, L::component(p, redMask, red), packing);",
      "L::storeBgr(d + 3 * j, bg, L::component(p, redMask, green), packing);"),
     ("texture/texel_lanes.h", "for (; i + L::k888Pixels <= count; i += L::k888Pixels)",
