@@ -92,6 +92,33 @@ TEST(OpenFrameTextures, ATextureDrawnWithoutANewSelectionIsKept) {
     Shutdown();
 }
 
+// The same texture beside one idle for long in a smaller size: the age step
+// that makes room for a new texture deletes the idle one and passes over the
+// old stamp of the one the frame draws with, whatever its age. Still no
+// room, the new one draws untextured.
+TEST(OpenFrameTextures, AnAgeStepPassesOverATextureTheFrameDrawsWith) {
+    ASSERT_EQ(Init(), 1);
+    softsglSetTextureBudget(64 * 64 * 2 + 32 * 32 * 2);
+    static std::vector<uint8_t> small(32 * 32, 1);
+    SelectTexture(LoadTexture(small.data(), 32, 32, 0, 0, 0, primaryPalette()));
+    TextureRecord* red = load(0);
+    SelectTexture(red);
+    for (int frame = 0; frame < 8; ++frame) {
+        drawWhiteQuad(0, 64);
+        PageFlip();
+    }
+    drawWhiteQuad(0, 64);
+    clearMessages();
+    SelectTexture(load(2));
+    EXPECT_EQ(driverMessages(), kUploadFailed);
+    EXPECT_EQ(softsglLiveTextures(), 1); // the small one went
+    drawWhiteQuad(200, 64);
+    PageFlip();
+    EXPECT_EQ(shownAt(0), kRed);
+    EXPECT_EQ(shownAt(200), kWhite);
+    Shutdown();
+}
+
 // A resolution change frees every texture: the frame it happens in starts
 // afresh, so nothing queued before it is drawn with a deleted texture, and
 // what is drawn after it shows.
