@@ -123,7 +123,7 @@ MUTATIONS = [
     # sizes, which host bytes a blit reads, and the recorder's and the fuzz
     # harness's use of them
     ("api/kxapi_records.h", '{"888", 3},', '{"888", 4},'),
-    ("api/kxapi_records.h", "return width <= 0 || height <= 0", "return width < 0 || height <= 0"),
+    ("api/kxapi_records.h", "return width <= 0 || height <= 0", "return width <= 0 && height <= 0"),
     ("blit/host_bytes.h", "clipSpan(y, height, surfaceHeight, &w->firstRow, &w->rows);",
      "clipSpan(y, height, surfaceHeight - 1, &w->firstRow, &w->rows);"),
     ("blit/host_bytes.h", "return format == kxIndexed8;", "return format <= kx8888;"),
