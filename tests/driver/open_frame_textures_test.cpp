@@ -45,6 +45,17 @@ void expectThirdUploadFails(TextureRecord* third) {
     EXPECT_EQ(shownAt(200), kWhite);
 }
 
+// Red selected once and drawn at column 0 in `frames` frames, then in the
+// open frame: its stamp stays that of the selection.
+void drawRedWithoutReselecting(int frames) {
+    SelectTexture(load(0));
+    for (int frame = 0; frame < frames; ++frame) {
+        drawWhiteQuad(0, 64);
+        PageFlip();
+    }
+    drawWhiteQuad(0, 64);
+}
+
 } // namespace
 
 // Texture memory for two: a third texture in a frame that already draws with
@@ -79,13 +90,7 @@ TEST(OpenFrameTextures, AnUploadThatWouldEvictOneOfThemFails) {
 TEST(OpenFrameTextures, ATextureDrawnWithoutANewSelectionIsKept) {
     ASSERT_EQ(Init(), 1);
     softsglSetTextureBudget(2 * 64 * 64 * 2);
-    TextureRecord* red = load(0);
-    SelectTexture(red);
-    for (int frame = 0; frame < 7; ++frame) {
-        drawWhiteQuad(0, 64);
-        PageFlip();
-    }
-    drawWhiteQuad(0, 64);
+    drawRedWithoutReselecting(7);
     SelectTexture(load(1));
     drawWhiteQuad(100, 64);
     expectThirdUploadFails(load(2));
@@ -101,13 +106,7 @@ TEST(OpenFrameTextures, AnAgeStepPassesOverATextureTheFrameDrawsWith) {
     softsglSetTextureBudget(64 * 64 * 2 + 32 * 32 * 2);
     static std::vector<uint8_t> small(32 * 32, 1);
     SelectTexture(LoadTexture(small.data(), 32, 32, 0, 0, 0, primaryPalette()));
-    TextureRecord* red = load(0);
-    SelectTexture(red);
-    for (int frame = 0; frame < 8; ++frame) {
-        drawWhiteQuad(0, 64);
-        PageFlip();
-    }
-    drawWhiteQuad(0, 64);
+    drawRedWithoutReselecting(8);
     clearMessages();
     SelectTexture(load(2));
     EXPECT_EQ(driverMessages(), kUploadFailed);
