@@ -207,14 +207,12 @@ void runBands(int count, BandJobFunction f, void* data) {
 
 double bandClock() {
 #if defined(_WIN32)
-    static const double perSecond = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return double(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
+    // Asked each time: the band workers call this, and a static made on
+    // first use is not safe for them (see kx_softsgl_options).
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / perSecond;
+    return double(t.QuadPart) / double(f.QuadPart);
 #else
     timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);

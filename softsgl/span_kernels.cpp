@@ -173,8 +173,9 @@ int spanLevel() {
     return level;
 }
 
+// Called by the band workers: the level is chosen by renderFrame first.
 SpanFunction spanKernel(const SpanStyle& st) {
-    static const SpanKernelSet* const set = kSets[spanLevel()];
+    const SpanKernelSet* const set = kSets[spanLevel()];
     return set ? fromSet(*set, st) : spanReference(st);
 }
 
