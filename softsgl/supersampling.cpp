@@ -1,7 +1,8 @@
 // The sample buffers of supersampling and the resolve into the target.
 #include "softsgl/supersampling.h"
 
-#include <cstdlib>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "settings/settings.h"
@@ -13,7 +14,10 @@ namespace {
 // As a test sets it (softsglSetAntialias): 1 to 4, or -1 for the settings'.
 int antialiasMode = -1;
 
-SampleBuffers buffers{nullptr, nullptr};
+// Owned here, so that they go with the library should a host free it with a
+// device still live (they are some MiB).
+std::unique_ptr<uint16_t[]> colours;
+std::unique_ptr<float[]> depths;
 size_t capacity = 0; // samples the buffers hold
 
 const uint16_t* sampleRow(const RenderTarget& samples, int y) {
@@ -95,22 +99,21 @@ int samplesEachWay(int wanted, int width, int height) {
 bool sampleBuffers(size_t samples, SampleBuffers& out) {
     if (samples > capacity) {
         releaseSampleBuffers();
-        buffers.colours = static_cast<uint16_t*>(std::malloc(samples * sizeof(uint16_t)));
-        buffers.depths = static_cast<float*>(std::malloc(samples * sizeof(float)));
-        if (!buffers.colours || !buffers.depths) {
+        colours.reset(new (std::nothrow) uint16_t[samples]);
+        depths.reset(new (std::nothrow) float[samples]);
+        if (!colours || !depths) {
             releaseSampleBuffers();
             return false;
         }
         capacity = samples;
     }
-    out = buffers;
+    out = SampleBuffers{colours.get(), depths.get()};
     return true;
 }
 
 void releaseSampleBuffers() {
-    std::free(buffers.colours);
-    std::free(buffers.depths);
-    buffers = SampleBuffers{nullptr, nullptr};
+    colours.reset();
+    depths.reset();
     capacity = 0;
 }
 
