@@ -64,6 +64,23 @@ int ddrawShutdown() {
     return freeDDrawLibrary();
 }
 
+DisplayObjects ddLeaveObjects() {
+    const DisplayObjects left = {hDDrawLibrary, pDirectDraw, pFrontBuffer};
+    hDDrawLibrary = nullptr;
+    pfnDirectDrawCreate = nullptr;
+    pDirectDraw = nullptr;
+    pFrontBuffer = pBackBuffer = nullptr;
+    return left;
+}
+
+int ddReleaseLeftObjects(const DisplayObjects& left) {
+    if (hDDrawLibrary || pDirectDraw || pFrontBuffer) return 0; // a display of our own is up
+    hDDrawLibrary = left.library;
+    pDirectDraw = left.directDraw;
+    pFrontBuffer = left.front;
+    return ddrawShutdown();
+}
+
 void ddReleaseChain() {
     lastDDrawResult = static_cast<HRESULT>(pFrontBuffer->Release());
     if (lastDDrawResult != 0) debugDDrawErrMsg(lastDDrawResult);

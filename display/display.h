@@ -22,6 +22,17 @@ const DDPIXELFORMAT& ddPrimaryPixelFormat();
 // Loading, start-up and shut-down.
 int ddrawInit(HWND window);
 int ddrawShutdown();
+// A started display as a freed copy of the driver leaves it behind: the
+// library it holds and its objects. ddLeaveObjects hands them over and
+// forgets them; ddReleaseLeftObjects (with nothing started here) gives
+// them back as ddrawShutdown would.
+struct DisplayObjects {
+    HMODULE library;
+    IDirectDraw* directDraw;
+    IDirectDrawSurface* front;
+};
+DisplayObjects ddLeaveObjects();
+int ddReleaseLeftObjects(const DisplayObjects& left);
 int loadDDrawLibrary();
 int freeDDrawLibrary();
 int ddSetDisplayMode(HWND window);

@@ -20,6 +20,9 @@ extern ScreenPixelFormat screenFormat;
 extern HWND hostWindow;
 extern int32_t sglDevice;
 extern int32_t screenWidth, screenHeight;
+// Ends the session a copy of the driver freed without Shutdown left in this
+// process, if any (left_session.cpp); Init calls it first.
+void endLeftSession();
 
 // Render context and render states.
 extern SGLCONTEXT sglContext;

@@ -56,6 +56,8 @@ static int failInit() {
 
 KXAPI int KX_CDECL Init(void) {
     if (driverInitialised) return 1;
+    // Its display must be given back before this start takes it over.
+    endLeftSession();
     // Once a process: what the player's settings file got wrong, before
     // anything it may explain.
     kxReportSettingProblems();

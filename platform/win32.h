@@ -43,4 +43,10 @@ KX_WIN32API void KX_STDCALL OutputDebugStringA(const char* text);
 // 64 bits are an int64_t.
 KX_WIN32API BOOL KX_STDCALL QueryPerformanceCounter(int64_t* count);
 KX_WIN32API BOOL KX_STDCALL QueryPerformanceFrequency(int64_t* frequency);
+KX_WIN32API DWORD KX_STDCALL GetCurrentProcessId(void);
+// The process's environment: the length copied (without its end), the size
+// needed when `size` is too small, 0 when the variable is not set.
+KX_WIN32API DWORD KX_STDCALL GetEnvironmentVariableA(const char* name, char* value, DWORD size);
+// A null value removes the variable.
+KX_WIN32API BOOL KX_STDCALL SetEnvironmentVariableA(const char* name, const char* value);
 }

@@ -70,6 +70,9 @@ class kxCache {
     // The name of the record's texture if it is resident, else -1; no
     // upload, no stamp, the memo untouched.
     int32_t ResidentName(const TextureRecord* record) const;
+    // The names of the SGL textures the cache holds, into `names` (room for
+    // kCacheSlots); their count.
+    int TextureNames(int32_t* names) const;
     // The record the last selection named (the memo), for the driver.
     const TextureRecord* LastRecord() const { return lastRecord; }
 

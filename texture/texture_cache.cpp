@@ -78,6 +78,13 @@ void kxCache::Reset() {
     keptName = -1;
 }
 
+int kxCache::TextureNames(int32_t* names) const {
+    int count = 0;
+    for (int i = 0; i < slotCount; ++i)
+        if (slots[i].textureName != -1) names[count++] = slots[i].textureName;
+    return count;
+}
+
 void kxCache::SetChromaKey(uint32_t mode, uint32_t colour) {
     keyMode = mode;
     keyColour = colour;

@@ -1,7 +1,10 @@
 // The Win32 calls the driver makes, on a pretend desktop: windows that exist
 // as handles, a cursor counter, a virtual clock, one loadable library
-// (ddraw.dll) and a captured debugger output.
+// (ddraw.dll), a captured debugger output and the process's environment.
+#include <unistd.h>
+
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -146,6 +149,24 @@ void KX_STDCALL OutputDebugStringA(const char* text) {
     // A debugger's window keeps the recent lines; so does this capture.
     if (debugLines.size() >= 4096) debugLines.erase(debugLines.begin(), debugLines.begin() + 2048);
     debugLines.emplace_back(text);
+}
+
+DWORD KX_STDCALL GetCurrentProcessId(void) {
+    return DWORD(getpid());
+}
+
+DWORD KX_STDCALL GetEnvironmentVariableA(const char* name, char* value, DWORD size) {
+    const char* found = name ? std::getenv(name) : nullptr;
+    if (!found) return 0;
+    const size_t length = std::strlen(found);
+    if (!value || length >= size) return DWORD(length + 1);
+    std::memcpy(value, found, length + 1);
+    return DWORD(length);
+}
+
+BOOL KX_STDCALL SetEnvironmentVariableA(const char* name, const char* value) {
+    if (!name) return FALSE;
+    return (value ? setenv(name, value, 1) : unsetenv(name)) == 0 ? TRUE : FALSE;
 }
 
 } // extern "C"

@@ -2,10 +2,12 @@
 // the platform see them.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "api/kxapi.h"
+#include "driver/driver_test_control.h"
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 #include "tests/support/test_support.h"
@@ -84,6 +86,57 @@ TEST(Lifecycle, StartTakesTheDisplayAndShutdownGivesItBack) {
 }
 
 // Every failing start gives the display back, so a later start succeeds.
+// A host that frees the library without Shutdown: nothing is released as
+// it goes, and the next copy's Init gives that session back before it
+// starts its own, so that loads and frees in a process keep nothing.
+TEST(Lifecycle, TheNextStartEndsTheSessionOfADriverFreedWithoutShutdown) {
+    ASSERT_EQ(Init(), 1);
+    const int oneSession = kxstandLiveObjects();
+    static std::vector<uint8_t> image(64 * 64, 1);
+    SelectTexture(LoadTexture(image.data(), 64, 64, 0, 0, 0, primaryPalette()));
+    drawWhiteQuad(0, 64);
+    PageFlip();
+    ASSERT_EQ(softsglLiveTextures(), 1);
+    softsglClearCalls();
+    kxstandClearCallLog();
+    kxLeaveSession();
+    EXPECT_TRUE(softsglCalls().empty() && kxstandCallLog().empty());
+    EXPECT_TRUE(kxstandExclusive());
+    EXPECT_EQ(PageFlip(), 0) << "the driver is no longer started";
+
+    clearMessages();
+    ASSERT_EQ(Init(), 1);
+    EXPECT_TRUE(sawMessage("Init, ending the session of a driver freed without Shutdown\n"));
+    // The texture, then the device, then the display went before the new start.
+    std::vector<std::string> sgl;
+    for (const SoftsglCall& call : softsglCalls())
+        sgl.push_back(call.name);
+    ASSERT_GE(sgl.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(sgl.begin(), sgl.begin() + 2),
+              (std::vector<std::string>{"sgl_delete_texture", "sgl_delete_device"}));
+    EXPECT_EQ(softsglLiveTextures(), 0);
+    EXPECT_EQ(softsglLiveDevices(), 1);
+    EXPECT_EQ(kxstandLiveObjects(), oneSession);
+    EXPECT_EQ(kxstandLibraryLoaded(), 1);
+    EXPECT_EQ(kxstandCursorCounter(), -1);
+    EXPECT_EQ(std::getenv("KXPWRVR_LEFT_SESSION"), nullptr);
+    drawWhiteQuad(0, 64);
+    PageFlip();
+    EXPECT_EQ(readShownFrame().litIn(0, 0, 64, 64), 64 * 64) << "the new start draws";
+    Shutdown();
+    expectAllGivenBack("shut-down after a left session");
+
+    // A note another process left (inherited with its environment) is
+    // dropped unread; freeing a driver that is not started leaves none.
+    setenv("KXPWRVR_LEFT_SESSION", "1 0x10", 1);
+    kxLeaveSession();
+    ASSERT_EQ(Init(), 1);
+    EXPECT_EQ(std::getenv("KXPWRVR_LEFT_SESSION"), nullptr);
+    EXPECT_EQ(countMessages("Init, ending the session of a driver freed without Shutdown\n"), 1);
+    Shutdown();
+    expectAllGivenBack("shut-down after another process's note");
+}
+
 TEST(Lifecycle, FailedStartsGiveTheDisplayBack) {
     struct Case {
         const char* what;
