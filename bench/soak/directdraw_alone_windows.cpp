@@ -11,8 +11,8 @@ using DirectDrawCreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
 // The DirectDraw calls of a driver start: a first object for the
 // capabilities, then the exclusive full-screen 640 x 480 x 16 display with
 // a primary surface and two back buffers, cleared, locked and flipped.
-// `stop`: every object released, the library freed.
-bool startDirectDraw(bool stop) {
+// Every object released, the library freed.
+bool startDirectDraw() {
     HMODULE library = LoadLibraryA("ddraw.dll");
     auto create = library ? reinterpret_cast<DirectDrawCreateFn>(reinterpret_cast<void (*)(void)>(
                                 GetProcAddress(library, "DirectDrawCreate")))
@@ -51,7 +51,6 @@ bool startDirectDraw(bool stop) {
         front->Flip(nullptr, DDFLIP_WAIT);
         ddraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
     }
-    if (!stop) return started;
     if (back) back->Release();
     if (front) front->Release();
     ddraw->Release();
@@ -69,14 +68,12 @@ Allowance difference(const ProcessFigures& before, const ProcessFigures& after, 
 
 } // namespace
 
-bool measureDirectDrawCost(int starts, Allowance& stopped, Allowance& leftRunning) {
-    if (!startDirectDraw(true)) return false;
+bool measureDirectDrawCost(int starts, Allowance& stopped) {
+    if (!startDirectDraw()) return false;
     const ProcessFigures before = processFigures();
     for (int k = 0; k < starts; ++k)
-        if (!startDirectDraw(true)) return false;
+        if (!startDirectDraw()) return false;
     const ProcessFigures after = processFigures();
     stopped = difference(before, after, starts);
-    if (!startDirectDraw(false)) return false;
-    leftRunning = difference(after, processFigures(), 1);
     return true;
 }

@@ -26,9 +26,6 @@ ProcessFigures processFigures();
 // "12 handles (12 counted), 3.50 MiB private (3.40 committed)".
 std::string describeFigures(const ProcessFigures& f);
 
-// True when `now` is within `percent` of `then`.
-bool withinPercent(double now, double then, double percent);
-
 // Growth that is not the program's to answer for (the system's own).
 struct Allowance {
     double handles = 0;
@@ -36,8 +33,8 @@ struct Allowance {
     double committedBytes = 0;
 };
 
-// Holds each figure of `now` that reads more than 0 in `then` within 1 % of
-// it (plus `allowed`), printing a line for each that is not and a note for
+// Holds each figure of `now` that reads more than 0 in `then` to at most 1 %
+// above it (plus `allowed`; less is no leak), printing a line for each that is not and a note for
 // each that reads 0 (not checked); a figure of each kind must read more
 // than 0. Returns the failures; `what` names the moments ("from cycle 10 to
 // cycle 20").
