@@ -58,14 +58,6 @@ bool startDirectDraw() {
     return started;
 }
 
-Allowance difference(const ProcessFigures& before, const ProcessFigures& after, int starts) {
-    Allowance c;
-    c.handles = double(after.countedHandles - before.countedHandles) / starts;
-    c.committedBytes = (double(after.committedBytes) - double(before.committedBytes)) / starts;
-    c.privateBytes = (double(after.privateBytes) - double(before.privateBytes)) / starts;
-    return c;
-}
-
 } // namespace
 
 bool measureDirectDrawCost(int starts, Allowance& stopped) {
@@ -74,6 +66,6 @@ bool measureDirectDrawCost(int starts, Allowance& stopped) {
     for (int k = 0; k < starts; ++k)
         if (!startDirectDraw()) return false;
     const ProcessFigures after = processFigures();
-    stopped = difference(before, after, starts);
+    stopped = growthEach(before, after, starts);
     return true;
 }

@@ -31,6 +31,22 @@ std::string describeFigures(const ProcessFigures& f) {
     return text;
 }
 
+Allowance growthEach(const ProcessFigures& before, const ProcessFigures& after, int times) {
+    Allowance g;
+    g.handles = double(after.countedHandles - before.countedHandles) / times;
+    g.privateBytes = (double(after.privateBytes) - double(before.privateBytes)) / times;
+    g.committedBytes = (double(after.committedBytes) - double(before.committedBytes)) / times;
+    return g;
+}
+
+Allowance sumOf(const Allowance& a, const Allowance& b, int times) {
+    Allowance s;
+    s.handles = times * (a.handles + b.handles);
+    s.privateBytes = times * (a.privateBytes + b.privateBytes);
+    s.committedBytes = times * (a.committedBytes + b.committedBytes);
+    return s;
+}
+
 int checkFlat(const ProcessFigures& then, const ProcessFigures& now, const char* what,
               const Allowance& allowed) {
     constexpr double kMiB = 1024.0 * 1024.0;

@@ -33,6 +33,11 @@ struct Allowance {
     double committedBytes = 0;
 };
 
+// The growth from `before` to `after` of each figure, divided by `times`.
+Allowance growthEach(const ProcessFigures& before, const ProcessFigures& after, int times);
+// The sum of two allowances, each taken `times` times.
+Allowance sumOf(const Allowance& a, const Allowance& b, int times);
+
 // Holds each figure of `now` that reads more than 0 in `then` to at most 1 %
 // above it (plus `allowed`; less is no leak), printing a line for each that is not and a note for
 // each that reads 0 (not checked); a figure of each kind must read more
