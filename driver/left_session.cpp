@@ -35,16 +35,16 @@ void kxLeaveSession() {
     // malloc's heap is the C runtime's, which outlives this library.
     auto* left = static_cast<LeftSession*>(std::malloc(sizeof(LeftSession)));
     if (!left) return;
-    left->display = ddLeaveObjects();
-    left->device = sglDevice;
-    left->textureCount = textureCache.TextureNames(left->textures);
     char note[64];
     std::snprintf(note, sizeof note, "%lu %p", static_cast<unsigned long>(GetCurrentProcessId()),
                   static_cast<void*>(left));
     if (!SetEnvironmentVariableA(kVariable, note)) {
-        std::free(left);
+        std::free(left); // no note, nothing handed over: the session stays this copy's
         return;
     }
+    left->display = ddLeaveObjects();
+    left->device = sglDevice;
+    left->textureCount = textureCache.TextureNames(left->textures);
     driverInitialised = 0;
 }
 
