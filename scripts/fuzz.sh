@@ -8,10 +8,10 @@
 #       seed corpus; new inputs go to <tree>/corpus (<tree>/
 #       <harness>_corpus for the other harnesses), never into the repository.
 #   scripts/fuzz.sh campaign SECONDS [WORKERS]
-#       A campaign in the background under nice -n 19, with WORKERS forked
+#       A campaign in the background under nice -n 19, with WORKERS
 #       workers (default: one per core) for SECONDS. The program is copied
 #       first, so later builds do not change what runs; the commit it was
-#       built from, the log go to <tree>/campaigns/<time>-<harness>/, a finding to the findings
+#       built from, the logs (each worker's fuzz-<n>.log) go to <tree>/campaigns/<time>-<harness>/, a finding to the findings
 #       folder below.
 #       At the end the grown corpus is merged into the seed corpus. Hours
 #       are what finds faults here: scripts/fuzz.sh campaign 14400 for 4 h.
@@ -58,8 +58,11 @@ export KXPWRVR_INI=
 # Inputs are picked less often the longer they run: the deep inputs are the
 # slow ones, and without this the fuzzer spends most of its time replaying
 # them (twice the executions in the same time, the same features).
+# Slow inputs are not findings: written to the findings folder, which every
+# run reads first, a few of them made each start take minutes. Only inputs
+# past the time limit (timeouts) are kept there.
 flags=(-max_len="$max_len" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1
-  -entropic_scale_per_exec_time=1)
+  -entropic_scale_per_exec_time=1 -report_slow_units=100000)
 if [ "$dictionary" != "-" ]; then flags+=(-dict="$root/$dictionary"); fi
 
 findings=$tree/findings/$harness
@@ -106,10 +109,15 @@ campaign)
   # busy an input may take a hundred times its CPU time, so a campaign
   # allows 60 s (a hang still ends it).
   flags=("${flags[@]/-timeout=10/-timeout=60}")
+  # Workers that each fuzz for the whole time, sharing the corpus folder
+  # (each reloads the others' finds), each logging to fuzz-<n>.log there:
+  # fork mode restarted a short job every few seconds and ran a tenth as
+  # many inputs on the softsgl harness.
   nohup nice -n 19 bash -c '
     set -u
-    "$0/bin/$1" -fork="$2" -max_total_time="$3" -artifact_prefix="$KXFUZZ_FINDINGS/" "${@:6}" \
-      "$0/corpus" "$4" "$KXFUZZ_FINDINGS" >"$0/log" 2>&1
+    (cd "$0" && "$0/bin/$1" -jobs="$2" -workers="$2" -max_total_time="$3" \
+      -artifact_prefix="$KXFUZZ_FINDINGS/" "${@:6}" "$0/corpus" "$4" "$KXFUZZ_FINDINGS") \
+      >"$0/log" 2>&1
     echo "exit $?" >>"$0/log"
     KXFUZZ_HARNESS="$5" scripts/fuzz.sh merge-with "$0/bin/$1" "$0/corpus" >>"$0/log" 2>&1
   ' "$dir" "$program" "$workers" "$seconds" "$root/$seeds" "$harness" "${flags[@]}" \
