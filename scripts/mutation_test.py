@@ -166,6 +166,9 @@ MUTATIONS = [
     ("texture/texel_lanes.h", "nextRow[x] = nextFrom[columns[x]];", "nextRow[x] = from[columns[x]];"),
     ("cpu/kernel_level.h", "while (level > kLevelScalar && !sets[level])",
      "while (level > kLevelScalar && sets[level])"),
+    # a session left by a host that freed the driver without Shutdown
+    ("driver/left_session.cpp", "process != GetCurrentProcessId() || !address)", "!address)"),
+    ("driver/left_session.cpp", "ddReleaseLeftObjects(left->display);", ";"),
     # the call counter of the stand-ins and softsgl, the stand-in's video memory
     ("calls/call_counter.cpp", "(rule.times < 0 || rule.seen < rule.fromCall + rule.times);",
      "(rule.times < 0 || rule.seen <= rule.fromCall + rule.times);"),
