@@ -11,8 +11,9 @@
 #       A campaign in the background under nice -n 19, with WORKERS
 #       workers (default: one per core) for SECONDS. The program is copied
 #       first, so later builds do not change what runs; the commit it was
-#       built from, the logs (each worker's fuzz-<n>.log) go to <tree>/campaigns/<time>-<harness>/, a finding to the findings
-#       folder below.
+#       built from and the logs (each worker's fuzz-<n>.log) go to
+#       <tree>/campaigns/<time>-<harness>/, a finding to the findings folder
+#       below.
 #       At the end the grown corpus is merged into the seed corpus. Hours
 #       are what finds faults here: scripts/fuzz.sh campaign 14400 for 4 h.
 #   scripts/fuzz.sh merge DIR...
