@@ -7,9 +7,11 @@
 #       One worker in the foreground (default 60 s, the CI stage) from the
 #       seed corpus; new inputs go to <tree>/corpus (<tree>/
 #       <harness>_corpus for the other harnesses), never into the repository.
-#   scripts/fuzz.sh campaign SECONDS [WORKERS]
+#   scripts/fuzz.sh campaign SECONDS [WORKERS] [EARLIER_CAMPAIGN]
 #       A campaign in the background under nice -n 19, with WORKERS
-#       workers (default: one per core) for SECONDS. The program is copied
+#       workers (default: one per core) for SECONDS; given the folder of an
+#       earlier campaign of the same harness, it goes on from that one's
+#       corpus instead of starting over from the seeds. The program is copied
 #       first, so later builds do not change what runs; the commit it was
 #       built from and the logs (each worker's fuzz-<n>.log) go to
 #       <tree>/campaigns/<time>-<harness>/, a finding to the findings folder
@@ -101,15 +103,25 @@ case "$mode" in
 campaign)
   seconds=${2:?seconds}
   workers=${3:-$(nproc)}
+  earlier=${4:-}
+  if [ -n "$earlier" ] && ! [ -d "$earlier/corpus" ]; then
+    echo "fuzz.sh: $earlier is not a campaign's folder (it has no corpus)" >&2
+    exit 2
+  fi
   dir=$tree/campaigns/$(date -u +%Y%m%d-%H%M%S)-$harness
   mkdir -p "$dir/bin" "$dir/corpus"
+  if [ -n "$earlier" ]; then
+    cp -r "$earlier/corpus/." "$dir/corpus/"
+    echo "$earlier" >"$dir/earlier"
+  fi
   cp "$tree/bin/$program" "$tree"/bin/*.so "$dir/bin/"
   { git rev-parse HEAD; git status --porcelain --untracked-files=no; } >"$dir/commit"
   echo "campaign in $dir (log: $dir/log), $workers workers for $seconds s"
   # Timeouts are measured in wall time: at nice 19 on a machine others keep
-  # busy an input may take a hundred times its CPU time, so a campaign
-  # allows 60 s (a hang still ends it).
-  flags=("${flags[@]/-timeout=10/-timeout=60}")
+  # busy an input may take a hundred times its CPU time, and a campaign
+  # paused (SIGSTOP) for a quiet benchmark counts the pause too, so a
+  # campaign allows 10 minutes (a hang still ends it).
+  flags=("${flags[@]/-timeout=10/-timeout=600}")
   # Workers that each fuzz for the whole time, sharing the corpus folder
   # (each reloads the others' finds), each logging to fuzz-<n>.log there:
   # fork mode restarted a short job every few seconds and ran a tenth as
