@@ -27,8 +27,8 @@ frames=${1:-10}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kxinsn.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-sources="softsgl/*.cpp settings/*.cpp cpu/kernel_level.cpp bench/frame_scenes.cpp bench/frame_queue.cpp bench/count/frame_count.cpp"
-common="-std=c++17 -O3 -DNDEBUG -ffp-contract=off -fno-pie -no-pie -pthread -I. -g"
+sources="softsgl/*.cpp settings/*.cpp cpu/kernel_level.cpp calls/call_counter.cpp bench/frame_scenes.cpp bench/frame_queue.cpp bench/count/frame_count.cpp"
+common="-std=c++17 -O3 -DNDEBUG -ffp-contract=off -fno-threadsafe-statics -fno-pie -no-pie -pthread -I. -g"
 # shellcheck disable=SC2086
 g++ -m32 -msse2 -mfpmath=sse -mincoming-stack-boundary=2 $common $sources -o "$work/count32"
 # shellcheck disable=SC2086
@@ -45,7 +45,7 @@ for scene in light heavy; do
   t32=$(total "$work/$scene.32.annotate")
   t64=$(total "$work/$scene.64.annotate")
   echo "== $scene frame, sgltri_render, $frames frames, SSE2 spans, settings:${settings:- none}"
-  echo "   pixels: i686 $(cat "$work/$scene.32.txt"); x86-64 $(cat "$work/$scene.64.txt")"
+  echo "   pixels: i686 $(head -1 "$work/$scene.32.txt"); x86-64 $(head -1 "$work/$scene.64.txt")"
   awk -v a="$t32" -v b="$t64" -v f="$frames" 'BEGIN {
     printf "   instructions per frame: i686 %.0f, x86-64 %.0f: i686 runs %.2f times as many\n",
       a / f, b / f, a / b }'
