@@ -22,8 +22,6 @@
 #include "host/host_system.h"
 #if defined(_WIN32)
 #include "bench/soak/directdraw_alone.h"
-#else
-#include "platform/posix/standin_control.h"
 #endif
 
 namespace {
@@ -70,11 +68,6 @@ int main(int argc, char** argv) {
     Options o;
     if (!parseOptions(argc, argv, o)) return 2;
     chooseQualitySettings(o.threads);
-#if !defined(_WIN32)
-    // The Linux stand-in keeps a line of every call it serves for the tests;
-    // over 100,000 frames that log alone would grow the memory watched here.
-    kxstandSetCallLogging(false);
-#endif
     LoadedDriver driver;
     std::string error;
     if (!loadDriver(driver, error) || !createHostWindow("kxsoak", 640, 480, error)) {

@@ -34,7 +34,8 @@ void kxstandClearFailures();
 int kxstandCallCount(const char* name);
 const std::vector<std::string>& kxstandCallLog();
 void kxstandClearCallLog();
-// Logging on (default) or off; counts and failures work either way.
+// Logging on or off (the default: the test programs turn it on); counts and
+// failures work either way.
 void kxstandSetCallLogging(bool on);
 // Calls that a real system would punish: a method called on a freed object
 // (or on a back buffer after its chain was released), DirectDrawCreate

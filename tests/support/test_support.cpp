@@ -11,9 +11,10 @@
 #include "platform/posix/standin_control.h"
 #include "softsgl/softsgl_control.h"
 
-// softsgl keeps its call log only when asked (a player's game has no use for
-// it); every test program may read it.
+// softsgl and the stand-ins keep their call logs only when asked (a player's
+// game and a long run have no use for them); every test program may read them.
 static const bool softsglLogOn = (softsglSetCallLogging(true), true);
+static const bool standinLogOn = (kxstandSetCallLogging(true), true);
 
 // No settings file: one left beside a build's libraries changes no test. A
 // test of the settings names its own file before the driver first reads it.
