@@ -5,7 +5,8 @@
 # sgl.dll loaded, started, drawn with (the heavy frame, filter, antialias 2
 # and dither on, 2 threads), stopped and freed CYCLES times (default 500),
 # every tenth freed without Shutdown. Prints each build's handles and
-# private memory after cycle 10 and at the end, and the time.
+# private memory after cycle 11 and after the load that follows the cycles,
+# and the time.
 # tests/wine/unload_cycles.sh runs 20. Needs the win64 and/or win32 builds.
 set -u
 cd "$(dirname "$0")/.."
