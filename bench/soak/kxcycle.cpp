@@ -9,11 +9,10 @@
 //           [--leak-handle] [--leak-mebibyte]
 //
 // Defaults: 20 cycles (at least 11) of 10 frames, the whole heavy frame, 2
-// threads. The
-// leak options leak a handle or a MiB a cycle on purpose: the run must then
-// fail its check, which shows that the counters it reads move. The
-// driver's messages go to kxcycle_driver.log beside it (unless KXPWRVR_LOG
-// names another place). Ends with "DONE: N failure(s)".
+// threads. The leak options leak a handle or a MiB a cycle on purpose: the
+// run must then fail its check, which shows that the counters it reads
+// move. The driver's messages go to kxcycle_driver.log beside it (unless
+// KXPWRVR_LOG names another place). Ends with "DONE: N failure(s)".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
