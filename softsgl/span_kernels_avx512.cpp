@@ -58,10 +58,13 @@ struct Lanes {
     KX_SPAN static I add(I a, I b) { return _mm512_add_epi32(a, b); }
     KX_SPAN static I sub(I a, I b) { return _mm512_sub_epi32(a, b); }
     KX_SPAN static I mul16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+    // Each lane's two signed 16-bit halves times b's, summed.
+    KX_SPAN static I maddHalves(I a, I b) { return _mm512_madd_epi16(a, b); }
     KX_SPAN static I mul32(I a, I b) { return _mm512_mullo_epi32(a, b); }
     KX_SPAN static I mulShort(I a, I b) { return mul32(a, b); } // lanes below 2^16
     KX_SPAN static I andi(I a, I b) { return _mm512_and_si512(a, b); }
     KX_SPAN static I ori(I a, I b) { return _mm512_or_si512(a, b); }
+    KX_SPAN static I xori(I a, I b) { return _mm512_xor_si512(a, b); }
     KX_SPAN static I srli(I a, int n) { return _mm512_srli_epi32(a, unsigned(n)); }
     KX_SPAN static I slli(I a, int n) { return _mm512_slli_epi32(a, unsigned(n)); }
     KX_SPAN static I srai16(I a) { return _mm512_srai_epi32(a, 16); }

@@ -45,6 +45,8 @@ struct Lanes {
     KX_SPAN static I add(I a, I b) { return _mm_add_epi32(a, b); }
     KX_SPAN static I sub(I a, I b) { return _mm_sub_epi32(a, b); }
     KX_SPAN static I mul16(I a, I b) { return _mm_mullo_epi16(a, b); }
+    // Each lane's two signed 16-bit halves times b's, summed.
+    KX_SPAN static I maddHalves(I a, I b) { return _mm_madd_epi16(a, b); }
     // The low 32 bits of each product: SSE2 multiplies only lanes 0 and 2.
     KX_SPAN static I mul32(I a, I b) {
         const I even = _mm_mul_epu32(a, b);
@@ -59,6 +61,7 @@ struct Lanes {
     }
     KX_SPAN static I andi(I a, I b) { return _mm_and_si128(a, b); }
     KX_SPAN static I ori(I a, I b) { return _mm_or_si128(a, b); }
+    KX_SPAN static I xori(I a, I b) { return _mm_xor_si128(a, b); }
     KX_SPAN static I srli(I a, int n) { return _mm_srli_epi32(a, n); }
     KX_SPAN static I slli(I a, int n) { return _mm_slli_epi32(a, n); }
     KX_SPAN static I srai16(I a) { return _mm_srai_epi32(a, 16); }

@@ -69,10 +69,12 @@ struct LaneSpan {
 
     // Bilinear filtering: the plain kernel's filterTexels, lane for lane.
     // Without opacity a channel's sum is the two rows' (each two texels
-    // weighed by 256ths, below 2^16) weighed by 256ths: below 2^24 (mulShort:
-    // both factors below 2^16, which SSE2 multiplies in 16-bit halves). With
-    // opacity the weights reach 255 x 2^16 and a channel's sum 255 times
-    // that, still below 2^32.
+    // weighed by 256ths, below 2^16) weighed by 256ths, below 2^24: both
+    // steps multiply 16-bit pairs held in a lane's halves (maddHalves, a
+    // signed multiply: a row less 2^15 fits a signed half, and as the row
+    // weights sum to 256 the sum is then 2^23 short). With opacity the
+    // weights reach 255 x 2^16 and a channel's sum 255 times that, still
+    // below 2^32.
     // floorLanes and clamp255 of (x - whole) 256 in fewer steps: held to 0
     // (NaN too, as the max gives its second operand) and to 255 first, so
     // that truncating floors it.
@@ -83,13 +85,24 @@ struct LaneSpan {
     KX_SPAN static I byte(I t, int at) {
         return Lanes::andi(Lanes::srli(t, at), Lanes::set1i(255));
     }
-    KX_SPAN static I weighed(const I* t, int at, I wx0, I wx1, I wy0, I wy1) {
-        const I row0 =
-            Lanes::add(Lanes::mul16(wx0, byte(t[0], at)), Lanes::mul16(wx1, byte(t[1], at)));
-        const I row1 =
-            Lanes::add(Lanes::mul16(wx0, byte(t[2], at)), Lanes::mul16(wx1, byte(t[3], at)));
-        const I sum = Lanes::add(Lanes::mulShort(wy0, row0), Lanes::mulShort(wy1, row1));
-        return Lanes::srli(Lanes::add(sum, Lanes::set1i(32768)), 16);
+    // A row's three channel pairs: a channel of `left` in a lane's low half,
+    // of `right` in its high half.
+    struct Pairs {
+        I r, g, b;
+    };
+    KX_SPAN static Pairs pairs(I left, I right) {
+        const I low = Lanes::set1i(0xFFFF), bytes = Lanes::set1i(0x00FF00FF);
+        const I redGreen = Lanes::ori(Lanes::andi(left, low), Lanes::slli(right, 16));
+        const I blue = Lanes::ori(Lanes::srli(left, 16), Lanes::andi(right, Lanes::set1i(-65536)));
+        return Pairs{Lanes::andi(redGreen, bytes), Lanes::andi(Lanes::srli(redGreen, 8), bytes),
+                     Lanes::andi(blue, bytes)};
+    }
+    // A channel from its rows' sums (below 2^16) and the rows' weights.
+    KX_SPAN static I acrossRows(I top, I bottom, I rowWeights) {
+        const I less =
+            Lanes::xori(Lanes::ori(top, Lanes::slli(bottom, 16)), Lanes::set1i(0x80008000));
+        const I sum = Lanes::maddHalves(less, rowWeights);
+        return Lanes::srli(Lanes::add(sum, Lanes::set1i((1 << 23) + 32768)), 16);
     }
     // The opacity-weighted sum of a channel over the summed weight o, halves
     // up: r = floor(sum / o + 1/2), the plain kernel's (2 sum + o) / (2 o).
@@ -135,9 +148,15 @@ struct LaneSpan {
             t[3] = Lanes::gather(texels, Lanes::ori(row1, col1));
         }
         if (!Opacity) {
-            r = weighed(t, 0, wx0, wx1, wy0, wy1);
-            g = weighed(t, 8, wx0, wx1, wy0, wy1);
-            b = weighed(t, 16, wx0, wx1, wy0, wy1);
+            const I columnWeights = Lanes::ori(wx0, Lanes::slli(wx1, 16));
+            const Pairs top = pairs(t[0], t[1]), bottom = pairs(t[2], t[3]);
+            const I rowWeights = Lanes::ori(wy0, Lanes::slli(wy1, 16));
+            r = acrossRows(Lanes::maddHalves(top.r, columnWeights),
+                           Lanes::maddHalves(bottom.r, columnWeights), rowWeights);
+            g = acrossRows(Lanes::maddHalves(top.g, columnWeights),
+                           Lanes::maddHalves(bottom.g, columnWeights), rowWeights);
+            b = acrossRows(Lanes::maddHalves(top.b, columnWeights),
+                           Lanes::maddHalves(bottom.b, columnWeights), rowWeights);
             return;
         }
         // Weight times opacity: (256ths x opacity, below 2^16) x 256ths.

@@ -234,17 +234,19 @@ TEST(SoftsglSpanKernels, DitheringMatchesTheReferenceForEveryValueInEveryCell) {
     }
 }
 
-// A translucent, filtered span of 256 pixels over the 2 x 2 texels at the
-// map's corner (`quad`: (0, 0), (1, 0), (0, 1), (1, 1)), their opacity
-// counting: every pixel at column fraction fx, pixel i at row fraction i.
-// The level's pixels and depths against the reference's.
-void expectSweepAgrees(int level, const uint32_t (&quad)[4], int fx, const char* what) {
+// A filtered span of 256 pixels over the 2 x 2 texels at the map's corner
+// (`quad`: (0, 0), (1, 0), (0, 1), (1, 1)): every pixel at column fraction
+// fx, pixel i at row fraction i; translucent with their opacity counting,
+// or opaque. The level's pixels and depths against the reference's.
+void expectSweepAgrees(int level, const uint32_t (&quad)[4], int fx, const char* what,
+                       bool opacity = true) {
     std::vector<uint32_t> texels(32 * 32, 0);
     texels[0] = quad[0], texels[1] = quad[1], texels[32] = quad[2], texels[33] = quad[3];
     SpanStyle st{};
     st.texels = texels.data();
     st.mask = 31, st.shift = 5;
-    st.bilinear = st.textureAlpha = st.translucent = st.constantColour = true;
+    st.bilinear = st.constantColour = true;
+    st.textureAlpha = st.translucent = opacity;
     st.r = st.g = st.b = st.a = 255;
     Span s{};
     s.q = 1.0f;
@@ -314,6 +316,36 @@ TEST(SoftsglSpanKernels, FilteredOpacityQuotientsNearHalfWayRoundAsTheReference)
         }
     }
     EXPECT_EQ(found, 100);
+}
+
+// Plain weights: every column and row fraction over random texels, so that
+// channel sums land on each side of the rounding step ((sum + 32768) >>
+// 16 of sums 32767 and 32768 past a multiple of 2^16).
+TEST(SoftsglSpanKernels, FilteredSumsAtEveryFractionRoundAsTheReference) {
+    std::mt19937 rng(11);
+    int steps = 0;
+    for (int round = 0; round < 8; ++round) {
+        uint32_t quad[4];
+        for (uint32_t& t : quad)
+            t = rng();
+        for (uint32_t fx = 0; fx < 256; ++fx) {
+            for (uint32_t fy = 0; fy < 256; ++fy)
+                for (int c = 0; c < 3; ++c) {
+                    uint32_t sum = 0;
+                    for (int k = 0; k < 4; ++k)
+                        sum += (k & 1 ? fx : 256 - fx) * (k & 2 ? fy : 256 - fy) *
+                               ((quad[k] >> (8 * c)) & 0xFF);
+                    steps += sum % 65536 == 32767 || sum % 65536 == 32768;
+                }
+            for (int level = kLevelSse2; level < kLevelCount; ++level) {
+                SpanStyle probe{};
+                if (!softsgl::spanKernelAt(level, probe)) continue;
+                ASSERT_NO_FATAL_FAILURE(
+                    expectSweepAgrees(level, quad, int(fx), "plain weights", false));
+            }
+        }
+    }
+    EXPECT_GT(steps, 8); // the sweep reached the rounding step
 }
 
 // The kernels in use: the level that the cap allows, and agreeing too.
