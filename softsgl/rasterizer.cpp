@@ -22,6 +22,21 @@
 namespace softsgl {
 namespace {
 
+// A row of pixels to 0 in 16-byte stores: the memset of Wine's 32-bit
+// msvcrt, which sgl.dll calls there, fills with 4-byte ones. The barriers
+// keep the compiler from turning the loops back into a call to memset.
+void clearRow(uint16_t* row, int width) {
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_setzero_si128());
+        __asm__("" ::: "memory");
+    }
+    for (; x < width; ++x) {
+        row[x] = 0;
+        __asm__("" ::: "memory");
+    }
+}
+
 std::vector<float> depthBuffer;
 // Depth rows are cleared when a primitive first reaches them: a frame with
 // little on it (a menu, a blit, a flip with nothing queued) then costs no
@@ -546,7 +561,7 @@ void drawBands(void* data, int index, int) {
                  job.target->width,
                  job.target->height};
     for (int32_t row = surf.first; row < surf.end; ++row)
-        std::memset(target.base + size_t(row) * target.stride, 0, size_t(target.width) * 2);
+        clearRow(surf.row(row), target.width);
     // The probe (on, the frame is drawn by this thread alone) names each
     // primitive as it is drawn.
     PixelProbe& probe = pixelProbe();

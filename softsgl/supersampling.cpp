@@ -24,6 +24,13 @@ const uint16_t* sampleRow(const RenderTarget& samples, int y) {
     return reinterpret_cast<const uint16_t*>(samples.base + size_t(y) * size_t(samples.stride));
 }
 
+template <bool Is555> inline void widened(uint16_t p, uint32_t& r, uint32_t& g, uint32_t& b) {
+    if (Is555)
+        unpack555(p, r, g, b);
+    else
+        unpack565(p, r, g, b);
+}
+
 // Pixels x0 .. x1 - 1 of target row y into out[0 .. x1 - x0 - 1], in two
 // steps that the compiler turns into vector code for any N: the widened
 // channels of each column of samples summed down the N sample rows (at most
@@ -35,16 +42,23 @@ void resolveRow(const RenderTarget& samples, int y, int x0, int x1, uint16_t* ou
     uint16_t* red = sums;
     uint16_t* green = red + columns;
     uint16_t* blue = green + columns;
-    for (size_t c = 0; c < columns; ++c)
-        red[c] = green[c] = blue[c] = 0;
+    // The first sample row sets the sums, the others add to them: no
+    // clearing first (the memset of Wine's 32-bit msvcrt is slow).
     for (int j = 0; j < N; ++j) {
         const uint16_t* row = sampleRow(samples, y * N + j) + size_t(x0) * N;
+        if (j == 0) {
+            for (size_t c = 0; c < columns; ++c) {
+                uint32_t r, g, b;
+                widened<Is555>(row[c], r, g, b);
+                red[c] = uint16_t(r);
+                green[c] = uint16_t(g);
+                blue[c] = uint16_t(b);
+            }
+            continue;
+        }
         for (size_t c = 0; c < columns; ++c) {
             uint32_t r, g, b;
-            if (Is555)
-                unpack555(row[c], r, g, b);
-            else
-                unpack565(row[c], r, g, b);
+            widened<Is555>(row[c], r, g, b);
             red[c] = uint16_t(red[c] + r);
             green[c] = uint16_t(green[c] + g);
             blue[c] = uint16_t(blue[c] + b);
