@@ -15,10 +15,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <random>
 #include <utility>
 #include <vector>
 
 #include "softsgl/softsgl_control.h"
+#include "softsgl/supersampling.h"
 #include "softsgl_helpers.h"
 #include "tests/bands/band_scenes.h"
 
@@ -124,8 +126,32 @@ TEST(SoftsglAntialias, TrianglesAreTheScaledSceneOnTheLargerDeviceResolved) {
 
 TEST(SoftsglAntialias, DitheringIsAppliedAtTheResolve) {
     for (int bits : {16, 15})
-        for (int n : {2, 3})
-            expectScaledAndResolved(triangleScene(40 + uint32_t(n)), n, bits, true);
+        for (int n : {2, 3, 4})
+            expectScaledAndResolved(triangleScene(1 + 10 * uint32_t(n)), n, bits, true);
+}
+
+// The resolve alone, over random samples (every level of every channel, in
+// every dither cell) and rows whose pixels are not a whole number of the
+// resolve's groups: the rule's box average, packed or dithered.
+TEST(SoftsglAntialias, TheResolveOfRandomSamplesIsTheBoxAverage) {
+    std::mt19937 rng(5);
+    const int width = 45, height = 12;
+    for (int bits : {16, 15})
+        for (int n : {2, 3, 4})
+            for (bool dither : {false, true}) {
+                const bool is555 = bits == 15;
+                std::vector<uint16_t> samples(size_t(width * n) * size_t(height * n));
+                for (uint16_t& v : samples)
+                    v = uint16_t(rng());
+                const softsgl::RenderTarget from{reinterpret_cast<uint8_t*>(samples.data()),
+                                                 width * n * 2, width * n, height * n, is555};
+                std::vector<uint16_t> frame(size_t(width) * height);
+                const softsgl::RenderTarget to{reinterpret_cast<uint8_t*>(frame.data()), width * 2,
+                                               width, height, is555};
+                softsgl::resolveRows(to, from, n, 0, height, dither);
+                EXPECT_EQ(frame, boxResolved(samples, width, height, n, is555, dither))
+                    << n << " x " << n << ", " << bits << " bpp, dither " << dither;
+            }
 }
 
 TEST(SoftsglAntialias, BilinearFilteringFiltersEachSample) {
