@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# wine_render_time.sh [SETTING=VALUE...] [ROUNDS]
+# wine_render_time.sh [--csmt-off] [SETTING=VALUE...] [ROUNDS]
 #
 # SETTING=VALUE (filter=bilinear, antialias=2, dither=on, any key of the
 # settings file) is exported as KXPWRVR_<SETTING>, which both programs'
@@ -29,12 +29,26 @@
 # round's 32-bit figure over the 64-bit one taken just after it) and the
 # ratio of the two sides' fastest rounds, the nearest to an idle host.
 #
+# --csmt-off: in Wine prefixes of their own with Wine's command stream
+# thread off (HKCU\Software\Wine\Direct3D, csmt = 0). By default that
+# thread waits for work spinning (wined3d's cs loop polls ten million times
+# before it sleeps), so on a two-core machine it takes a core from
+# sgl.dll's band threads while they draw: with the quality settings on the
+# render time more than doubles, and the two builds' figures differ by how
+# their threads met Wine's rather than by their code. Off, Wine's DirectDraw
+# does its work on the caller's thread.
+#
 # Only meaningful where the kernel runs 32-bit programs natively: where they
 # run under qemu-user (scripts/i386.sh) the 32-bit figures are the
 # emulator's, and the script says so. Needs the release, win32 and win64
 # builds, and Wine (scripts/deps.sh).
 set -eu
 cd "$(dirname "$0")/.."
+csmt=on
+if [ "${1:-}" = --csmt-off ]; then
+  csmt=off
+  shift
+fi
 . bench/settings_words.sh
 take_settings "$@"
 shift "$settings_count"
@@ -47,7 +61,26 @@ done
 if grep -qs qemu-i386 /proc/sys/fs/binfmt_misc/* 2>/dev/null; then
   echo "NOTE: 32-bit programs run under qemu-user here: the 32-bit timings are the emulator's."
 fi
-scripts/wine_prefix.sh win32 >/dev/null && scripts/wine_prefix.sh win64 >/dev/null
+prefix32=build/wine-prefix32 prefix64=build/wine-prefix
+if [ "$csmt" = off ]; then
+  prefix32=build/wine-prefix-nocsmt32 prefix64=build/wine-prefix-nocsmt64
+fi
+scripts/wine_prefix.sh win32 "$prefix32" >/dev/null
+scripts/wine_prefix.sh win64 "$prefix64" >/dev/null
+if [ "$csmt" = off ]; then
+  for arch in win32 win64; do
+    p=$prefix64
+    [ $arch = win32 ] && p=$prefix32
+    grep -q '"csmt"=dword:00000000' "$p/user.reg" && continue
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Direct3D]' '"csmt"=dword:00000000' '' \
+      >"$p/drive_c/kx-csmt.reg"
+    (. scripts/wine_env.sh && wine_select $arch "$p" && "$wine" regedit /S 'C:\kx-csmt.reg' &&
+      "$wineserver" -w)
+    grep -q '"csmt"=dword:00000000' "$p/user.reg" ||
+      { echo "could not turn csmt off in $p"; exit 1; }
+  done
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/kxwinrender.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -78,15 +111,17 @@ figures() { grep '^{' "$1" | tail -n1 | jq -r "$2"; }
 # shared host falls on both.
 for r in $(seq "$rounds"); do
   for arch in win32 win64; do
-    scripts/wine_run.sh "build/$arch/bin/kxreplay.exe" "Z:$work/plain.kxtrace" --benchmark --json \
-      --loop 3 --quiet >"$work/$arch.$r.log" 2>&1 || true
+    p=$prefix64
+    [ $arch = win32 ] && p=$prefix32
+    scripts/wine_run.sh --prefix "$p" "build/$arch/bin/kxreplay.exe" "Z:$work/plain.kxtrace" \
+      --benchmark --json --loop 3 --quiet >"$work/$arch.$r.log" 2>&1 || true
     figures "$work/$arch.$r.log" '.entry_points.BltToCard.ms / .frames' >>"$work/$arch.render"
     figures "$work/$arch.$r.log" \
       '.entry_points.DrawPrimitive | 1000 * .ms / .calls' >>"$work/$arch.draw"
     for run in $runs; do
       IFS=: read -r scene count threads <<<"$run"
-      KXPWRVR_THREADS=$threads scripts/wine_run.sh "build/$arch/bin/frame_count.exe" "$scene" \
-        "$count" >"$work/$arch.$r.$run.log" 2>&1 || true
+      KXPWRVR_THREADS=$threads scripts/wine_run.sh --prefix "$p" "build/$arch/bin/frame_count.exe" \
+        "$scene" "$count" >"$work/$arch.$r.$run.log" 2>&1 || true
       figures "$work/$arch.$r.$run.log" .median_ms >>"$work/$arch.$run"
     done
   done
@@ -95,7 +130,7 @@ for arch in win32 win64; do
   [ -s "$work/$arch.render" ] || { echo "no figures from $arch (logs: $work)"; trap - EXIT; exit 1; }
 done
 read -r r32 r64 ratio paired fastest < <(compare "$work/win32.render" "$work/win64.render")
-echo "settings:${settings:- none (the defaults)}"
+echo "settings:${settings:- none (the defaults)}; Wine's command stream thread $csmt"
 echo "render time per frame (BltToCard ms / frames), median of $rounds replays of the demo trace:"
 echo "  32-bit pair under 32-bit Wine  $r32 ms   (rounds: $(tr '\n' ' ' <"$work/win32.render"))"
 echo "  64-bit pair under wine64       $r64 ms   (rounds: $(tr '\n' ' ' <"$work/win64.render"))"
