@@ -40,6 +40,7 @@ ALLOWED = [
     ("blit/blit_reference.h", "tests/blit/"),
     ("texture/texel_reference.h", "tests/texture/"),
     ("softsgl/span_kernels.h", "tests/softsgl/span_kernels_test.cpp"),
+    ("softsgl/supersampling.h", "tests/softsgl/antialias_test.cpp"),
     ("cpu/kernel_level.h", "tests/cpu/ tests/softsgl/span_kernels_test.cpp tests/oracle/"),
     # The settings reader shared by both DLLs, kxcheck and the recorder:
     # its own tests read files through it.
