@@ -11,8 +11,10 @@
 //
 // No lambdas here: GCC does not give them the enclosing function's target.
 
+#include "softsgl/dither_lanes.h"
+
 // Bilinear filtering (Filter) and ordered dithering (Dither) are the plain
-// kernel's too, in exact integer lanes: see filter() and ditherLevel().
+// kernel's too, in exact integer lanes: see filter() and dither_lanes.h.
 // Opacity: the filter weighs texels by their opacity (translucent spans of
 // a map whose texel opacity counts).
 template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither, bool Filter,
@@ -173,25 +175,9 @@ struct LaneSpan {
         opacity = Lanes::srli(Lanes::add(o, Lanes::set1i(32768)), 16);
     }
 
-    // Ordered dithering, ditherLevel of pixel_ops.h without its tables: c
-    // of 0..255 to level k, the highest whose widened value W(k) is at most
-    // c, plus one where the cell's number m is below n = round(16 (c -
-    // W(k)) / s) (s = W(k + 1) - W(k)), halves up; that is where (2 m + 1)
-    // s <= 32 (c - W(k)). At the top level c - W(k) is 0, so k stays.
-    template <int Bits> KX_SPAN static I widened(I k) {
-        return Bits == 5 ? Lanes::ori(Lanes::slli(k, 3), Lanes::srli(k, 2))
-                         : Lanes::ori(Lanes::slli(k, 2), Lanes::srli(k, 4));
-    }
+    // Ordered dithering (dither_lanes.h), each lane in its cell.
     template <int Bits> KX_SPAN I ditherLevel(I c) const {
-        // k is c's top bits, less one where their copy below passes c's low bits.
-        const I k0 = Lanes::srli(c, 8 - Bits);
-        const I low = Lanes::andi(c, Lanes::set1i((1 << (8 - Bits)) - 1));
-        const I k = Lanes::add(k0, Lanes::greaterAsMinusOne(Lanes::srli(k0, 2 * Bits - 8), low));
-        const I up = Lanes::add(k, Lanes::set1i(1));
-        const I base = widened<Bits>(k);
-        const I step = Lanes::sub(widened<Bits>(up), base);
-        const I rest = Lanes::slli(Lanes::sub(c, base), 5);
-        return Lanes::add(up, Lanes::greaterAsMinusOne(Lanes::mul16(cells, step), rest));
+        return ditherLevelLanes<Bits, Lanes>(c, cells);
     }
 
     KX_SPAN void start(const Span& s, const SpanStyle& st, int n) {

@@ -13,6 +13,9 @@
 namespace softsgl {
 namespace {
 
+#define KX_SPAN inline // every build of softsgl has SSE2
+#include "softsgl/dither_lanes.h"
+
 // As a test sets it (softsglSetAntialias): 1 to 4, or -1 for the settings'.
 int antialiasMode = -1;
 
@@ -62,24 +65,21 @@ template <int N> __m128i average8(const uint16_t* columns) {
     return _mm_mulhi_epu16(x, _mm_set1_epi16(7282));
 }
 
-// The dither rule (pixel_ops.h) in 16-bit lanes without its tables: c to
-// level k, the highest whose widened value W(k) is at most c, plus one
-// where (2 m + 1) (W(k + 1) - W(k)) <= 32 (c - W(k)), m the cell's number
-// (`cells` holds 2 m + 1). At the top level c - W(k) is 0, so k stays.
-template <int Bits> __m128i widened8(__m128i k) {
-    return Bits == 5 ? _mm_or_si128(_mm_slli_epi16(k, 3), _mm_srli_epi16(k, 2))
-                     : _mm_or_si128(_mm_slli_epi16(k, 2), _mm_srli_epi16(k, 4));
-}
+// SSE2's 16-bit lanes, for the dither rule of the span kernels.
+struct Halves {
+    using I = __m128i;
+    static I set1i(int v) { return _mm_set1_epi16(int16_t(v)); }
+    static I add(I a, I b) { return _mm_add_epi16(a, b); }
+    static I sub(I a, I b) { return _mm_sub_epi16(a, b); }
+    static I andi(I a, I b) { return _mm_and_si128(a, b); }
+    static I ori(I a, I b) { return _mm_or_si128(a, b); }
+    static I srli(I a, int n) { return _mm_srli_epi16(a, n); }
+    static I slli(I a, int n) { return _mm_slli_epi16(a, n); }
+    static I mul16(I a, I b) { return _mm_mullo_epi16(a, b); }
+    static I greaterAsMinusOne(I a, I b) { return _mm_cmpgt_epi16(a, b); }
+};
 template <int Bits> __m128i ditherLevel8(__m128i c, __m128i cells) {
-    // k is c's top bits, less one where their copy below passes c's low bits.
-    const __m128i top = _mm_srli_epi16(c, 8 - Bits);
-    const __m128i low = _mm_and_si128(c, _mm_set1_epi16((1 << (8 - Bits)) - 1));
-    const __m128i k = _mm_add_epi16(top, _mm_cmpgt_epi16(_mm_srli_epi16(top, 2 * Bits - 8), low));
-    const __m128i up = _mm_add_epi16(k, _mm_set1_epi16(1));
-    const __m128i base = widened8<Bits>(k);
-    const __m128i step = _mm_sub_epi16(widened8<Bits>(up), base);
-    const __m128i rest = _mm_slli_epi16(_mm_sub_epi16(c, base), 5);
-    return _mm_add_epi16(up, _mm_cmpgt_epi16(_mm_mullo_epi16(cells, step), rest));
+    return ditherLevelLanes<Bits, Halves>(c, cells);
 }
 
 // Pixels x0 .. x1 - 1 of target row y into out[0 .. x1 - x0 - 1]: the
