@@ -97,22 +97,13 @@ void resolveRow(const RenderTarget& samples, int y, int x0, int x1, uint16_t* ou
     // clearing first (the memset of Wine's 32-bit msvcrt is slow).
     for (int j = 0; j < N; ++j) {
         const uint16_t* row = sampleRow(samples, y * N + j) + size_t(x0) * N;
-        if (j == 0) {
-            for (size_t c = 0; c < columns; ++c) {
-                uint32_t r, g, b;
-                widened<Is555>(row[c], r, g, b);
-                red[c] = uint16_t(r);
-                green[c] = uint16_t(g);
-                blue[c] = uint16_t(b);
-            }
-            continue;
-        }
+        const bool first = j == 0;
         for (size_t c = 0; c < columns; ++c) {
             uint32_t r, g, b;
             widened<Is555>(row[c], r, g, b);
-            red[c] = uint16_t(red[c] + r);
-            green[c] = uint16_t(green[c] + g);
-            blue[c] = uint16_t(blue[c] + b);
+            red[c] = uint16_t(r + (first ? 0 : red[c]));
+            green[c] = uint16_t(g + (first ? 0 : green[c]));
+            blue[c] = uint16_t(b + (first ? 0 : blue[c]));
         }
     }
     const int width = x1 - x0;
