@@ -9,9 +9,10 @@
 # cycle 11 (each comes after a cycle freed without Shutdown, whose session
 # its Init ended).
 # Then the check itself: the same run leaking a handle and a MiB a cycle on
-# purpose must show 10 handles and 10 MiB more growth from cycle 11 to 21 in
-# each count, or the counters Wine gives do not move (--no-leaking-run
-# leaves that out where each start takes long).
+# purpose must show 10 handles and 10 MiB more growth from cycle 11 to 21
+# (at least 5 of them in the private figure, which Wine trims), or the
+# counters Wine gives do not move (--no-leaking-run leaves that out where
+# each start takes long).
 # Exit 77 (skipped) while the build has not made kxcycle.exe or its Wine
 # cannot run here.
 set -u
@@ -54,8 +55,11 @@ if [ $leaking_run = 1 ]; then
   else
     echo "growth from cycle 11 to 21: $plain plain, $leaking leaking (handles, MiB private, MiB committed)"
     # 10 handles and 10 MiB leaked; a little of Wine's own may come or go.
+    # The private figure is Wine's resident one, which Wine trims now and
+    # then by a MiB or so (a leaking run's 10 MiB showed as 8.4 in one CI
+    # run, where committed memory showed all 10): half of it must show.
     if ! awk -v p="$plain" -v l="$leaking" 'BEGIN { split(p, a); split(l, b);
-      exit !(b[1] - a[1] >= 9 && b[2] - a[2] >= 9 && b[3] - a[3] >= 9) }'; then
+      exit !(b[1] - a[1] >= 9 && b[2] - a[2] >= 5 && b[3] - a[3] >= 9) }'; then
       echo "FAIL: the counts did not move by what the leaking run leaked"
       failures=$((failures + 1))
     fi
