@@ -324,6 +324,14 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     const int32_t first = std::max(rLo, surf.first);
     const int32_t last = std::min(rHi, surf.end - 1);
     if (first > last) return;
+    // Rows are found and set up a batch at a time, then drawn: the walkers
+    // and planes stay in registers while no span is called between them.
+    constexpr int kBatch = 32;
+    struct RowSpan {
+        Span s;
+        int32_t lo, hi;
+    };
+    RowSpan batch[kBatch];
     auto drawRows = [&](auto zero) {
         using Int = decltype(zero);
         const int32_t py = first * 16 + 8;
@@ -331,37 +339,49 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
         e[0].start(X0, Y0, X1, Y1, py);
         e[1].start(X1, Y1, X2, Y2, py);
         e[2].start(X2, Y2, X0, Y0, py);
-        for (int32_t row = first; row <= last; ++row, e[0].next(), e[1].next(), e[2].next()) {
-            Int lo = cLo, hi = Int(cHi) + 1;
-            e[0].clip(lo, hi);
-            e[1].clip(lo, hi);
-            e[2].clip(lo, hi);
-            if (lo >= hi) continue;
-            // Inside the area: 32-bit conversions, cheaper in the 32-bit build.
-            double fx = double(int32_t(lo)) + 0.5 - x0, fy = double(int32_t(row)) + 0.5 - y0;
-            s.q = float(pq.at(fx, fy));
-            const __m128d fx2 = _mm_set1_pd(fx), fy2 = _mm_set1_pd(fy);
-            if (textured) {
-                const __m128d uv = puv.at(fx2, fy2);
-                s.u = float(_mm_cvtsd_f64(uv));
-                s.v = float(_mm_cvtsd_f64(_mm_unpackhi_pd(uv, uv)));
+        for (int32_t row = first; row <= last;) {
+            int count = 0;
+            for (; row <= last && count < kBatch; ++row, e[0].next(), e[1].next(), e[2].next()) {
+                Int lo = cLo, hi = Int(cHi) + 1;
+                e[0].clip(lo, hi);
+                e[1].clip(lo, hi);
+                e[2].clip(lo, hi);
+                if (lo >= hi) continue;
+                RowSpan& rs = batch[count++];
+                rs.s = s;
+                rs.lo = int32_t(lo);
+                rs.hi = int32_t(hi);
+                // Inside the area: 32-bit conversions, cheaper in the 32-bit build.
+                double fx = double(int32_t(lo)) + 0.5 - x0, fy = double(int32_t(row)) + 0.5 - y0;
+                rs.s.q = float(pq.at(fx, fy));
+                const __m128d fx2 = _mm_set1_pd(fx), fy2 = _mm_set1_pd(fy);
+                if (textured) {
+                    const __m128d uv = puv.at(fx2, fy2);
+                    rs.s.u = float(_mm_cvtsd_f64(uv));
+                    rs.s.v = float(_mm_cvtsd_f64(_mm_unpackhi_pd(uv, uv)));
+                }
+                if (gouraud) {
+                    const __m128i rg = fixedPair(prg.at(fx2, fy2));
+                    const __m128i ba = fixedPair(pba.at(fx2, fy2));
+                    rs.s.r = _mm_cvtsi128_si32(rg);
+                    rs.s.g = _mm_cvtsi128_si32(_mm_shuffle_epi32(rg, 1));
+                    rs.s.b = _mm_cvtsi128_si32(ba);
+                    if (st.translucent) // only blending uses alpha
+                        rs.s.a = _mm_cvtsi128_si32(_mm_shuffle_epi32(ba, 1));
+                }
+                rs.s.x = int32_t(lo);
+                rs.s.y = row;
             }
-            if (gouraud) {
-                const __m128i rg = fixedPair(prg.at(fx2, fy2));
-                const __m128i ba = fixedPair(pba.at(fx2, fy2));
-                s.r = _mm_cvtsi128_si32(rg);
-                s.g = _mm_cvtsi128_si32(_mm_shuffle_epi32(rg, 1));
-                s.b = _mm_cvtsi128_si32(ba);
-                if (st.translucent)
-                    s.a = _mm_cvtsi128_si32(_mm_shuffle_epi32(ba, 1)); // only blending uses alpha
+            for (int k = 0; k < count; ++k) {
+                const RowSpan& rs = batch[k];
+                const int y = rs.s.y;
+                if (probe.on && y >= probe.y0 && y < probe.y1 && rs.lo < probe.x1 &&
+                    rs.hi > probe.x0) {
+                    probeSpan(probe, span, rs.s, ss, surf, y, rs.lo, rs.hi, st.translucent);
+                    continue;
+                }
+                span(surf.row(y) + rs.lo, surf.depthRow(y) + rs.lo, rs.hi - rs.lo, rs.s, ss);
             }
-            s.x = int32_t(lo);
-            s.y = int32_t(row);
-            if (probe.on && row >= probe.y0 && row < probe.y1 && lo < probe.x1 && hi > probe.x0) {
-                probeSpan(probe, span, s, ss, surf, int(row), int(lo), int(hi), st.translucent);
-                continue;
-            }
-            span(surf.row(int(row)) + lo, surf.depthRow(int(row)) + lo, int(hi - lo), s, ss);
         }
     };
     if (minX > -kSmallTriangle && maxX < kSmallTriangle && minY > -kSmallTriangle &&
