@@ -8,6 +8,8 @@
 
 #include <emmintrin.h>
 
+#include <cstring>
+
 #define KX_SPAN __attribute__((target("sse2"), always_inline)) inline
 
 namespace softsgl {
@@ -112,11 +114,16 @@ struct Lanes {
     KX_SPAN static I loadPixels(const uint16_t* p) {
         return widen(_mm_loadl_epi64(reinterpret_cast<const I*>(p)));
     }
+    // A last group's n (1 to 3) pixels or depths, the other lanes 0: read
+    // in pieces as wide as they are, not copied through memory (a copy
+    // written in pieces and read back whole waits for the writes to retire).
     KX_SPAN static I loadPixelsPart(const uint16_t* p, int n) {
-        alignas(16) uint16_t v[8] = {};
-        for (int k = 0; k < n; ++k)
-            v[k] = p[k];
-        return loadPixels(v);
+        if (n == 1) return widen(_mm_cvtsi32_si128(p[0]));
+        uint32_t two;
+        std::memcpy(&two, p, 4);
+        I v = _mm_cvtsi32_si128(int32_t(two));
+        if (n == 3) v = _mm_insert_epi16(v, p[2], 2);
+        return widen(v);
     }
     KX_SPAN static void storePixels(uint16_t* p, I pixels, M m) {
         const I keep = _mm_packs_epi32(m, m);
@@ -134,10 +141,9 @@ struct Lanes {
     }
     KX_SPAN static F loadDepth(const float* z) { return _mm_loadu_ps(z); }
     KX_SPAN static F loadDepthPart(const float* z, int n) {
-        alignas(16) float v[4] = {};
-        for (int k = 0; k < n; ++k)
-            v[k] = z[k];
-        return _mm_load_ps(v);
+        if (n == 1) return _mm_load_ss(z);
+        const F two = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const I*>(z)));
+        return n == 2 ? two : _mm_movelh_ps(two, _mm_load_ss(z + 2));
     }
     KX_SPAN static void storeDepth(float* z, F q, F old, M m) {
         const F keep = _mm_castsi128_ps(m);
