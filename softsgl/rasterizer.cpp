@@ -120,12 +120,13 @@ template <typename Int> struct EdgeWalker {
             constant += constantStep;
             return;
         }
+        // Without a branch: which rows carry follows the edge's slope, and
+        // a mispredicted branch a row cost more than the arithmetic.
         q += stepQ;
         r += stepR;
-        if (r >= d) {
-            r -= d;
-            ++q;
-        }
+        const Int carry = Int(r >= d);
+        q += carry;
+        r -= d & -carry;
     }
     // Narrows [lo, hi) to the columns inside this edge on the current row.
     void clip(Int& lo, Int& hi) const {
