@@ -53,6 +53,8 @@ struct Lanes {
     KX_SPAN static I add(I a, I b) { return _mm256_add_epi32(a, b); }
     KX_SPAN static I sub(I a, I b) { return _mm256_sub_epi32(a, b); }
     KX_SPAN static I mul16(I a, I b) { return _mm256_mullo_epi16(a, b); }
+    // The high halves of each 16-bit half's unsigned product.
+    KX_SPAN static I mulHigh16(I a, I b) { return _mm256_mulhi_epu16(a, b); }
     // Each lane's two signed 16-bit halves times b's, summed.
     KX_SPAN static I maddHalves(I a, I b) { return _mm256_madd_epi16(a, b); }
     KX_SPAN static I mul32(I a, I b) { return _mm256_mullo_epi32(a, b); }

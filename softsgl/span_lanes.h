@@ -53,16 +53,19 @@ struct LaneSpan {
         return uint32_t(base) < (256u << 16) && uint32_t(last) < (256u << 16);
     }
 
-    // round(a b / 255) for lanes of 0..255.
+    // round(a b / 255) for lanes of 0..255, as pixel_ops.h's: its (x + (x >>
+    // 8)) >> 8 is (257 x) >> 16 for every x below 2^16, one multiply-high
+    // of the low half (the high half is 0 and stays 0).
     KX_SPAN static I mul255(I a, I b) {
-        I x = Lanes::add(Lanes::mul16(a, b), Lanes::set1i(128));
-        return Lanes::srli(Lanes::add(x, Lanes::srli(x, 8)), 8);
+        const I x = Lanes::add(Lanes::mul16(a, b), Lanes::set1i(128));
+        return Lanes::mulHigh16(x, Lanes::set1i(257));
     }
-    // round((s a + d (255 - a)) / 255).
+    // round((s a + d (255 - a)) / 255), the same way: x is at most 255 x 255
+    // + 128.
     KX_SPAN static I blend255(I s, I d, I a, I full) {
-        I x = Lanes::add(Lanes::add(Lanes::mul16(s, a), Lanes::mul16(d, Lanes::sub(full, a))),
-                         Lanes::set1i(128));
-        return Lanes::srli(Lanes::add(x, Lanes::srli(x, 8)), 8);
+        const I x = Lanes::add(Lanes::add(Lanes::mul16(s, a), Lanes::mul16(d, Lanes::sub(full, a))),
+                               Lanes::set1i(128));
+        return Lanes::mulHigh16(x, Lanes::set1i(257));
     }
     // floorToInt of pixel_ops.h: NaN and values below -2^30 to -2^30, above 2^30 to 2^30.
     KX_SPAN static I floorLanes(F f) {
