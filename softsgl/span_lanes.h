@@ -162,6 +162,8 @@ struct LaneSpan {
         // Where no lane's column wraps, each row's two texels lie side by
         // side: gatherPair loads them together.
         const bool sideBySide = Lanes::none(Lanes::equal(col0, mask));
+        const I topLeft = Lanes::ori(row0, col0), topRight = Lanes::ori(row0, col1);
+        const I bottomLeft = Lanes::ori(row1, col0), bottomRight = Lanes::ori(row1, col1);
         I t[4];
         if (!Opacity) {
             const I columnWeights = Lanes::ori(wx0, Lanes::slli(wx1, 16));
@@ -171,9 +173,9 @@ struct LaneSpan {
             // live at once; x86-64 code fetches both rows first, and the
             // loads overlap (each order measured faster where it is used).
             I top[3], bottom[3];
-            rowTexels(sideBySide, Lanes::ori(row0, col0), Lanes::ori(row0, col1), t[0], t[1]);
+            rowTexels(sideBySide, topLeft, topRight, t[0], t[1]);
             if (kFewRegisters) sumRow(t[0], t[1], columnWeights, top);
-            rowTexels(sideBySide, Lanes::ori(row1, col0), Lanes::ori(row1, col1), t[2], t[3]);
+            rowTexels(sideBySide, bottomLeft, bottomRight, t[2], t[3]);
             if (!kFewRegisters) sumRow(t[0], t[1], columnWeights, top);
             sumRow(t[2], t[3], columnWeights, bottom);
             r = acrossRows(top[0], bottom[0], rowWeights);
@@ -181,8 +183,8 @@ struct LaneSpan {
             b = acrossRows(top[2], bottom[2], rowWeights);
             return;
         }
-        rowTexels(sideBySide, Lanes::ori(row0, col0), Lanes::ori(row0, col1), t[0], t[1]);
-        rowTexels(sideBySide, Lanes::ori(row1, col0), Lanes::ori(row1, col1), t[2], t[3]);
+        rowTexels(sideBySide, topLeft, topRight, t[0], t[1]);
+        rowTexels(sideBySide, bottomLeft, bottomRight, t[2], t[3]);
         // Weight times opacity: (256ths x opacity, below 2^16) x 256ths.
         const I w[4] = {
             Lanes::mulShort(wx0, Lanes::mul16(wy0, Lanes::sub(full, Lanes::srli(t[0], 24)))),
