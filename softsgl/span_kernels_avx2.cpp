@@ -18,6 +18,8 @@ namespace {
 
 struct Lanes {
     static constexpr int N = 8;
+    // Groups tested and fetched as they are drawn (see laneRun).
+    static constexpr bool kLookAhead = false;
     using F = __m256;
     using I = __m256i;
     using M = __m256i; // all ones in a lane that is set

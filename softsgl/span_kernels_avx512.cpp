@@ -11,9 +11,10 @@
 #if defined(KX_AVX512_KERNELS)
 
 // GCC 12's AVX-512 headers start some intrinsics from an undefined
-// register and then warn that it may be used uninitialised.
+// register and then warn that it is, or may be, used uninitialised.
 #if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
 
@@ -25,6 +26,8 @@ namespace {
 
 struct Lanes {
     static constexpr int N = 16;
+    // Groups tested and fetched as they are drawn (see laneRun).
+    static constexpr bool kLookAhead = false;
     using F = __m512;
     using I = __m512i;
     using M = __mmask16;

@@ -13,9 +13,6 @@
 
 #include "softsgl/dither_lanes.h"
 
-// Code for a processor with 8 vector registers (i686) rather than 16 or 32.
-constexpr bool kFewRegisters = sizeof(void*) == 4;
-
 // Bilinear filtering (Filter) and ordered dithering (Dither) are the plain
 // kernel's too, in exact integer lanes: see filter() and dither_lanes.h.
 // Opacity: the filter weighs texels by their opacity (translucent spans of
@@ -148,13 +145,22 @@ struct LaneSpan {
             second = Lanes::gather(texels, right);
         }
     }
-    // The four texels around (u - 0.5, v - 0.5), wrapping: r, g, b of the
-    // filtered texel, and its opacity when Opacity.
-    KX_SPAN void filter(F u, F v, I& r, I& g, I& b, I& opacity) const {
+    // A group's depth test and texels, found as it is drawn or, where the
+    // level looks ahead, while the group before it is drawn (see laneRun):
+    // nearest texels in t[0]; filtered, the four around each pixel, with
+    // their weights in 256ths.
+    struct Ahead {
+        F q, zOld;
+        M pass; // lanes whose depth test passes
+        bool any;
+        I t[Filter ? 4 : 1];
+        I wx1, wy1;
+    };
+    // The four texels around (u - 0.5, v - 0.5), wrapping, and the weights.
+    KX_SPAN void fetchFiltered(F u, F v, Ahead& a) const {
         const F x = Lanes::sub(u, Lanes::set1(0.5f)), y = Lanes::sub(v, Lanes::set1(0.5f));
         const I x0 = floorLanes(x), y0 = floorLanes(y);
-        const I wx1 = fraction256(x, x0), wy1 = fraction256(y, y0);
-        const I wx0 = Lanes::sub(Lanes::set1i(256), wx1), wy0 = Lanes::sub(Lanes::set1i(256), wy1);
+        a.wx1 = fraction256(x, x0), a.wy1 = fraction256(y, y0);
         const I one = Lanes::set1i(1);
         const I col0 = Lanes::andi(x0, mask), col1 = Lanes::andi(Lanes::add(x0, one), mask);
         const I row0 = Lanes::sll(Lanes::andi(y0, mask), shift);
@@ -162,29 +168,25 @@ struct LaneSpan {
         // Where no lane's column wraps, each row's two texels lie side by
         // side: gatherPair loads them together.
         const bool sideBySide = Lanes::none(Lanes::equal(col0, mask));
-        const I topLeft = Lanes::ori(row0, col0), topRight = Lanes::ori(row0, col1);
-        const I bottomLeft = Lanes::ori(row1, col0), bottomRight = Lanes::ori(row1, col1);
-        I t[4];
+        rowTexels(sideBySide, Lanes::ori(row0, col0), Lanes::ori(row0, col1), a.t[0], a.t[1]);
+        rowTexels(sideBySide, Lanes::ori(row1, col0), Lanes::ori(row1, col1), a.t[2], a.t[3]);
+    }
+    // r, g, b of the filtered texel, and its opacity when Opacity.
+    KX_SPAN void filter(const Ahead& a, I& r, I& g, I& b, I& opacity) const {
+        const I* t = a.t;
+        const I wx1 = a.wx1, wy1 = a.wy1;
+        const I wx0 = Lanes::sub(Lanes::set1i(256), wx1), wy0 = Lanes::sub(Lanes::set1i(256), wy1);
         if (!Opacity) {
             const I columnWeights = Lanes::ori(wx0, Lanes::slli(wx1, 16));
             const I rowWeights = Lanes::ori(wy0, Lanes::slli(wy1, 16));
-            // i686 code (8 vector registers) sums the top row's texels
-            // before it fetches the bottom row's, so that fewer values are
-            // live at once; x86-64 code fetches both rows first, and the
-            // loads overlap (each order measured faster where it is used).
             I top[3], bottom[3];
-            rowTexels(sideBySide, topLeft, topRight, t[0], t[1]);
-            if (kFewRegisters) sumRow(t[0], t[1], columnWeights, top);
-            rowTexels(sideBySide, bottomLeft, bottomRight, t[2], t[3]);
-            if (!kFewRegisters) sumRow(t[0], t[1], columnWeights, top);
+            sumRow(t[0], t[1], columnWeights, top);
             sumRow(t[2], t[3], columnWeights, bottom);
             r = acrossRows(top[0], bottom[0], rowWeights);
             g = acrossRows(top[1], bottom[1], rowWeights);
             b = acrossRows(top[2], bottom[2], rowWeights);
             return;
         }
-        rowTexels(sideBySide, topLeft, topRight, t[0], t[1]);
-        rowTexels(sideBySide, bottomLeft, bottomRight, t[2], t[3]);
         // Weight times opacity: (256ths x opacity, below 2^16) x 256ths.
         const I w[4] = {
             Lanes::mulShort(wx0, Lanes::mul16(wy0, Lanes::sub(full, Lanes::srli(t[0], 24)))),
@@ -236,6 +238,33 @@ struct LaneSpan {
         }
     }
 
+    // The depth test of the N pixels (count of them in a last, partial
+    // group) at indices fi, depths z; where the level looks ahead, the
+    // texels too if any pixel passes. No other group writes these depths.
+    template <bool Whole> KX_SPAN void prepare(F fi, const float* z, int count, Ahead& a) const {
+        a.q = Lanes::add(q0, Lanes::mul(fi, dq));
+        a.zOld = Whole ? Lanes::loadDepth(z) : Lanes::loadDepthPart(z, count);
+        a.pass = Lanes::greaterEqual(a.q, a.zOld);
+        if (!Whole) a.pass = Lanes::andMask(a.pass, Lanes::firstLanes(count));
+        a.any = !Lanes::none(a.pass);
+        if (Lanes::kLookAhead) { // copied whole from group to group: all set
+            a.wx1 = a.wy1 = Lanes::zero();
+            for (I& t : a.t)
+                t = a.wx1;
+        }
+        if (Lanes::kLookAhead && Textured && a.any) fetch(fi, a);
+    }
+    // The texels of the pixels at indices fi (depths a.q).
+    KX_SPAN void fetch(F fi, Ahead& a) const {
+        const F w = Lanes::div(Lanes::set1(1.0f), a.q);
+        const F u = Lanes::mul(Lanes::add(u0, Lanes::mul(fi, du)), w);
+        const F v = Lanes::mul(Lanes::add(v0, Lanes::mul(fi, dv)), w);
+        if (Filter) return fetchFiltered(u, v, a);
+        const I tu = Lanes::andi(floorLanes(u), mask);
+        const I tv = Lanes::andi(floorLanes(v), mask);
+        a.t[0] = Lanes::gather(texels, Lanes::ori(Lanes::sll(tv, shift), tu));
+    }
+
     KX_SPAN void advance() {
         if (!Gouraud) return;
         rAcc = Lanes::add(rAcc, rStep);
@@ -244,37 +273,28 @@ struct LaneSpan {
         if (Blend) aAcc = Lanes::add(aAcc, aStep);
     }
 
-    // The N pixels (count of them in a last, partial group) from d and z;
-    // fi holds their indices in the span as floats.
+    // The N pixels (count of them in a last, partial group) at d and z,
+    // tested (and fetched) by prepare().
     template <bool Whole, bool Clamp>
-    KX_SPAN void group(uint16_t* d, float* z, int count, F fi) const {
-        const F q = Lanes::add(q0, Lanes::mul(fi, dq));
-        const F zOld = Whole ? Lanes::loadDepth(z) : Lanes::loadDepthPart(z, count);
-        M pass = Lanes::greaterEqual(q, zOld);
-        if (!Whole) pass = Lanes::andMask(pass, Lanes::firstLanes(count));
-        if (Lanes::none(pass)) return;
+    KX_SPAN void group(uint16_t* d, float* z, int count, F fi, Ahead& ahead) const {
+        if (!ahead.any) return;
+        const F q = ahead.q, zOld = ahead.zOld;
+        M pass = ahead.pass;
         I r = flatR, g = flatG, b = flatB, a = flatA;
         if (Gouraud) {
             r = channel<Clamp>(rAcc), g = channel<Clamp>(gAcc), b = channel<Clamp>(bAcc);
             if (Blend) a = channel<Clamp>(aAcc);
         }
+        if (Textured && !Lanes::kLookAhead) fetch(fi, ahead);
         if (Textured && Filter) {
-            const F w = Lanes::div(Lanes::set1(1.0f), q);
-            const F u = Lanes::mul(Lanes::add(u0, Lanes::mul(fi, du)), w);
-            const F v = Lanes::mul(Lanes::add(v0, Lanes::mul(fi, dv)), w);
             I tr, tg, tb, opacity = full;
-            filter(u, v, tr, tg, tb, opacity);
+            filter(ahead, tr, tg, tb, opacity);
             r = mul255(r, tr);
             g = mul255(g, tg);
             b = mul255(b, tb);
             if (Opacity) a = mul255(a, opacity);
         } else if (Textured) {
-            const F w = Lanes::div(Lanes::set1(1.0f), q);
-            const F u = Lanes::mul(Lanes::add(u0, Lanes::mul(fi, du)), w);
-            const F v = Lanes::mul(Lanes::add(v0, Lanes::mul(fi, dv)), w);
-            const I tu = Lanes::andi(floorLanes(u), mask);
-            const I tv = Lanes::andi(floorLanes(v), mask);
-            const I t = Lanes::gather(texels, Lanes::ori(Lanes::sll(tv, shift), tu));
+            const I t = ahead.t[0];
             r = mul255(r, Lanes::andi(t, full));
             g = mul255(g, Lanes::andi(Lanes::srli(t, 8), full));
             b = mul255(b, Lanes::andi(Lanes::srli(t, 16), full));
@@ -335,15 +355,51 @@ struct LaneSpan {
 template <bool Clamp, class Shader>
 KX_SPAN void laneRun(Shader& walk, uint16_t* dst, float* z, int n) {
     // Pixel indices as floats: exact, as spans are far shorter than 2^24.
-    typename Lanes::F fi = Lanes::iota();
-    const typename Lanes::F step = Lanes::set1(float(Lanes::N));
+    using F = typename Lanes::F;
+    F fi = Lanes::iota();
+    const F step = Lanes::set1(float(Lanes::N));
+    constexpr int N = Lanes::N;
+    typename Shader::Ahead ahead, next;
+    if (!Lanes::kLookAhead) {
+        int i = 0;
+        for (; i + N <= n; i += N) {
+            walk.template prepare<true>(fi, z + i, N, ahead);
+            walk.template group<true, Clamp>(dst + i, z + i, N, fi, ahead);
+            fi = Lanes::add(fi, step);
+            walk.advance();
+        }
+        if (i < n) {
+            walk.template prepare<false>(fi, z + i, n - i, ahead);
+            walk.template group<false, Clamp>(dst + i, z + i, n - i, fi, ahead);
+        }
+        return;
+    }
+    // Looking ahead: each group's depth test, division and texel loads are
+    // done while the group before it is drawn, whose work then covers
+    // their latency. With four lanes a group is too short to cover it by
+    // itself.
+    if (n >= N)
+        walk.template prepare<true>(fi, z, N, ahead);
+    else
+        walk.template prepare<false>(fi, z, n, ahead);
     int i = 0;
-    for (; i + Lanes::N <= n; i += Lanes::N) {
-        walk.template group<true, Clamp>(dst + i, z + i, Lanes::N, fi);
-        fi = Lanes::add(fi, step);
+    for (; i + 2 * N <= n; i += N) {
+        const F fiNext = Lanes::add(fi, step);
+        walk.template prepare<true>(fiNext, z + i + N, N, next);
+        walk.template group<true, Clamp>(dst + i, z + i, N, fi, ahead);
+        fi = fiNext, ahead = next;
         walk.advance();
     }
-    if (i < n) walk.template group<false, Clamp>(dst + i, z + i, n - i, fi);
+    if (i + N <= n) { // a whole group, and perhaps a partial one after it
+        const int rest = n - i - N;
+        const F fiNext = Lanes::add(fi, step);
+        if (rest > 0) walk.template prepare<false>(fiNext, z + i + N, rest, next);
+        walk.template group<true, Clamp>(dst + i, z + i, N, fi, ahead);
+        if (rest == 0) return;
+        walk.advance();
+        i += N, fi = fiNext, ahead = next;
+    }
+    if (i < n) walk.template group<false, Clamp>(dst + i, z + i, n - i, fi, ahead);
 }
 
 template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither, bool Filter,
