@@ -18,8 +18,9 @@ namespace {
 
 struct Lanes {
     static constexpr int N = 8;
-    // Groups tested and fetched as they are drawn (see laneRun).
-    static constexpr bool kLookAhead = false;
+    // Groups tested and fetched as they are drawn, divided a group ahead
+    // (see laneRun).
+    static constexpr bool kFetchAhead = false;
     using F = __m256;
     using I = __m256i;
     using M = __m256i; // all ones in a lane that is set

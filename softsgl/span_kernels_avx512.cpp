@@ -26,8 +26,9 @@ namespace {
 
 struct Lanes {
     static constexpr int N = 16;
-    // Groups tested and fetched as they are drawn (see laneRun).
-    static constexpr bool kLookAhead = false;
+    // Groups tested and fetched as they are drawn, divided a group ahead
+    // (see laneRun).
+    static constexpr bool kFetchAhead = false;
     using F = __m512;
     using I = __m512i;
     using M = __mmask16;

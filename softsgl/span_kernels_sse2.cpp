@@ -17,10 +17,11 @@ namespace {
 
 struct Lanes {
     static constexpr int N = 4;
-    // Whether a span's groups are tested and fetched a group ahead (see
-    // laneRun): faster with four lanes, slower with eight or sixteen, whose
-    // groups already give the processor enough to overlap.
-    static constexpr bool kLookAhead = true;
+    // Whether a span's groups are tested and their texels fetched a group
+    // ahead, or only divided ahead (see laneRun): fetching ahead is faster
+    // with four lanes, slower with eight or sixteen, whose groups carry
+    // more and cover more by themselves.
+    static constexpr bool kFetchAhead = true;
     using F = __m128;
     using I = __m128i;
     using M = __m128i; // all ones in a lane that is set

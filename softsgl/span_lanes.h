@@ -20,6 +20,7 @@
 template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither, bool Filter,
           bool Opacity>
 struct LaneSpan {
+    static constexpr bool kTextured = Textured;
     using F = typename Lanes::F;
     using I = typename Lanes::I;
     using M = typename Lanes::M;
@@ -150,7 +151,7 @@ struct LaneSpan {
     // nearest texels in t[0]; filtered, the four around each pixel, with
     // their weights in 256ths.
     struct Ahead {
-        F q, zOld;
+        F q, zOld, u, v;
         M pass; // lanes whose depth test passes
         bool any;
         I t[Filter ? 4 : 1];
@@ -238,27 +239,38 @@ struct LaneSpan {
         }
     }
 
+    // The depths of the pixels at indices fi.
+    KX_SPAN F depths(F fi) const { return Lanes::add(q0, Lanes::mul(fi, dq)); }
+    // Their texel coordinates: the perspective divide.
+    KX_SPAN void divide(F fi, F q, F& u, F& v) const {
+        const F w = Lanes::div(Lanes::set1(1.0f), q);
+        u = Lanes::mul(Lanes::add(u0, Lanes::mul(fi, du)), w);
+        v = Lanes::mul(Lanes::add(v0, Lanes::mul(fi, dv)), w);
+    }
     // The depth test of the N pixels (count of them in a last, partial
-    // group) at indices fi, depths z; where the level looks ahead, the
-    // texels too if any pixel passes. No other group writes these depths.
-    template <bool Whole> KX_SPAN void prepare(F fi, const float* z, int count, Ahead& a) const {
-        a.q = Lanes::add(q0, Lanes::mul(fi, dq));
+    // group) at indices fi, depths q, old depths z; where the level fetches
+    // ahead, their texels too if any pixel passes. No other group writes
+    // these depths.
+    template <bool Whole>
+    KX_SPAN void prepare(F fi, F q, const float* z, int count, Ahead& a) const {
+        a.q = q;
         a.zOld = Whole ? Lanes::loadDepth(z) : Lanes::loadDepthPart(z, count);
-        a.pass = Lanes::greaterEqual(a.q, a.zOld);
+        a.pass = Lanes::greaterEqual(q, a.zOld);
         if (!Whole) a.pass = Lanes::andMask(a.pass, Lanes::firstLanes(count));
         a.any = !Lanes::none(a.pass);
-        if (Lanes::kLookAhead) { // copied whole from group to group: all set
-            a.wx1 = a.wy1 = Lanes::zero();
-            for (I& t : a.t)
-                t = a.wx1;
+        if (!Lanes::kFetchAhead) return;
+        a.wx1 = a.wy1 = Lanes::zero(); // copied whole from group to group: all set
+        a.u = a.v = q;
+        for (I& t : a.t)
+            t = a.wx1;
+        if (Textured && a.any) {
+            divide(fi, q, a.u, a.v);
+            fetch(a);
         }
-        if (Lanes::kLookAhead && Textured && a.any) fetch(fi, a);
     }
-    // The texels of the pixels at indices fi (depths a.q).
-    KX_SPAN void fetch(F fi, Ahead& a) const {
-        const F w = Lanes::div(Lanes::set1(1.0f), a.q);
-        const F u = Lanes::mul(Lanes::add(u0, Lanes::mul(fi, du)), w);
-        const F v = Lanes::mul(Lanes::add(v0, Lanes::mul(fi, dv)), w);
+    // The texels at the coordinates a.u, a.v.
+    KX_SPAN void fetch(Ahead& a) const {
+        const F u = a.u, v = a.v;
         if (Filter) return fetchFiltered(u, v, a);
         const I tu = Lanes::andi(floorLanes(u), mask);
         const I tv = Lanes::andi(floorLanes(v), mask);
@@ -276,7 +288,7 @@ struct LaneSpan {
     // The N pixels (count of them in a last, partial group) at d and z,
     // tested (and fetched) by prepare().
     template <bool Whole, bool Clamp>
-    KX_SPAN void group(uint16_t* d, float* z, int count, F fi, Ahead& ahead) const {
+    KX_SPAN void group(uint16_t* d, float* z, int count, Ahead& ahead) const {
         if (!ahead.any) return;
         const F q = ahead.q, zOld = ahead.zOld;
         M pass = ahead.pass;
@@ -285,7 +297,7 @@ struct LaneSpan {
             r = channel<Clamp>(rAcc), g = channel<Clamp>(gAcc), b = channel<Clamp>(bAcc);
             if (Blend) a = channel<Clamp>(aAcc);
         }
-        if (Textured && !Lanes::kLookAhead) fetch(fi, ahead);
+        if (Textured && !Lanes::kFetchAhead) fetch(ahead);
         if (Textured && Filter) {
             I tr, tg, tb, opacity = full;
             filter(ahead, tr, tg, tb, opacity);
@@ -360,46 +372,55 @@ KX_SPAN void laneRun(Shader& walk, uint16_t* dst, float* z, int n) {
     const F step = Lanes::set1(float(Lanes::N));
     constexpr int N = Lanes::N;
     typename Shader::Ahead ahead, next;
-    if (!Lanes::kLookAhead) {
+    if (!Lanes::kFetchAhead) {
+        // Each group's perspective divide is done while the group before it
+        // is drawn, which covers its latency.
+        F q = walk.depths(fi), u = Lanes::set1(0.0f), v = u, uNext = u, vNext = u;
+        if (Shader::kTextured) walk.divide(fi, q, u, v);
         int i = 0;
         for (; i + N <= n; i += N) {
-            walk.template prepare<true>(fi, z + i, N, ahead);
-            walk.template group<true, Clamp>(dst + i, z + i, N, fi, ahead);
-            fi = Lanes::add(fi, step);
+            const F fiNext = Lanes::add(fi, step), qNext = walk.depths(fiNext);
+            if (Shader::kTextured) walk.divide(fiNext, qNext, uNext, vNext);
+            walk.template prepare<true>(fi, q, z + i, N, ahead);
+            ahead.u = u, ahead.v = v;
+            walk.template group<true, Clamp>(dst + i, z + i, N, ahead);
+            fi = fiNext, q = qNext, u = uNext, v = vNext;
             walk.advance();
         }
         if (i < n) {
-            walk.template prepare<false>(fi, z + i, n - i, ahead);
-            walk.template group<false, Clamp>(dst + i, z + i, n - i, fi, ahead);
+            walk.template prepare<false>(fi, q, z + i, n - i, ahead);
+            ahead.u = u, ahead.v = v;
+            walk.template group<false, Clamp>(dst + i, z + i, n - i, ahead);
         }
         return;
     }
-    // Looking ahead: each group's depth test, division and texel loads are
+    // Fetching ahead: each group's depth test, divide and texel loads are
     // done while the group before it is drawn, whose work then covers
     // their latency. With four lanes a group is too short to cover it by
     // itself.
     if (n >= N)
-        walk.template prepare<true>(fi, z, N, ahead);
+        walk.template prepare<true>(fi, walk.depths(fi), z, N, ahead);
     else
-        walk.template prepare<false>(fi, z, n, ahead);
+        walk.template prepare<false>(fi, walk.depths(fi), z, n, ahead);
     int i = 0;
     for (; i + 2 * N <= n; i += N) {
         const F fiNext = Lanes::add(fi, step);
-        walk.template prepare<true>(fiNext, z + i + N, N, next);
-        walk.template group<true, Clamp>(dst + i, z + i, N, fi, ahead);
+        walk.template prepare<true>(fiNext, walk.depths(fiNext), z + i + N, N, next);
+        walk.template group<true, Clamp>(dst + i, z + i, N, ahead);
         fi = fiNext, ahead = next;
         walk.advance();
     }
     if (i + N <= n) { // a whole group, and perhaps a partial one after it
         const int rest = n - i - N;
         const F fiNext = Lanes::add(fi, step);
-        if (rest > 0) walk.template prepare<false>(fiNext, z + i + N, rest, next);
-        walk.template group<true, Clamp>(dst + i, z + i, N, fi, ahead);
+        if (rest > 0)
+            walk.template prepare<false>(fiNext, walk.depths(fiNext), z + i + N, rest, next);
+        walk.template group<true, Clamp>(dst + i, z + i, N, ahead);
         if (rest == 0) return;
         walk.advance();
         i += N, fi = fiNext, ahead = next;
     }
-    if (i < n) walk.template group<false, Clamp>(dst + i, z + i, n - i, fi, ahead);
+    if (i < n) walk.template group<false, Clamp>(dst + i, z + i, n - i, ahead);
 }
 
 template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither, bool Filter,
