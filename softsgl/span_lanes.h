@@ -146,10 +146,11 @@ struct LaneSpan {
             second = Lanes::gather(texels, right);
         }
     }
-    // A group's depth test and texels, found as it is drawn or, where the
-    // level looks ahead, while the group before it is drawn (see laneRun):
-    // nearest texels in t[0]; filtered, the four around each pixel, with
-    // their weights in 256ths.
+    // A group's depth test, texel coordinates u, v and texels, found while
+    // the group before it is drawn or, for the texels where the level does
+    // not fetch ahead, as it is drawn (see laneRun): nearest texels in
+    // t[0]; filtered, the four around each pixel, with their weights in
+    // 256ths.
     struct Ahead {
         F q, zOld, u, v;
         M pass; // lanes whose depth test passes
