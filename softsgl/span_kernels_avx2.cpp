@@ -11,6 +11,8 @@
 
 #include <immintrin.h>
 
+#include <type_traits>
+
 #define KX_SPAN __attribute__((target("avx2"), always_inline)) inline
 
 namespace softsgl {

@@ -18,6 +18,8 @@
 #endif
 #include <immintrin.h>
 
+#include <type_traits>
+
 #define KX_SPAN                                                                                    \
     __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"), always_inline)) inline
 

@@ -8,6 +8,8 @@
 
 #include <emmintrin.h>
 
+#include <type_traits>
+
 #include <cstring>
 
 #define KX_SPAN __attribute__((target("sse2"), always_inline)) inline

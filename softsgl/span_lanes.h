@@ -11,6 +11,7 @@
 //
 // No lambdas here: GCC does not give them the enclosing function's target.
 
+// The level file includes <type_traits> before its namespace.
 #include "softsgl/dither_lanes.h"
 
 // Bilinear filtering (Filter) and ordered dithering (Dither) are the plain
@@ -21,6 +22,12 @@ template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither, bool
           bool Opacity>
 struct LaneSpan {
     static constexpr bool kTextured = Textured;
+    // How a level that fetches ahead hands the prepared group on: a
+    // filtered one (four texels and weights) lives in memory, and trading
+    // pointers to it spares copying it; so does a nearest one in i686 code,
+    // whose eight vector registers cannot hold it. In x86-64 code sixteen
+    // can, and a copy is faster.
+    static constexpr bool kTradeAhead = Filter || sizeof(void*) == 4;
     using F = typename Lanes::F;
     using I = typename Lanes::I;
     using M = typename Lanes::M;
@@ -260,10 +267,12 @@ struct LaneSpan {
         if (!Whole) a.pass = Lanes::andMask(a.pass, Lanes::firstLanes(count));
         a.any = !Lanes::none(a.pass);
         if (!Lanes::kFetchAhead) return;
-        a.wx1 = a.wy1 = Lanes::zero(); // copied whole from group to group: all set
-        a.u = a.v = q;
-        for (I& t : a.t)
-            t = a.wx1;
+        if (!kTradeAhead) { // copied whole from group to group: all set
+            a.wx1 = a.wy1 = Lanes::zero();
+            a.u = a.v = q;
+            for (I& t : a.t)
+                t = a.wx1;
+        }
         if (Textured && a.any) {
             divide(fi, q, a.u, a.v);
             fetch(a);
@@ -363,6 +372,28 @@ struct LaneSpan {
     }
 };
 
+// The prepared groups of a level that fetches ahead, the current one and
+// the next: the next is handed on by copying it (Copied), or by trading
+// pointers (Traded; see kTradeAhead).
+template <class Ahead> struct Copied {
+    Ahead cur, nxt;
+    KX_SPAN Ahead& current() { return cur; }
+    KX_SPAN Ahead& next() { return nxt; }
+    KX_SPAN void handOn() { cur = nxt; }
+};
+template <class Ahead> struct Traded {
+    Ahead a, b;
+    Ahead* cur = &a;
+    Ahead* nxt = &b;
+    KX_SPAN Ahead& current() { return *cur; }
+    KX_SPAN Ahead& next() { return *nxt; }
+    KX_SPAN void handOn() {
+        Ahead* const was = cur;
+        cur = nxt;
+        nxt = was;
+    }
+};
+
 // Walks the span in place: a copy of the shader's state would live on the
 // stack in i686 code, which has too few vector registers to hold it.
 template <bool Clamp, class Shader>
@@ -372,8 +403,8 @@ KX_SPAN void laneRun(Shader& walk, uint16_t* dst, float* z, int n) {
     F fi = Lanes::iota();
     const F step = Lanes::set1(float(Lanes::N));
     constexpr int N = Lanes::N;
-    typename Shader::Ahead ahead, next;
     if (!Lanes::kFetchAhead) {
+        typename Shader::Ahead ahead;
         // Each group's perspective divide is done while the group before it
         // is drawn, which covers its latency.
         F q = walk.depths(fi), u = Lanes::set1(0.0f), v = u, uNext = u, vNext = u;
@@ -399,29 +430,34 @@ KX_SPAN void laneRun(Shader& walk, uint16_t* dst, float* z, int n) {
     // done while the group before it is drawn, whose work then covers
     // their latency. With four lanes a group is too short to cover it by
     // itself.
+    using Ahead = typename Shader::Ahead;
+    std::conditional_t<Shader::kTradeAhead, Traded<Ahead>, Copied<Ahead>> groups;
     if (n >= N)
-        walk.template prepare<true>(fi, walk.depths(fi), z, N, ahead);
+        walk.template prepare<true>(fi, walk.depths(fi), z, N, groups.current());
     else
-        walk.template prepare<false>(fi, walk.depths(fi), z, n, ahead);
+        walk.template prepare<false>(fi, walk.depths(fi), z, n, groups.current());
     int i = 0;
     for (; i + 2 * N <= n; i += N) {
         const F fiNext = Lanes::add(fi, step);
-        walk.template prepare<true>(fiNext, walk.depths(fiNext), z + i + N, N, next);
-        walk.template group<true, Clamp>(dst + i, z + i, N, ahead);
-        fi = fiNext, ahead = next;
+        walk.template prepare<true>(fiNext, walk.depths(fiNext), z + i + N, N, groups.next());
+        walk.template group<true, Clamp>(dst + i, z + i, N, groups.current());
+        fi = fiNext;
+        groups.handOn();
         walk.advance();
     }
     if (i + N <= n) { // a whole group, and perhaps a partial one after it
         const int rest = n - i - N;
         const F fiNext = Lanes::add(fi, step);
         if (rest > 0)
-            walk.template prepare<false>(fiNext, walk.depths(fiNext), z + i + N, rest, next);
-        walk.template group<true, Clamp>(dst + i, z + i, N, ahead);
+            walk.template prepare<false>(fiNext, walk.depths(fiNext), z + i + N, rest,
+                                         groups.next());
+        walk.template group<true, Clamp>(dst + i, z + i, N, groups.current());
         if (rest == 0) return;
         walk.advance();
-        i += N, fi = fiNext, ahead = next;
+        i += N, fi = fiNext;
+        groups.handOn();
     }
-    if (i < n) walk.template group<false, Clamp>(dst + i, z + i, n - i, ahead);
+    if (i < n) walk.template group<false, Clamp>(dst + i, z + i, n - i, groups.current());
 }
 
 template <bool Textured, bool Gouraud, bool Blend, bool Is555, bool Dither, bool Filter,
