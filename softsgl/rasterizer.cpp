@@ -86,9 +86,13 @@ inline int32_t snap(double c) {
 // dy > 0. Both are floor(N / D) with N growing by 16 dx a row: the walker
 // keeps quotient and remainder exactly, with no division per row.
 //
-// `Int` is int32_t for a triangle inside kSmallTriangle (nearly all): then
-// every value fits 32 bits, which spares the 32-bit build its paired 64-bit
-// instructions and its division calls. Otherwise int64_t.
+// The walkers take x from the triangle's own first column (see drawRows):
+// E does not change when pixel and vertices move together, so each limit
+// is the same column less that origin. `Int` is int32_t for a triangle
+// smaller than kSmallTriangle (nearly all, wherever they lie on a
+// supersampled target): then every value fits 32 bits, which spares the
+// 32-bit build its paired 64-bit instructions and its division calls.
+// Otherwise int64_t.
 template <typename Int> struct EdgeWalker {
     int kind = 0;            // -1: limits the left end, +1: the right end, 0: horizontal
     Int q = 0, r = 0, d = 1; // floor(N / d) and N mod d
@@ -139,11 +143,12 @@ template <typename Int> struct EdgeWalker {
     }
 };
 
-// Snapped positions (28.4) strictly inside +-kSmallTriangle: 1024 pixels.
-// Then |dx|, |dy| and |py - ay| are below 2^15, so |C| < 1.5 2^30 and |N|
-// stays below 2^31; d and 16 dx are below 2^19; the quotient only shrinks
-// N; and a horizontal edge's E over the rows stays below 2^15 (2^15 + 32),
-// under 2^31.
+// A triangle whose snapped positions (28.4) span less than kSmallTriangle
+// (1024 pixels) each way, x taken from its first column: then |dx|, |dy|
+// and x are below 2^14 + 16 and |py - ay| below 2^15, so |C| < 2^30 and
+// |N| stays below 2^31; d and 16 dx are below 2^19; the quotient only
+// shrinks N; and a horizontal edge's E, which is C, stays within the same
+// bound over the triangle's rows.
 constexpr int32_t kSmallTriangle = 1 << 14;
 
 // Plane of one attribute over the screen: value at (x, y) in pixels.
@@ -336,18 +341,21 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
     auto drawRows = [&](auto zero) {
         using Int = decltype(zero);
         const int32_t py = first * 16 + 8;
+        // Columns counted from the one holding minX, whose left edge is x 0.
+        const int32_t origin = minX >> 4, ox = origin * 16;
         EdgeWalker<Int> e[3];
-        e[0].start(X0, Y0, X1, Y1, py);
-        e[1].start(X1, Y1, X2, Y2, py);
-        e[2].start(X2, Y2, X0, Y0, py);
+        e[0].start(X0 - ox, Y0, X1 - ox, Y1, py);
+        e[1].start(X1 - ox, Y1, X2 - ox, Y2, py);
+        e[2].start(X2 - ox, Y2, X0 - ox, Y0, py);
         for (int32_t row = first; row <= last;) {
             int count = 0;
             for (; row <= last && count < kBatch; ++row, e[0].next(), e[1].next(), e[2].next()) {
-                Int lo = cLo, hi = Int(cHi) + 1;
+                Int lo = cLo - origin, hi = Int(cHi) + 1 - origin;
                 e[0].clip(lo, hi);
                 e[1].clip(lo, hi);
                 e[2].clip(lo, hi);
                 if (lo >= hi) continue;
+                lo += origin, hi += origin;
                 RowSpan& rs = batch[count++];
                 rs.s = s;
                 rs.lo = int32_t(lo);
@@ -385,8 +393,7 @@ void rasterTriangle(RasterVertex v0, RasterVertex v1, RasterVertex v2, const Sty
             }
         }
     };
-    if (minX > -kSmallTriangle && maxX < kSmallTriangle && minY > -kSmallTriangle &&
-        maxY < kSmallTriangle)
+    if (maxX - minX < kSmallTriangle && maxY - minY < kSmallTriangle)
         drawRows(int32_t(0));
     else
         drawRows(int64_t(0));
