@@ -2,6 +2,7 @@
 // shared edges, fans, points and lines, the render area, culling and clipping.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -253,19 +254,24 @@ TEST(SoftsglCoverage, NonFiniteCoordinatesAreCulledAndHugeOnesClipped) {
 // Triangles reaching up to thousands of pixels off the area: each pixel is
 // covered exactly when the plain edge functions of the 28.4 positions say so
 // (E >= 0 on left and top edges, E > 0 on the others), whatever the size.
-TEST(SoftsglCoverage, LargeTrianglesCoverWhatTheirEdgeFunctionsEnclose) {
-    const int w = 640, h = 480;
+using Corners = std::array<std::pair<float, float>, 3>;
+
+// Draws `rounds` triangles from `corners` (random, seeded alike every
+// time) on a w x h target and returns, for each, how many pixels differ
+// from what its three edge functions enclose under the fill rule.
+template <class Make>
+std::vector<int> coverByEdgeFunctions(int w, int h, int rounds, Make corners) {
     MemoryTarget t;
     setUpScreen(t, w, h);
     SGLCONTEXT ctx = defaultContext();
     std::mt19937 rng(7);
-    for (int round = 0; round < 60; ++round) {
-        const float reach = round % 2 ? 1100.0f : 6000.0f;
-        std::uniform_real_distribution<float> coord(-reach, reach);
+    std::vector<int> wrong;
+    for (int round = 0; round < rounds; ++round) {
+        const Corners at = corners(rng, round);
         SGLVERTEX v[3];
         int64_t X[3], Y[3];
         for (int i = 0; i < 3; ++i) {
-            v[i] = vtx(coord(rng) + w / 2, coord(rng) + h / 2);
+            v[i] = vtx(at[i].first, at[i].second);
             X[i] = int64_t(std::floor(double(v[i].x) * 16 + 0.5));
             Y[i] = int64_t(std::floor(double(v[i].y) * 16 + 0.5));
         }
@@ -277,7 +283,7 @@ TEST(SoftsglCoverage, LargeTrianglesCoverWhatTheirEdgeFunctionsEnclose) {
         sgltri_startofframe(&ctx);
         drawTriangle(ctx, v[0], v[1], v[2]);
         renderFrame(ctx);
-        int wrong = 0;
+        int count = 0;
         for (int r = 0; r < h; ++r)
             for (int c = 0; c < w; ++c) {
                 bool inside = area != 0;
@@ -286,10 +292,43 @@ TEST(SoftsglCoverage, LargeTrianglesCoverWhatTheirEdgeFunctionsEnclose) {
                     const int64_t e = dx * (16 * r + 8 - Y[i]) - dy * (16 * c + 8 - X[i]);
                     inside = inside && e >= ((dy < 0 || (dy == 0 && dx > 0)) ? 0 : 1);
                 }
-                wrong += (t.at(c, r) == 0xFFFF) != inside;
+                count += (t.at(c, r) == 0xFFFF) != inside;
             }
-        EXPECT_EQ(wrong, 0) << "round " << round;
+        wrong.push_back(count);
     }
+    return wrong;
+}
+
+TEST(SoftsglCoverage, LargeTrianglesCoverWhatTheirEdgeFunctionsEnclose) {
+    const int w = 640, h = 480;
+    const std::vector<int> wrong =
+        coverByEdgeFunctions(w, h, 60, [&](std::mt19937& rng, int round) {
+            const float reach = round % 2 ? 1100.0f : 6000.0f;
+            std::uniform_real_distribution<float> coord(-reach, reach);
+            Corners at;
+            for (auto& c : at)
+                c = {coord(rng) + w / 2, coord(rng) + h / 2};
+            return at;
+        });
+    EXPECT_EQ(wrong, std::vector<int>(60, 0));
+}
+
+// Targets wider than 1024 pixels (a supersampled frame's): triangles up to
+// and just over 1024 pixels across, anywhere along the rows and past the
+// left edge, cover what their edge functions enclose.
+TEST(SoftsglCoverage, TrianglesAnywhereOnAWideTargetCoverWhatTheirEdgeFunctionsEnclose) {
+    const std::vector<int> wrong =
+        coverByEdgeFunctions(2600, 40, 80, [](std::mt19937& rng, int round) {
+            std::uniform_real_distribution<float> x(-900.0f, 3400.0f), y(-30.0f, 70.0f);
+            const float across = round % 4 == 3 ? 1030.0f : 1020.0f;
+            std::uniform_real_distribution<float> dx(-across, across), dy(-60.0f, 60.0f);
+            Corners at;
+            at[0] = {x(rng), y(rng)};
+            for (int i = 1; i < 3; ++i)
+                at[i] = {at[0].first + dx(rng), at[0].second + dy(rng)};
+            return at;
+        });
+    EXPECT_EQ(wrong, std::vector<int>(80, 0));
 }
 
 } // namespace
