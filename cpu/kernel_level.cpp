@@ -40,6 +40,24 @@ int processorKernelLevel() {
     return level;
 }
 
+bool gatherInstructionFast() {
+#if defined(KX_AVX512_KERNELS)
+    static const bool fast = [] {
+        __builtin_cpu_init();
+        if (!__builtin_cpu_is("intel")) return false;
+        FILE* f = std::fopen("/sys/devices/system/cpu/vulnerabilities/gather_data_sampling", "r");
+        if (!f) return false; // a kernel too old to say
+        char state[32] = {};
+        const bool read = std::fgets(state, sizeof state, f) != nullptr;
+        std::fclose(f);
+        return read && std::strncmp(state, "Not affected", 12) == 0;
+    }();
+    return fast;
+#else
+    return false;
+#endif
+}
+
 int cappedKernelLevel() {
     static const int level = [] {
         int found = processorKernelLevel();

@@ -33,6 +33,13 @@ const char* kernelLevelName(int level);
 // its operating system) runs. Scalar code assumes nothing beyond the i686.
 int processorKernelLevel();
 
+// Whether the processor's gather instruction fetches scattered elements
+// faster than separate loads: on Intel processors that the gather-data-
+// sampling mitigation does not slow (the kernel says "Not affected"; x86-64
+// Linux, the builds with AVX-512 kernels). Not on AMD's: on Zen 4 it
+// measured slower. Chosen once per process.
+bool gatherInstructionFast();
+
 // The processor's level lowered to the cap that KXPWRVR_KERNELS names, with
 // nothing written: for softsgl, which links this file and names its own.
 int cappedKernelLevel();

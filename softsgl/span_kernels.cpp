@@ -157,9 +157,28 @@ SpanFunction spanReference(const SpanStyle& st) {
     return st.constantColour ? plainFor<false, false>(st) : plainFor<false, true>(st);
 }
 
-SpanFunction spanKernelAt(int level, const SpanStyle& st) {
+namespace {
+
+// The set of a level; at the AVX-512 level, the one fetching texels by the
+// gather instruction where `gatherInstruction`.
+const SpanKernelSet* setAt(int level, bool gatherInstruction) {
+    const SpanKernelSet* const set = familyKernelSet(kSets, level);
+#if defined(KX_AVX512_KERNELS)
+    if (set && level == kLevelAvx512 && gatherInstruction) return &avx512GatherSpanKernels;
+#else
+    (void)gatherInstruction; // no AVX-512 set here
+#endif
+    return set;
+}
+
+// The set the spans run: chosen with the level, by the caller's thread.
+const SpanKernelSet* chosenSet = nullptr;
+
+} // namespace
+
+SpanFunction spanKernelAt(int level, const SpanStyle& st, bool gatherInstruction) {
     if (level == kLevelScalar) return spanReference(st);
-    const SpanKernelSet* set = familyKernelSet(kSets, level);
+    const SpanKernelSet* set = setAt(level, gatherInstruction);
     if (!set) return nullptr;
     return fromSet(*set, st);
 }
@@ -168,6 +187,7 @@ int spanLevel() {
     static const int level = [] {
         const int chosen = familyKernelLevel(kSets, cappedKernelLevel());
         nameKernelLevel("softsgl: spans", chosen);
+        chosenSet = chosen == kLevelScalar ? nullptr : setAt(chosen, gatherInstructionFast());
         return chosen;
     }();
     return level;
@@ -175,8 +195,8 @@ int spanLevel() {
 
 // Called by the band workers: the level is chosen by renderFrame first.
 SpanFunction spanKernel(const SpanStyle& st) {
-    const SpanKernelSet* const set = kSets[spanLevel()];
-    return set ? fromSet(*set, st) : spanReference(st);
+    spanLevel();
+    return chosenSet ? fromSet(*chosenSet, st) : spanReference(st);
 }
 
 } // namespace softsgl

@@ -43,17 +43,20 @@ SpanFunction spanKernel(const SpanStyle& st);
 // The plain per-pixel kernel: the reference, and the scalar level's.
 SpanFunction spanReference(const SpanStyle& st);
 // The kernel of one level (KernelLevel), or null where this build or this
-// processor has no set of that level.
-SpanFunction spanKernelAt(int level, const SpanStyle& st);
+// processor has no set of that level. At the AVX-512 level the texels come
+// by separate loads, or by the gather instruction where `gatherInstruction`.
+SpanFunction spanKernelAt(int level, const SpanStyle& st, bool gatherInstruction = false);
 // The level of the spans: the processor's, capped by KXPWRVR_KERNELS as the
 // driver's kernels are, lowered to the highest this build has. While the
 // variable is set the level is written to the debugger output once, as
 // "softsgl: spans <level>\n".
 int spanLevel();
 
-// The sets, built where KX_X86_KERNELS (and KX_AVX512_KERNELS) say.
+// The sets, built where KX_X86_KERNELS (and KX_AVX512_KERNELS) say. The
+// spans run the AVX-512 level's gather set where gatherInstructionFast().
 extern const SpanKernelSet sse2SpanKernels;
 extern const SpanKernelSet avx2SpanKernels;
 extern const SpanKernelSet avx512SpanKernels;
+extern const SpanKernelSet avx512GatherSpanKernels;
 
 } // namespace softsgl

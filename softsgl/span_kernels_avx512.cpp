@@ -26,7 +26,8 @@
 namespace softsgl {
 namespace {
 
-struct Lanes {
+// Everything but the texel fetch, which comes in two kinds (below).
+struct Avx512Lanes {
     static constexpr int N = 16;
     // Groups tested and fetched as they are drawn, divided a group ahead
     // (see laneRun).
@@ -91,49 +92,6 @@ struct Lanes {
     KX_SPAN static M firstLanes(int n) { return M((1u << n) - 1); }
     KX_SPAN static bool none(M m) { return m == 0; }
 
-    // Sixteen loads: 10 % faster over the frame benchmark than the gather
-    // instruction on the AMD EPYC (Zen 4) we measure on.
-    KX_SPAN static __m128i four(const uint32_t* texels, const int32_t* k) {
-        __m128i v = _mm_cvtsi32_si128(int32_t(texels[k[0]]));
-        v = _mm_insert_epi32(v, int32_t(texels[k[1]]), 1);
-        v = _mm_insert_epi32(v, int32_t(texels[k[2]]), 2);
-        return _mm_insert_epi32(v, int32_t(texels[k[3]]), 3);
-    }
-    // Four quarters, lanes 0-3 to 12-15, as one vector.
-    KX_SPAN static I join(__m128i a, __m128i b, __m128i c, __m128i d) {
-        const __m256i lo = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
-        const __m256i hi = _mm256_inserti128_si256(_mm256_castsi128_si256(c), d, 1);
-        return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
-    }
-    KX_SPAN static I gather(const uint32_t* texels, I index) {
-        alignas(64) int32_t k[16];
-        _mm512_store_si512(k, index);
-        return join(four(texels, k), four(texels, k + 4), four(texels, k + 8),
-                    four(texels, k + 12));
-    }
-    // Each lane's pair by one 8-byte load: half the loads of two gathers,
-    // and the filtered frames 14 to 23 % faster for it on an Intel Xeon
-    // (AVX-512 FP16). The gather instruction was faster there still, but
-    // the loads are what measured fastest on Zen 4 (see above).
-    KX_SPAN static void gatherPair(const uint32_t* texels, I index, I& first, I& second) {
-        alignas(64) int32_t k[16];
-        _mm512_store_si512(k, index);
-        __m128i f[4], s[4];
-        for (int j = 0; j < 4; ++j) {
-            const int32_t* q = k + 4 * j;
-            const __m128i a = _mm_unpacklo_epi32(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + q[0])),
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + q[1])));
-            const __m128i b = _mm_unpacklo_epi32(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + q[2])),
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + q[3])));
-            f[j] = _mm_unpacklo_epi64(a, b);
-            s[j] = _mm_unpackhi_epi64(a, b);
-        }
-        first = join(f[0], f[1], f[2], f[3]);
-        second = join(s[0], s[1], s[2], s[3]);
-    }
-
     KX_SPAN static I loadPixels(const uint16_t* p) {
         return _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
     }
@@ -154,11 +112,89 @@ struct Lanes {
     KX_SPAN static void storeDepthPart(float* z, F q, M m, int) { _mm512_mask_storeu_ps(z, m, q); }
 };
 
+// Both kinds' kernels use the dithering of the enclosing namespace.
+#include "softsgl/dither_lanes.h"
+
+// Texels by separate loads, which the processor's gather instruction does
+// not beat everywhere: on the AMD EPYC (Zen 4) we measure on it took 10 %
+// longer over the frame benchmark, and Intel processors that carry the
+// gather-data-sampling mitigation run it several times slower.
+namespace loads {
+
+struct Lanes : Avx512Lanes {
+    KX_SPAN static __m128i four(const uint32_t* texels, const int32_t* k) {
+        __m128i v = _mm_cvtsi32_si128(int32_t(texels[k[0]]));
+        v = _mm_insert_epi32(v, int32_t(texels[k[1]]), 1);
+        v = _mm_insert_epi32(v, int32_t(texels[k[2]]), 2);
+        return _mm_insert_epi32(v, int32_t(texels[k[3]]), 3);
+    }
+    // Four quarters, lanes 0-3 to 12-15, as one vector.
+    KX_SPAN static I join(__m128i a, __m128i b, __m128i c, __m128i d) {
+        const __m256i lo = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
+        const __m256i hi = _mm256_inserti128_si256(_mm256_castsi128_si256(c), d, 1);
+        return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
+    }
+    KX_SPAN static I gather(const uint32_t* texels, I index) {
+        alignas(64) int32_t k[16];
+        _mm512_store_si512(k, index);
+        return join(four(texels, k), four(texels, k + 4), four(texels, k + 8),
+                    four(texels, k + 12));
+    }
+    // Each lane's pair by one 8-byte load: half the loads of two gathers,
+    // and the filtered frames 14 to 23 % faster for it on an Intel Xeon
+    // (AVX-512 FP16).
+    KX_SPAN static void gatherPair(const uint32_t* texels, I index, I& first, I& second) {
+        alignas(64) int32_t k[16];
+        _mm512_store_si512(k, index);
+        __m128i f[4], s[4];
+        for (int j = 0; j < 4; ++j) {
+            const int32_t* q = k + 4 * j;
+            const __m128i a = _mm_unpacklo_epi32(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + q[0])),
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + q[1])));
+            const __m128i b = _mm_unpacklo_epi32(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + q[2])),
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + q[3])));
+            f[j] = _mm_unpacklo_epi64(a, b);
+            s[j] = _mm_unpackhi_epi64(a, b);
+        }
+        first = join(f[0], f[1], f[2], f[3]);
+        second = join(s[0], s[1], s[2], s[3]);
+    }
+};
+
 #include "softsgl/span_lanes.h"
+
+} // namespace loads
+
+// Texels by the gather instruction, where it is fast (gatherInstructionFast):
+// on an Intel Xeon (AVX-512 FP16) the frame benchmark's frames took 10 to
+// 25 % less time than with the loads.
+namespace instruction {
+
+struct Lanes : Avx512Lanes {
+    KX_SPAN static I gather(const uint32_t* texels, I index) {
+        return _mm512_i32gather_epi32(index, texels, 4);
+    }
+    // Each lane's pair as one 8-byte element, eight lanes a gather; the
+    // pairs' halves then sorted into the two vectors.
+    KX_SPAN static void gatherPair(const uint32_t* texels, I index, I& first, I& second) {
+        const I low = _mm512_i32gather_epi64(_mm512_castsi512_si256(index), texels, 4);
+        const I high = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(index, 1), texels, 4);
+        const I even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+        first = _mm512_permutex2var_epi32(low, even, high);
+        second = _mm512_permutex2var_epi32(low, _mm512_add_epi32(even, _mm512_set1_epi32(1)), high);
+    }
+};
+
+#include "softsgl/span_lanes.h"
+
+} // namespace instruction
 
 } // namespace
 
-const SpanKernelSet avx512SpanKernels = kLaneSet;
+const SpanKernelSet avx512SpanKernels = loads::kLaneSet;
+const SpanKernelSet avx512GatherSpanKernels = instruction::kLaneSet;
 
 } // namespace softsgl
 

@@ -24,6 +24,29 @@ using softsgl::Span;
 using softsgl::SpanFunction;
 using softsgl::SpanStyle;
 
+// A set of span kernels to hold to the reference: a level's, or the
+// AVX-512 level's that fetches texels by the gather instruction.
+struct KernelSet {
+    int level;
+    bool gather;
+    SpanFunction at(const SpanStyle& st) const { return softsgl::spanKernelAt(level, st, gather); }
+    std::string name() const {
+        return std::string(kernelLevelName(level)) + (gather ? " gather" : "");
+    }
+};
+
+// The sets this build has and this processor runs, the SSE2 level's up.
+std::vector<KernelSet> kernelSets() {
+    std::vector<KernelSet> sets;
+    for (int level = kLevelSse2; level < kLevelCount; ++level)
+        for (bool gather : {false, true}) {
+            if (gather && level != kLevelAvx512) continue;
+            if (softsgl::spanKernelAt(level, SpanStyle{}, gather))
+                sets.push_back(KernelSet{level, gather});
+        }
+    return sets;
+}
+
 constexpr int kSide = 256;
 
 // Texels of the largest side; smaller maps use their first side x side.
@@ -154,7 +177,7 @@ Round makeRound(std::mt19937& rng, const Textures& textures, int round) {
 
 // Agreement with the reference of a level's kernels, or with `chosen` of
 // the kernels in use (which are that level's).
-void expectAgreement(int level, bool chosen = false) {
+void expectAgreement(const KernelSet& set, bool chosen = false) {
     std::mt19937 rng(20240601);
     const Textures textures = makeTextures(rng);
     auto uni = [&](float lo, float hi) {
@@ -173,14 +196,12 @@ void expectAgreement(int level, bool chosen = false) {
         depthRef = depth;
         const std::vector<uint16_t> before = dst;
         const std::vector<float> depthBefore = depth;
-        const SpanFunction kernel =
-            chosen ? softsgl::spanKernel(r.st) : softsgl::spanKernelAt(level, r.st);
+        const SpanFunction kernel = chosen ? softsgl::spanKernel(r.st) : set.at(r.st);
         kernel(dst.data() + 2, depth.data() + 2, r.n, r.s, r.st);
         softsgl::spanReference(r.st)(dstRef.data() + 2, depthRef.data() + 2, r.n, r.s, r.st);
-        ASSERT_EQ(dst, dstRef) << "level " << level << ", round " << round << ", " << r.n
-                               << " pixels";
+        ASSERT_EQ(dst, dstRef) << set.name() << ", round " << round << ", " << r.n << " pixels";
         ASSERT_EQ(0, std::memcmp(depth.data(), depthRef.data(), depth.size() * sizeof(float)))
-            << "level " << level << ", round " << round;
+            << set.name() << ", round " << round;
         if (r.inTransparentBlock) {
             // A keyed-out neighbourhood draws nothing.
             ASSERT_EQ(dst, before) << "round " << round;
@@ -194,14 +215,12 @@ void expectAgreement(int level, bool chosen = false) {
 
 TEST(SoftsglSpanKernels, EveryLevelMatchesTheReferenceOnRandomSpans) {
     int tested = 0;
-    for (int level = kLevelSse2; level < kLevelCount; ++level) {
-        SpanStyle probe{};
-        if (!softsgl::spanKernelAt(level, probe)) continue; // not built, or not this processor
-        SCOPED_TRACE(kernelLevelName(level));
-        expectAgreement(level);
+    for (const KernelSet& set : kernelSets()) { // built, and run by this processor
+        SCOPED_TRACE(set.name());
+        expectAgreement(set);
         ++tested;
     }
-    std::printf("span kernel levels compared: %d (the processor runs %s)\n", tested,
+    std::printf("span kernel sets compared: %d (the processor runs %s)\n", tested,
                 kernelLevelName(processorKernelLevel()));
 }
 
@@ -209,10 +228,9 @@ TEST(SoftsglSpanKernels, EveryLevelMatchesTheReferenceOnRandomSpans) {
 // the 256 values (green running down) from each of the 4 x 4 starts, in
 // both pixel formats.
 TEST(SoftsglSpanKernels, DitheringMatchesTheReferenceForEveryValueInEveryCell) {
-    for (int level = kLevelSse2; level < kLevelCount; ++level) {
+    for (const KernelSet& set : kernelSets()) {
         SpanStyle st{};
         st.dither = true;
-        if (!softsgl::spanKernelAt(level, st)) continue;
         for (bool is555 : {false, true})
             for (int y = 0; y < 4; ++y)
                 for (int x = 0; x < 4; ++x) {
@@ -225,10 +243,10 @@ TEST(SoftsglSpanKernels, DitheringMatchesTheReferenceForEveryValueInEveryCell) {
                     s.b = s.r, s.db = s.dr;
                     std::vector<uint16_t> dst(256, 0), ref(256, 0);
                     std::vector<float> z(256, -1.0f), zRef(256, -1.0f);
-                    softsgl::spanKernelAt(level, st)(dst.data(), z.data(), 256, s, st);
+                    set.at(st)(dst.data(), z.data(), 256, s, st);
                     softsgl::spanReference(st)(ref.data(), zRef.data(), 256, s, st);
-                    ASSERT_EQ(dst, ref) << kernelLevelName(level) << (is555 ? " 555" : " 565")
-                                        << ", start " << x << ", " << y;
+                    ASSERT_EQ(dst, ref)
+                        << set.name() << (is555 ? " 555" : " 565") << ", start " << x << ", " << y;
                     ASSERT_EQ(z, zRef);
                 }
     }
@@ -238,7 +256,7 @@ TEST(SoftsglSpanKernels, DitheringMatchesTheReferenceForEveryValueInEveryCell) {
 // (`quad`: (0, 0), (1, 0), (0, 1), (1, 1)): every pixel at column fraction
 // fx, pixel i at row fraction i; translucent with their opacity counting,
 // or opaque. The level's pixels and depths against the reference's.
-void expectSweepAgrees(int level, const uint32_t (&quad)[4], int fx, const char* what,
+void expectSweepAgrees(const KernelSet& set, const uint32_t (&quad)[4], int fx, const char* what,
                        bool opacity = true) {
     std::vector<uint32_t> texels(32 * 32, 0);
     texels[0] = quad[0], texels[1] = quad[1], texels[32] = quad[2], texels[33] = quad[3];
@@ -254,11 +272,10 @@ void expectSweepAgrees(int level, const uint32_t (&quad)[4], int fx, const char*
     s.v = 0.5f, s.dv = 1.0f / 256; // row 0, fraction i at pixel i (exact floats)
     std::vector<uint16_t> dst(256, 0x5A5A), ref(256, 0x5A5A);
     std::vector<float> z(256, -1.0f), zRef(256, -1.0f);
-    softsgl::spanKernelAt(level, st)(dst.data(), z.data(), 256, s, st);
+    set.at(st)(dst.data(), z.data(), 256, s, st);
     softsgl::spanReference(st)(ref.data(), zRef.data(), 256, s, st);
-    ASSERT_EQ(dst, ref) << kernelLevelName(level) << ", " << what << ", texels " << std::hex
-                        << quad[0] << " " << quad[1] << " " << quad[2] << " " << quad[3] << std::dec
-                        << ", fx " << fx;
+    ASSERT_EQ(dst, ref) << set.name() << ", " << what << ", texels " << std::hex << quad[0] << " "
+                        << quad[1] << " " << quad[2] << " " << quad[3] << std::dec << ", fx " << fx;
     ASSERT_EQ(z, zRef);
 }
 
@@ -267,16 +284,14 @@ void expectSweepAgrees(int level, const uint32_t (&quad)[4], int fx, const char*
 // every fraction down the rows; a float quotient alone lands on either side.
 TEST(SoftsglSpanKernels, FilteredOpacityQuotientsExactlyHalfWayRoundUp) {
     int compared = 0;
-    for (int level = kLevelSse2; level < kLevelCount; ++level) {
-        SpanStyle probe{};
-        if (!softsgl::spanKernelAt(level, probe)) continue;
+    for (const KernelSet& set : kernelSets()) {
         for (uint32_t a = 1; a < 256; a += 2)
             for (uint32_t b : {a, 256 - a, 1u, 255u}) {
                 const uint32_t keyA = (255 - a) << 24, keyB = (255 - b) << 24;
                 // r 0, g 255, b 1 beside r 255, g 0, b 2.
                 const uint32_t quad[4] = {keyA | 0x01FF00, keyA | 0x0200FF, keyB | 0x01FF00,
                                           keyB | 0x0200FF};
-                ASSERT_NO_FATAL_FAILURE(expectSweepAgrees(level, quad, 128, "half way"));
+                ASSERT_NO_FATAL_FAILURE(expectSweepAgrees(set, quad, 128, "half way"));
                 ++compared;
             }
     }
@@ -309,11 +324,8 @@ TEST(SoftsglSpanKernels, FilteredOpacityQuotientsNearHalfWayRoundAsTheReference)
             }
         if (!near) continue;
         ++found;
-        for (int level = kLevelSse2; level < kLevelCount; ++level) {
-            SpanStyle probe{};
-            if (!softsgl::spanKernelAt(level, probe)) continue;
-            ASSERT_NO_FATAL_FAILURE(expectSweepAgrees(level, quad, int(fx), "near half way"));
-        }
+        for (const KernelSet& set : kernelSets())
+            ASSERT_NO_FATAL_FAILURE(expectSweepAgrees(set, quad, int(fx), "near half way"));
     }
     EXPECT_EQ(found, 100);
 }
@@ -337,12 +349,9 @@ TEST(SoftsglSpanKernels, FilteredSumsAtEveryFractionRoundAsTheReference) {
                                ((quad[k] >> (8 * c)) & 0xFF);
                     steps += sum % 65536 == 32767 || sum % 65536 == 32768;
                 }
-            for (int level = kLevelSse2; level < kLevelCount; ++level) {
-                SpanStyle probe{};
-                if (!softsgl::spanKernelAt(level, probe)) continue;
+            for (const KernelSet& set : kernelSets())
                 ASSERT_NO_FATAL_FAILURE(
-                    expectSweepAgrees(level, quad, int(fx), "plain weights", false));
-            }
+                    expectSweepAgrees(set, quad, int(fx), "plain weights", false));
         }
     }
     EXPECT_GT(steps, 8); // the sweep reached the rounding step
@@ -355,7 +364,15 @@ TEST(SoftsglSpanKernels, ChosenKernelsFollowTheCapAndMatchTheReference) {
         for (int k = 0; k < expected; ++k)
             if (std::string(cap) == kernelLevelName(k)) expected = k;
     EXPECT_EQ(softsgl::spanLevel(), expected);
-    expectAgreement(softsgl::spanLevel(), true);
+    // At the AVX-512 level, the set that fetches as this processor does best.
+    const KernelSet chosen{expected, expected == kLevelAvx512 && gatherInstructionFast()};
+    SpanStyle st{};
+    const uint32_t texel = 0;
+    st.texels = &texel;
+    st.bilinear = true;
+    EXPECT_EQ(softsgl::spanKernel(st), chosen.at(st));
+    std::printf("spans run %s\n", chosen.name().c_str());
+    expectAgreement(chosen, true);
 }
 
 } // namespace
