@@ -2,7 +2,9 @@
 // A level's file defines KX_SPAN (its target attribute) and a struct Lanes
 // of N lanes (float vectors F, 32-bit integer vectors I, lane masks M, and
 // the operations below), then includes this file inside its own anonymous
-// namespace, so that each level's copy is compiled for that level only.
+// namespace, so that each level's copy is compiled for that level only (the
+// AVX-512 file includes it twice, in a namespace for each way it fetches
+// texels, after dither_lanes.h).
 //
 // Pixel i of a span takes the reference kernel's operations in the same
 // order (q + i dq, a true IEEE divide, no contraction; colours in exact
