@@ -187,7 +187,7 @@ int spanLevel() {
     static const int level = [] {
         const int chosen = familyKernelLevel(kSets, cappedKernelLevel());
         nameKernelLevel("softsgl: spans", chosen);
-        chosenSet = chosen == kLevelScalar ? nullptr : setAt(chosen, gatherInstructionFast());
+        chosenSet = setAt(chosen, gatherInstructionFast()); // none at the scalar level
         return chosen;
     }();
     return level;

@@ -251,14 +251,12 @@ TEST(SoftsglCoverage, NonFiniteCoordinatesAreCulledAndHugeOnesClipped) {
                                       "######\n");
 }
 
-// Triangles reaching up to thousands of pixels off the area: each pixel is
-// covered exactly when the plain edge functions of the 28.4 positions say so
-// (E >= 0 on left and top edges, E > 0 on the others), whatever the size.
 using Corners = std::array<std::pair<float, float>, 3>;
 
 // Draws `rounds` triangles from `corners` (random, seeded alike every
 // time) on a w x h target and returns, for each, how many pixels differ
-// from what its three edge functions enclose under the fill rule.
+// from what its three edge functions of the 28.4 positions enclose (E >= 0
+// on left and top edges, E > 0 on the others).
 template <class Make>
 std::vector<int> coverByEdgeFunctions(int w, int h, int rounds, Make corners) {
     MemoryTarget t;
@@ -299,6 +297,8 @@ std::vector<int> coverByEdgeFunctions(int w, int h, int rounds, Make corners) {
     return wrong;
 }
 
+// Triangles reaching up to thousands of pixels off the area cover what
+// their edge functions enclose, whatever the size.
 TEST(SoftsglCoverage, LargeTrianglesCoverWhatTheirEdgeFunctionsEnclose) {
     const int w = 640, h = 480;
     const std::vector<int> wrong =
